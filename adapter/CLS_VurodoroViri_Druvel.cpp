@@ -1,0 +1,133 @@
+// The adapter object: construction and destruction, the gateway address and the exchange that every
+// command performs.
+#include "CLS_VurodoroViri_Druvel.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "adapter_log.h"
+#include "platform_paths.h"
+#include "polling_control.h"
+
+namespace Osmer_Framework {
+namespace Face {
+
+namespace {
+constexpr const char* kDefaultUrl = "http://127.0.0.1";
+constexpr const char* kDefaultPort = "10001";
+constexpr const char* kStatusAccepted = "200";
+}  // namespace
+
+std::atomic<VurodoroViri_Druvel*> VurodoroViri_Druvel::m_pCarGate{nullptr};
+std::atomic<bool> VurodoroViri_Druvel::m_bThreadQuit{false};
+
+VurodoroViri_Druvel::VurodoroViri_Druvel()
+    : CLS_VurodoroViri_Base(), m_strUrl(), m_strPort(), m_httpTool(), m_pResultCallback(nullptr)
+{
+    m_strUrl = kDefaultUrl;
+    m_strPort = kDefaultPort;
+    PollingControl& polling = PollingControl::Instance();
+    polling.Adopt(this);
+    InitJsonLibrary();
+    try {
+        polling.StartPoller();
+    } catch (...) {
+        polling.Retire(this);  // no thread may keep a pointer to a half-built adapter
+        throw;
+    }
+}
+
+// Stops every polling thread before the fields go: a result request in flight is aborted and a
+// callback that is running is waited for (unless this is its own thread).
+VurodoroViri_Druvel::~VurodoroViri_Druvel()
+{
+    PollingControl::Instance().Retire(this);
+}
+
+std::string VurodoroViri_Druvel::GetExeDirectory()
+{
+    return ExecutablePath();
+}
+
+void VurodoroViri_Druvel::InitJsonLibrary()
+{
+    const std::string libraryPath = JsonLibraryPathFor(GetExeDirectory());
+    if (json_load_lib(libraryPath.c_str()) == 0) {
+        VV_LOG(kLogLevelError, "VurodoroViri_Druvel::InitJsonLibrary  json_load_lib fail");
+    }
+}
+
+bool VurodoroViri_Druvel::SetUrl(const std::string& _strUrl)
+{
+    std::lock_guard<std::mutex> lock(m_addressMutex);
+    m_strUrl = _strUrl;
+    return true;
+}
+
+std::string VurodoroViri_Druvel::GetUrl() const
+{
+    std::lock_guard<std::mutex> lock(m_addressMutex);
+    return m_strUrl;
+}
+
+int VurodoroViri_Druvel::GetRequestPort() const
+{
+    std::lock_guard<std::mutex> lock(m_addressMutex);
+    return std::atoi(m_strPort.c_str());
+}
+
+bool VurodoroViri_Druvel::SetRequestPort(int _iPort)
+{
+    if (_iPort < 0 || _iPort > 65535) {
+        VV_LOG(kLogLevelError, "VurodoroViri_Druvel::SetRequestPort _iPort<0 || _iPort>65535");
+        return false;
+    }
+    char text[32] = {};
+    std::snprintf(text, sizeof text, "%d", _iPort);
+    std::lock_guard<std::mutex> lock(m_addressMutex);
+    m_strPort = text;
+    return true;
+}
+
+std::string VurodoroViri_Druvel::GetFullPostUrl(const std::string& _strPath) const
+{
+    std::lock_guard<std::mutex> lock(m_addressMutex);
+    std::string url;
+    url.reserve(m_strUrl.size() + m_strPort.size() + _strPath.size() + 2);
+    url.append(m_strUrl).append(1, ':').append(m_strPort).append(1, '/').append(_strPath);
+    return url;
+}
+
+std::string VurodoroViri_Druvel::GetFullPostParam(const std::string& _strId,
+                                                  const std::string& _strSn,
+                                                  const std::string& _strData)
+{
+    std::string body;
+    body.reserve(_strSn.size() + _strId.size() + _strData.size() + 13);
+    body.append("SN=").append(_strSn).append("\tid=").append(_strId).append("\tdata=").append(
+        _strData);
+    return body;
+}
+
+bool VurodoroViri_Druvel::ExchangeWithGateway(const char* _szOperation, const std::string& _strPath,
+                                              const std::string& _strBody, std::string& _strReply)
+{
+    if (!m_httpTool.HttpPostRequest(GetFullPostUrl(_strPath), _strBody, _strReply, false)) {
+        if (_szOperation != nullptr) {
+            VV_LOG(kLogLevelError, std::string("VurodoroViri_Druvel::") + _szOperation +
+                                       " Call HttpPostRequest ret false");
+        }
+        return false;
+    }
+    if (m_httpTool.GetLastPostStatus() != kStatusAccepted) {
+        if (_szOperation != nullptr) {
+            VV_LOG(kLogLevelError, std::string("VurodoroViri_Druvel::") + _szOperation +
+                                       " Call GetLastPostStatus ret false");
+        }
+        return false;
+    }
+    return true;
+}
+
+}  // namespace Face
+}  // namespace Osmer_Framework

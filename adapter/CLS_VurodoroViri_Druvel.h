@@ -1,0 +1,104 @@
+// The face-terminal adapter: every operation is one HTTP POST to the gateway service, and a polling
+// thread fetches the terminals' results and hands them to the host's callback.
+//
+// Threads: operations may be called from any host thread, also from inside the result callback.
+// The callback runs on the adapter's polling thread. The destructor stops that thread: it aborts a
+// result request in flight, waits for a callback that is running (unless it is called from inside
+// that callback), and returns within a fraction of a second.
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "CLS_VurodoroViri_Base.h"
+#include "Terminal_Http_Tool.h"
+#include "VurodoroViri_Export.h"
+
+namespace Osmer_Framework {
+namespace Face {
+
+struct VurodoroViri_TestAccess;  // test seam; not part of the host interface
+class PollingControl;
+struct RecordCommand;
+
+class VURODOROVIRI_DRUVEL_API VurodoroViri_Druvel : public CLS_VurodoroViri_Base {
+public:
+    // Defaults: base URL "http://127.0.0.1", port 10001, no callback. Starts the polling thread;
+    // throws std::system_error when it cannot be started.
+    VurodoroViri_Druvel();
+    ~VurodoroViri_Druvel() override;
+    VurodoroViri_Druvel(const VurodoroViri_Druvel&) = delete;
+    VurodoroViri_Druvel& operator=(const VurodoroViri_Druvel&) = delete;
+
+    bool AddUser(const std::string& _strId, const std::string& _strSn,
+                 std::map<std::string, std::string>& _mapUser) override;
+    bool DelUser(const std::string& _strId, const std::string& _strSn,
+                 std::map<std::string, std::string>& _mapUser) override;
+    bool SetBiophoto(const std::string& _strId, const std::string& _strSn,
+                     std::map<std::string, std::string>& _mapPhoto) override;
+    bool DelBiophoto(const std::string& _strId, const std::string& _strSn,
+                     std::map<std::string, std::string>& _mapPhoto) override;
+    // Null is refused (false) and leaves an installed callback in place.
+    bool SetResultCallbackFace(
+        int (*_pResultCallback)(std::map<std::string, std::map<std::string, std::string>>&)) override;
+    bool SetListenPortFace(std::string& _strPort, std::string& _strReset) override;
+    bool SetInitParamFace(std::map<std::string, std::string>& _mapParam) override;
+    // The map is neither read nor written.
+    bool GetAvailableFace(std::map<std::string, std::string>& _mapParam) override;
+    bool BindVurodoroViri(const std::string& _strSn, const int& _iChannel,
+                          const std::string& _strArg1, const std::string& _strArg2,
+                          const std::string& _strArg3, const std::string& _strArg4) override;
+    bool UnBindVurodoroViri(const std::string& _strSn) override;
+    // True when the gateway reports at least one connected terminal for the serial number.
+    bool GetTerminalStatusFace(const std::string& _strSn) override;
+    bool ControlDeviceFace(const std::string& _strId, const std::string& _strSn,
+                           const std::string& _strArg1, const std::string& _strArg2,
+                           const std::string& _strArg3) override;
+    // Any text is stored as it is; always true.
+    bool SetUrl(const std::string& _strUrl) override;
+
+    std::string GetUrl() const;
+    int GetRequestPort() const;
+    // 0..65535; anything else is refused and logged.
+    bool SetRequestPort(int _iPort);
+    // base URL + ":" + port + "/" + endpoint path.
+    std::string GetFullPostUrl(const std::string& _strPath) const;
+    // "SN=" serial TAB "id=" identifier TAB "data=" data.
+    std::string GetFullPostParam(const std::string& _strId, const std::string& _strSn,
+                                 const std::string& _strData);
+    // Merges a result list into `_mapResult`, replacing the inner map of every serial it names.
+    // False (and `_mapResult` untouched) only when `_strJson` is not JSON.
+    bool JsonDataToMapData(const std::string& _strJson,
+                           std::map<std::string, std::map<std::string, std::string>>& _mapResult);
+    // Body of the polling thread.
+    static void SlotTimerTimeout();
+
+private:
+    friend struct VurodoroViri_TestAccess;
+    friend class PollingControl;
+
+    std::string GetExeDirectory();
+    void InitJsonLibrary();
+
+    // One POST and the "200" check. `_szOperation` names the operation in the two failure lines;
+    // null writes none.
+    bool ExchangeWithGateway(const char* _szOperation, const std::string& _strPath,
+                             const std::string& _strBody, std::string& _strReply);
+    bool SendRecordCommand(const RecordCommand& _command, const std::string& _strId, const std::string& _strSn,
+                           std::map<std::string, std::string>& _mapRecord);
+
+    std::string m_strUrl;
+    std::string m_strPort;
+    Terminal_Http_Tool m_httpTool;
+    std::atomic<ResultCallback> m_pResultCallback;
+    // Guards the two address texts: the polling thread builds URLs while a host may change them.
+    mutable std::mutex m_addressMutex;
+
+    static std::atomic<VurodoroViri_Druvel*> m_pCarGate;
+    static std::atomic<bool> m_bThreadQuit;
+};
+
+}  // namespace Face
+}  // namespace Osmer_Framework

@@ -1,0 +1,95 @@
+// The framework's HTTP client: POSTs a text body to a full URL and keeps the answer's status.
+//
+// Connections are kept alive and pooled per scheme, host and port, one connection per concurrent
+// caller, so several threads may post through one client at once without waiting for each other.
+// Redirects are not followed. GetLastPostStatus() and GetLastPostError() report the calling
+// thread's own last POST on this client, never another thread's.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "VurodoroViri_Export.h"
+
+namespace Osmer_Framework {
+
+// Why the calling thread's last POST did not bring an answer, kept apart from the HTTP status.
+enum class Terminal_Http_Error {
+    None,           // an answer arrived (whatever its status)
+    InvalidUrl,     // not "http(s)://host[:port][/path]"
+    Connect,        // connection refused or host unreachable
+    Timeout,        // connect, write or read time-out
+    Transport,      // the connection broke while sending or reading
+    ReplyTooLarge,  // the answer's body exceeded maxReplyBytes
+    Cancelled,      // Terminal_Http_Cancel::Cancel() aborted it
+};
+
+TERMINAL_HTTP_TOOL_API const char* Terminal_Http_ErrorName(Terminal_Http_Error error);
+
+struct Terminal_Http_Options {
+    std::chrono::milliseconds connectTimeout{3000};
+    std::chrono::milliseconds readTimeout{15000};   // per read; a slow photo upload may trickle
+    std::chrono::milliseconds writeTimeout{15000};  // per write
+    std::size_t maxReplyBytes{16u * 1024u * 1024u};
+    std::size_t maxIdleConnectionsPerHost{8};
+};
+
+// Lets another thread abort a POST in flight. Cancel() is sticky: the request running now and every
+// later request made with this token fail with Terminal_Http_Error::Cancelled until Reset().
+class TERMINAL_HTTP_TOOL_API Terminal_Http_Cancel {
+public:
+    Terminal_Http_Cancel();
+    ~Terminal_Http_Cancel();
+    Terminal_Http_Cancel(const Terminal_Http_Cancel&) = delete;
+    Terminal_Http_Cancel& operator=(const Terminal_Http_Cancel&) = delete;
+
+    void Cancel();
+    void Reset();
+    bool IsCancelled() const;
+
+    struct State;
+
+private:
+    friend class Terminal_Http_Tool;
+    std::unique_ptr<State> m_pState;
+};
+
+class TERMINAL_HTTP_TOOL_API Terminal_Http_Tool {
+public:
+    Terminal_Http_Tool();
+    explicit Terminal_Http_Tool(const Terminal_Http_Options& _options);
+    ~Terminal_Http_Tool();
+    // A copy is a new client with the same options; it shares no connection with the original.
+    Terminal_Http_Tool(const Terminal_Http_Tool& _other);
+    Terminal_Http_Tool& operator=(const Terminal_Http_Tool& _other);
+    Terminal_Http_Tool(Terminal_Http_Tool&& _other);
+    Terminal_Http_Tool& operator=(Terminal_Http_Tool&& _other);
+
+    // POSTs `_strBody` (sent as text/plain, byte for byte) to `_strUrl` and blocks until the
+    // answer is read. True when an answer arrived, whatever its status; `_strReply` then holds its
+    // body. False on a bad URL, a transport failure, a time-out, an oversized answer or a
+    // cancellation. `_bFreshConnection` true uses a new connection that is closed afterwards.
+    bool HttpPostRequest(const std::string& _strUrl, const std::string& _strBody,
+                         std::string& _strReply, bool _bFreshConnection);
+    bool HttpPostRequest(const std::string& _strUrl, const std::string& _strBody,
+                         std::string& _strReply, bool _bFreshConnection,
+                         Terminal_Http_Cancel& _cancel);
+
+    // Status code of the calling thread's last POST on this client as decimal text ("200"), or ""
+    // when that POST brought no answer or the thread has not posted yet.
+    std::string GetLastPostStatus() const;
+    Terminal_Http_Error GetLastPostError() const;
+
+    // Applies to connections opened from now on; idle connections are dropped.
+    void SetOptions(const Terminal_Http_Options& _options);
+    Terminal_Http_Options GetOptions() const;
+
+    class Impl;
+
+private:
+    std::unique_ptr<Impl> m_pImpl;
+};
+
+}  // namespace Osmer_Framework

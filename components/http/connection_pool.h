@@ -1,0 +1,42 @@
+// Keep-alive connections of one Terminal_Http_Tool, grouped by origin. A caller takes a connection
+// for the length of one request, so concurrent callers never share a socket.
+#pragma once
+
+#include <httplib.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "Terminal_Http_Tool.h"
+#include "http_url.h"
+
+namespace Osmer_Framework {
+namespace http {
+
+class ConnectionPool {
+public:
+    explicit ConnectionPool(const Terminal_Http_Options& options);
+
+    // An idle connection to the URL's origin, or a new one.
+    std::unique_ptr<httplib::Client> Acquire(const ParsedUrl& url);
+    // A connection that is not pooled: closed when the caller drops it.
+    std::unique_ptr<httplib::Client> Open(const ParsedUrl& url) const;
+    // Back to the idle set when it is still open and there is room; otherwise closed.
+    void Release(const ParsedUrl& url, std::unique_ptr<httplib::Client> connection);
+
+    void SetOptions(const Terminal_Http_Options& options);
+    Terminal_Http_Options Options() const;
+
+private:
+    std::unique_ptr<httplib::Client> OpenLocked(const ParsedUrl& url) const;
+
+    mutable std::mutex m_mutex;
+    Terminal_Http_Options m_options;
+    std::unordered_map<std::string, std::vector<std::unique_ptr<httplib::Client>>> m_idle;
+};
+
+}  // namespace http
+}  // namespace Osmer_Framework

@@ -1,0 +1,155 @@
+#include "polling_control.h"
+
+#include <algorithm>
+
+namespace Osmer_Framework {
+namespace Face {
+
+namespace {
+// How often a waiting destructor repeats the abort: a request that was still connecting when it
+// was first aborted is caught on the next round.
+constexpr auto kAbortRetry = std::chrono::milliseconds(5);
+}  // namespace
+
+PollingControl& PollingControl::Instance()
+{
+    // Never destroyed: detached threads may still be ending while the process exits.
+    static PollingControl* instance = new PollingControl();
+    return *instance;
+}
+
+void PollingControl::Adopt(VurodoroViri_Druvel* adapter)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    VurodoroViri_Druvel::m_pCarGate.store(adapter);
+    VurodoroViri_Druvel::m_bThreadQuit.store(false);
+}
+
+void PollingControl::StartPoller()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_pendingStarts;
+    }
+    try {
+        std::thread(&VurodoroViri_Druvel::SlotTimerTimeout).detach();
+    } catch (...) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        --m_pendingStarts;
+        m_changed.notify_all();
+        throw;
+    }
+}
+
+bool PollingControl::IsRetiring(const VurodoroViri_Druvel* adapter) const
+{
+    return std::find(m_retiring.begin(), m_retiring.end(), adapter) != m_retiring.end();
+}
+
+bool PollingControl::RetireFinished(const VurodoroViri_Druvel* adapter, std::thread::id self) const
+{
+    const auto usesAdapter = [&](const PollerRecord& r) {
+        return r.thread != self && r.leased == adapter;
+    };
+    if (!StopRequested()) {
+        // A newer adapter was constructed meanwhile and the threads now work for it.
+        return std::none_of(m_pollers.begin(), m_pollers.end(), usesAdapter);
+    }
+    const auto othersEnded = std::all_of(m_pollers.begin(), m_pollers.end(),
+                                         [&](const PollerRecord& r) { return r.thread == self; });
+    return othersEnded && m_pendingStarts == 0;
+}
+
+void PollingControl::CancelOtherRequests(std::thread::id self)
+{
+    for (PollerRecord& record : m_pollers) {
+        if (record.thread != self) {
+            record.cancel.Cancel();
+        }
+    }
+}
+
+void PollingControl::Retire(VurodoroViri_Druvel* adapter)
+{
+    const std::thread::id self = std::this_thread::get_id();
+    std::unique_lock<std::mutex> lock(m_mutex);
+    VurodoroViri_Druvel::m_bThreadQuit.store(true);
+    m_retiring.push_back(adapter);
+    m_changed.notify_all();
+    while (!RetireFinished(adapter, self)) {
+        CancelOtherRequests(self);
+        m_changed.wait_for(lock, kAbortRetry);
+    }
+    m_retiring.erase(std::find(m_retiring.begin(), m_retiring.end(), adapter));
+}
+
+PollerRecord& PollingControl::Register()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_pendingStarts > 0) {
+        --m_pendingStarts;
+    }
+    m_pollers.emplace_back();
+    m_pollers.back().thread = std::this_thread::get_id();
+    return m_pollers.back();
+}
+
+void PollingControl::Unregister(PollerRecord& record)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pollers.remove_if([&](const PollerRecord& r) { return &r == &record; });
+    m_changed.notify_all();
+}
+
+bool PollingControl::Nap()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (StopRequested()) {
+        return false;
+    }
+    m_changed.wait_for(lock, m_napLength, [this] { return StopRequested(); });
+    return true;
+}
+
+VurodoroViri_Druvel* PollingControl::Lease(PollerRecord& record)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    VurodoroViri_Druvel* adapter = VurodoroViri_Druvel::m_pCarGate.load();
+    if (adapter == nullptr || IsRetiring(adapter)) {
+        return nullptr;
+    }
+    record.leased = adapter;
+    record.cancel.Reset();
+    return adapter;
+}
+
+void PollingControl::Release(PollerRecord& record)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    record.leased = nullptr;
+    m_changed.notify_all();
+}
+
+bool PollingControl::Exchange(PollerRecord& record, VurodoroViri_Druvel& adapter,
+                              const char* path, std::string& reply)
+{
+    Terminal_Http_Tool& client = adapter.m_httpTool;
+    return client.HttpPostRequest(adapter.GetFullPostUrl(path), std::string(), reply, false,
+                                  record.cancel) &&
+           client.GetLastPostStatus() == "200";
+}
+
+void PollingControl::SetNapLength(std::chrono::microseconds length)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_napLength = length;
+}
+
+std::size_t PollingControl::RunningPollers()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_pollers.size() + m_pendingStarts;
+}
+
+}  // namespace Face
+}  // namespace Osmer_Framework

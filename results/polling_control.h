@@ -1,0 +1,104 @@
+// The life of the polling threads. Every adapter's thread reaches "the" adapter through the static
+// m_pCarGate, so the process needs one place that decides when a thread may use that pointer and
+// that lets a destructor wait until no thread does.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <list>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "CLS_VurodoroViri_Druvel.h"
+#include "Terminal_Http_Tool.h"
+
+namespace Osmer_Framework {
+namespace Face {
+
+// One running polling thread, as the control sees it.
+struct PollerRecord {
+    std::thread::id thread;
+    VurodoroViri_Druvel* leased = nullptr;  // the adapter it is using right now
+    Terminal_Http_Cancel cancel;            // aborts its result request when the adapter goes
+};
+
+class PollingControl {
+public:
+    static PollingControl& Instance();
+
+    // Constructor side: make `adapter` the one the threads work for and clear the stop flag.
+    void Adopt(VurodoroViri_Druvel* adapter);
+    // Starts one detached thread on SlotTimerTimeout; throws std::system_error when it cannot.
+    void StartPoller();
+    // Destructor side: raise the stop flag, wake sleeping threads, abort result requests in flight
+    // and wait until no other thread can touch `adapter` again.
+    void Retire(VurodoroViri_Druvel* adapter);
+
+    // Thread side.
+    PollerRecord& Register();
+    void Unregister(PollerRecord& record);
+    // False when the stop flag is up before the nap (the thread must end); otherwise sleeps one
+    // nap, less if the flag goes up meanwhile.
+    bool Nap();
+    // The adapter the thread may use until Release(), or null when there is none to use.
+    VurodoroViri_Druvel* Lease(PollerRecord& record);
+    void Release(PollerRecord& record);
+
+    bool StopRequested() const { return VurodoroViri_Druvel::m_bThreadQuit.load(); }
+    void SetStopFlag(bool raised) { VurodoroViri_Druvel::m_bThreadQuit.store(raised); }
+    VurodoroViri_Druvel* CurrentAdapter() const { return VurodoroViri_Druvel::m_pCarGate.load(); }
+
+    // The thread's own exchange with the gateway: abortable through the record's token, no log.
+    static bool Exchange(PollerRecord& record, VurodoroViri_Druvel& adapter, const char* path,
+                         std::string& reply);
+    static ResultCallback Callback(const VurodoroViri_Druvel& adapter)
+    {
+        return adapter.m_pResultCallback.load();
+    }
+
+    // Test seam: how long one nap lasts (100 ms).
+    void SetNapLength(std::chrono::microseconds length);
+    std::size_t RunningPollers();
+
+private:
+    PollingControl() = default;
+    bool IsRetiring(const VurodoroViri_Druvel* adapter) const;
+    bool RetireFinished(const VurodoroViri_Druvel* adapter, std::thread::id self) const;
+    void CancelOtherRequests(std::thread::id self);
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::list<PollerRecord> m_pollers;
+    std::vector<const VurodoroViri_Druvel*> m_retiring;
+    std::size_t m_pendingStarts = 0;
+    std::chrono::microseconds m_napLength{100000};
+};
+
+// Holds the current adapter for the length of one poll (exchange and callback).
+class AdapterLease {
+public:
+    explicit AdapterLease(PollerRecord& record)
+        : m_record(record), m_adapter(PollingControl::Instance().Lease(record))
+    {
+    }
+    ~AdapterLease()
+    {
+        if (m_adapter != nullptr) {
+            PollingControl::Instance().Release(m_record);
+        }
+    }
+    AdapterLease(const AdapterLease&) = delete;
+    AdapterLease& operator=(const AdapterLease&) = delete;
+
+    VurodoroViri_Druvel* get() const { return m_adapter; }
+
+private:
+    PollerRecord& m_record;
+    VurodoroViri_Druvel* m_adapter;
+};
+
+}  // namespace Face
+}  // namespace Osmer_Framework
