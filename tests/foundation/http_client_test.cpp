@@ -1,0 +1,232 @@
+// The HTTP client against a real server: bytes, statuses, failures, limits, pooling, threads.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+#include <set>
+#include <thread>
+
+#include "Terminal_Http_Tool.h"
+#include "adapter_fixture.h"
+
+namespace vvtest {
+namespace {
+
+using Osmer_Framework::Terminal_Http_Cancel;
+using Osmer_Framework::Terminal_Http_Error;
+using Osmer_Framework::Terminal_Http_Options;
+using Osmer_Framework::Terminal_Http_Tool;
+
+class HttpClientTest : public ::testing::Test {
+protected:
+    TestGateway gateway;
+    Terminal_Http_Tool client;
+};
+
+TEST_F(HttpClientTest, PostsBodyBytesUnchangedAndReturnsReplyAndStatus)
+{
+    gateway.SetReply("facepad/x", ScriptedReply{200, "reply \x01 bytes"});
+    const std::string body = std::string("SN=A\tid=1\tdata={\"a\":\"&=%\"}\r\n\0x", 31);
+    std::string reply = "stale";
+    ASSERT_TRUE(client.HttpPostRequest(gateway.UrlFor("facepad/x"), body, reply, false));
+    EXPECT_EQ(reply, "reply \x01 bytes");
+    EXPECT_EQ(client.GetLastPostStatus(), "200");
+    EXPECT_EQ(client.GetLastPostError(), Terminal_Http_Error::None);
+    const auto requests = gateway.RequestsTo("facepad/x");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].body, body);
+    EXPECT_EQ(requests[0].contentType.find("x-www-form-urlencoded"), std::string::npos);
+}
+
+TEST_F(HttpClientTest, AnyAnsweredStatusIsTrueWithItsCode)
+{
+    for (int status : {201, 204, 302, 404, 500}) {
+        gateway.QueueReply("facepad/s", ScriptedReply{status, status == 204 ? "" : "x"});
+        std::string reply;
+        EXPECT_TRUE(client.HttpPostRequest(gateway.UrlFor("facepad/s"), "", reply, false));
+        EXPECT_EQ(client.GetLastPostStatus(), std::to_string(status));
+    }
+}
+
+TEST_F(HttpClientTest, RedirectIsNotFollowed)
+{
+    ScriptedReply redirect{302, ""};
+    gateway.SetReply("facepad/moved", redirect);
+    std::string reply;
+    ASSERT_TRUE(client.HttpPostRequest(gateway.UrlFor("facepad/moved"), "", reply, false));
+    EXPECT_EQ(client.GetLastPostStatus(), "302");
+    EXPECT_EQ(gateway.Requests().size(), 1u);
+}
+
+TEST_F(HttpClientTest, NoListenerGivesFalseAndEmptyStatus)
+{
+    std::string reply;
+    const std::string url = "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/p";
+    EXPECT_FALSE(client.HttpPostRequest(url, "x", reply, false));
+    EXPECT_EQ(client.GetLastPostStatus(), "");
+    EXPECT_EQ(client.GetLastPostError(), Terminal_Http_Error::Connect);
+}
+
+TEST_F(HttpClientTest, UnparseableUrlsGiveFalse)
+{
+    for (const char* url : {"", ":10001/facepad/x", "127.0.0.1:10001/x", "ftp://127.0.0.1/x",
+                            "http://", "http://:80/x", "http://127.0.0.1:99999/x",
+                            "http://127.0.0.1:12ab/x"}) {
+        std::string reply;
+        EXPECT_FALSE(client.HttpPostRequest(url, "", reply, false)) << url;
+        EXPECT_EQ(client.GetLastPostError(), Terminal_Http_Error::InvalidUrl) << url;
+    }
+}
+
+TEST_F(HttpClientTest, DroppedConnectionGivesFalse)
+{
+    gateway.SetReply("facepad/drop", ScriptedReply{200, "", {}, false, true});
+    std::string reply;
+    EXPECT_FALSE(client.HttpPostRequest(gateway.UrlFor("facepad/drop"), "", reply, false));
+    EXPECT_EQ(client.GetLastPostStatus(), "");
+    EXPECT_TRUE(reply.empty());
+}
+
+TEST_F(HttpClientTest, ReadTimeoutBracketsTheServerDelay)
+{
+    Terminal_Http_Options options;
+    options.readTimeout = std::chrono::milliseconds(100);
+    client.SetOptions(options);
+    gateway.QueueReply("facepad/slow", ScriptedReply{200, "late", std::chrono::milliseconds(800)});
+    std::string reply;
+    EXPECT_FALSE(client.HttpPostRequest(gateway.UrlFor("facepad/slow"), "", reply, false));
+    EXPECT_NE(client.GetLastPostError(), Terminal_Http_Error::None);
+
+    options.readTimeout = std::chrono::milliseconds(5000);
+    client.SetOptions(options);
+    gateway.QueueReply("facepad/slow", ScriptedReply{200, "late", std::chrono::milliseconds(50)});
+    EXPECT_TRUE(client.HttpPostRequest(gateway.UrlFor("facepad/slow"), "", reply, false));
+    EXPECT_EQ(reply, "late");
+}
+
+TEST_F(HttpClientTest, OversizedReplyIsRefused)
+{
+    Terminal_Http_Options options;
+    options.maxReplyBytes = 1000;
+    client.SetOptions(options);
+    gateway.QueueReply("facepad/big", ScriptedReply{200, std::string(1001, 'x')});
+    std::string reply;
+    EXPECT_FALSE(client.HttpPostRequest(gateway.UrlFor("facepad/big"), "", reply, false));
+    EXPECT_EQ(client.GetLastPostError(), Terminal_Http_Error::ReplyTooLarge);
+    EXPECT_TRUE(reply.empty());
+    gateway.QueueReply("facepad/big", ScriptedReply{200, std::string(1000, 'x')});
+    EXPECT_TRUE(client.HttpPostRequest(gateway.UrlFor("facepad/big"), "", reply, false));
+    EXPECT_EQ(reply.size(), 1000u);
+}
+
+TEST_F(HttpClientTest, MultiMegabyteBodyArrivesWhole)
+{
+    std::string body(6 * 1024 * 1024, '\0');
+    for (std::size_t i = 0; i < body.size(); ++i) {
+        body[i] = static_cast<char>('A' + i % 23);
+    }
+    std::string reply;
+    ASSERT_TRUE(client.HttpPostRequest(gateway.UrlFor("facepad/photo"), body, reply, false));
+    EXPECT_EQ(client.GetLastPostStatus(), "200");
+    EXPECT_TRUE(gateway.RequestsTo("facepad/photo").at(0).body == body);
+}
+
+TEST_F(HttpClientTest, SequentialPostsReuseOneConnection)
+{
+    std::string reply;
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(client.HttpPostRequest(gateway.UrlFor("facepad/k"), "", reply, false));
+    }
+    std::set<int> ports;
+    for (const auto& request : gateway.Requests()) {
+        ports.insert(request.remotePort);
+    }
+    EXPECT_EQ(ports.size(), 1u);
+}
+
+TEST_F(HttpClientTest, FreshConnectionFlagOpensANewConnectionEachTime)
+{
+    std::string reply;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(client.HttpPostRequest(gateway.UrlFor("facepad/k"), "", reply, true));
+    }
+    std::set<int> ports;
+    for (const auto& request : gateway.Requests()) {
+        ports.insert(request.remotePort);
+    }
+    EXPECT_EQ(ports.size(), 3u);
+}
+
+TEST_F(HttpClientTest, EachThreadReadsItsOwnLastStatus)
+{
+    gateway.SetReply("facepad/missing", ScriptedReply{404, ""});
+    std::string reply;
+    ASSERT_TRUE(client.HttpPostRequest(gateway.UrlFor("facepad/ok"), "", reply, false));
+    std::string otherStatus;
+    std::thread other([&] {
+        std::string otherReply;
+        client.HttpPostRequest(gateway.UrlFor("facepad/missing"), "", otherReply, false);
+        otherStatus = client.GetLastPostStatus();
+    });
+    other.join();
+    EXPECT_EQ(otherStatus, "404");
+    EXPECT_EQ(client.GetLastPostStatus(), "200");
+    EXPECT_EQ(Terminal_Http_Tool().GetLastPostStatus(), "") << "a new client has no status";
+}
+
+TEST_F(HttpClientTest, AHangingRequestDoesNotBlockOtherThreads)
+{
+    gateway.SetReply("facepad/hang", ScriptedReply{200, "", {}, true});
+    auto hanging = std::async(std::launch::async, [&] {
+        std::string reply;
+        return client.HttpPostRequest(gateway.UrlFor("facepad/hang"), "", reply, false);
+    });
+    ASSERT_TRUE(gateway.WaitForRequests("facepad/hang", 1));
+    std::string reply;
+    EXPECT_TRUE(client.HttpPostRequest(gateway.UrlFor("facepad/quick"), "", reply, false));
+    gateway.ReleaseHanging();
+    EXPECT_TRUE(hanging.get());
+}
+
+TEST_F(HttpClientTest, CancelAbortsARequestInFlightAndStaysUntilReset)
+{
+    gateway.SetReply("facepad/hang", ScriptedReply{200, "", {}, true});
+    Terminal_Http_Cancel cancel;
+    auto hanging = std::async(std::launch::async, [&] {
+        std::string reply;
+        const bool ok =
+            client.HttpPostRequest(gateway.UrlFor("facepad/hang"), "", reply, false, cancel);
+        return std::make_pair(ok, client.GetLastPostError());
+    });
+    ASSERT_TRUE(gateway.WaitForRequests("facepad/hang", 1));
+    cancel.Cancel();
+    const auto outcome = hanging.get();
+    EXPECT_FALSE(outcome.first);
+    EXPECT_EQ(outcome.second, Terminal_Http_Error::Cancelled);
+
+    std::string reply;
+    EXPECT_FALSE(client.HttpPostRequest(gateway.UrlFor("facepad/ok"), "", reply, false, cancel));
+    EXPECT_EQ(gateway.CountTo("facepad/ok"), 0u);
+    cancel.Reset();
+    EXPECT_TRUE(client.HttpPostRequest(gateway.UrlFor("facepad/ok"), "", reply, false, cancel));
+    gateway.ReleaseHanging();
+}
+
+TEST_F(HttpClientTest, CopiesAndMovesStayUsable)
+{
+    Terminal_Http_Options options;
+    options.maxReplyBytes = 77;
+    client.SetOptions(options);
+    Terminal_Http_Tool copy(client);
+    EXPECT_EQ(copy.GetOptions().maxReplyBytes, 77u);
+    Terminal_Http_Tool moved(std::move(copy));
+    std::string reply;
+    EXPECT_TRUE(moved.HttpPostRequest(gateway.UrlFor("facepad/a"), "", reply, false));
+    EXPECT_TRUE(copy.HttpPostRequest(gateway.UrlFor("facepad/b"), "", reply, false));
+    copy = moved;
+    moved = std::move(copy);
+    EXPECT_TRUE(moved.HttpPostRequest(gateway.UrlFor("facepad/c"), "", reply, false));
+}
+
+}  // namespace
+}  // namespace vvtest

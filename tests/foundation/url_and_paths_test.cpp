@@ -1,0 +1,62 @@
+// Pure helpers: URL splitting for the connection pool and the JSON library path rule.
+#include <gtest/gtest.h>
+
+#include "http_url.h"
+#include "platform_paths.h"
+
+namespace {
+
+using Osmer_Framework::Face::JsonLibraryPathFor;
+using Osmer_Framework::http::ParseUrl;
+
+TEST(ParseUrl, SplitsOriginAndPath)
+{
+    const auto url = ParseUrl("http://127.0.0.1:10001/facepad/getavailable");
+    ASSERT_TRUE(url);
+    EXPECT_EQ(url->host, "127.0.0.1");
+    EXPECT_EQ(url->port, 10001);
+    EXPECT_EQ(url->path, "/facepad/getavailable");
+    EXPECT_EQ(url->OriginKey(), "http://127.0.0.1:10001");
+}
+
+TEST(ParseUrl, DefaultsAndOddButValidShapes)
+{
+    EXPECT_EQ(ParseUrl("http://gateway/x")->port, 80);
+    EXPECT_EQ(ParseUrl("HTTPS://gateway")->port, 443);
+    EXPECT_EQ(ParseUrl("HTTPS://gateway")->path, "/");
+    // A base URL with a trailing slash puts the port into the path: still a valid URL.
+    const auto trailing = ParseUrl("http://127.0.0.1/:10001/facepad/x");
+    ASSERT_TRUE(trailing);
+    EXPECT_EQ(trailing->port, 80);
+    EXPECT_EQ(trailing->path, "/:10001/facepad/x");
+    const auto v6 = ParseUrl("http://[::1]:8080/p");
+    ASSERT_TRUE(v6);
+    EXPECT_EQ(v6->host, "::1");
+    EXPECT_EQ(v6->port, 8080);
+}
+
+TEST(ParseUrl, RefusesWhatCannotBeConnectedTo)
+{
+    for (const char* text : {"", ":10001/facepad/x", "127.0.0.1:80/x", "ftp://h/x", "http://",
+                             "http://:1/x", "http://h:0/x", "http://h:65536/x", "http://h:/x",
+                             "http://h:-1/x", "http://[::1/x", "http://a b/x"}) {
+        EXPECT_FALSE(ParseUrl(text)) << text;
+    }
+}
+
+TEST(JsonLibraryPath, DirectoryOfAWindowsPath)
+{
+    EXPECT_EQ(JsonLibraryPathFor("C:\\App\\bin\\host.exe"), "C:\\App\\bin\\json.dll");
+    EXPECT_EQ(JsonLibraryPathFor("C:\\host.exe"), "C:\\json.dll");
+    EXPECT_EQ(JsonLibraryPathFor("\\\\server\\share\\h.exe"), "\\\\server\\share\\json.dll");
+}
+
+TEST(JsonLibraryPath, OnlyABackslashSeparates)
+{
+    EXPECT_EQ(JsonLibraryPathFor(""), "json.dll");
+    EXPECT_EQ(JsonLibraryPathFor("/usr/local/bin/host"), "json.dll");
+    EXPECT_EQ(JsonLibraryPathFor("C:/App/bin/host.exe"), "json.dll");
+    EXPECT_EQ(JsonLibraryPathFor("C:\\App/bin/host.exe"), "C:\\json.dll");
+}
+
+}  // namespace

@@ -1,0 +1,63 @@
+// The usual test set-up: a test gateway, a log capture and an adapter pointed at the gateway.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+
+#include "CLS_VurodoroViri_Druvel.h"
+#include "VurodoroViri_TestAccess.h"
+#include "log_capture.h"
+#include "test_gateway.h"
+
+namespace vvtest {
+
+using Osmer_Framework::Face::VurodoroViri_Druvel;
+using Osmer_Framework::Face::VurodoroViri_TestAccess;
+using ParamMap = std::map<std::string, std::string>;
+using ResultMap = std::map<std::string, std::map<std::string, std::string>>;
+
+class AdapterTest : public ::testing::Test {
+protected:
+    // Polling runs at real speed unless a test shortens the nap; then the first poll still comes
+    // 80 naps after construction.
+    void SetUp() override
+    {
+        gateway = std::make_unique<TestGateway>();
+        log = std::make_unique<LogCapture>();
+        adapter = std::make_unique<VurodoroViri_Druvel>();
+        PointAt(*adapter);
+        log->Clear();
+    }
+    void TearDown() override
+    {
+        adapter.reset();
+        VurodoroViri_TestAccess::SetNapLength(std::chrono::milliseconds(100));
+        log.reset();
+        gateway.reset();
+    }
+
+    void PointAt(VurodoroViri_Druvel& target) const
+    {
+        target.SetUrl(TestGateway::BaseUrl());
+        target.SetRequestPort(gateway->Port());
+    }
+
+    // The body of the only request sent to `path`; fails the test when there is not exactly one.
+    std::string OnlyBodyTo(const std::string& path) const
+    {
+        const auto requests = gateway->RequestsTo(path);
+        EXPECT_EQ(requests.size(), 1u) << "requests to " << path;
+        return requests.empty() ? std::string() : requests.front().body;
+    }
+
+    std::unique_ptr<TestGateway> gateway;
+    std::unique_ptr<LogCapture> log;
+    std::unique_ptr<VurodoroViri_Druvel> adapter;
+};
+
+// A port on which nothing listens: bound once, then closed.
+int UnusedLoopbackPort();
+
+}  // namespace vvtest

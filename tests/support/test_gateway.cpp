@@ -1,0 +1,156 @@
+#include "test_gateway.h"
+
+#include <stdexcept>
+
+namespace vvtest {
+
+TestGateway::TestGateway()
+{
+    m_server.set_keep_alive_max_count(100000);
+    m_server.set_tcp_nodelay(true);
+    m_server.Post(R"(/(.*))", [this](const httplib::Request& request, httplib::Response& response) {
+        Handle(request, response);
+    });
+    // Always an ephemeral port: httplib binds with SO_REUSEPORT, so a fixed busy port would
+    // start silently and share traffic with another process.
+    m_port = m_server.bind_to_any_port("127.0.0.1");
+    if (m_port <= 0) {
+        throw std::runtime_error("test gateway cannot bind");
+    }
+    m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    while (!m_server.is_running()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+TestGateway::~TestGateway()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    m_server.stop();
+    m_thread.join();
+}
+
+std::string TestGateway::UrlFor(const std::string& path) const
+{
+    return BaseUrl() + ":" + std::to_string(m_port) + "/" + path;
+}
+
+void TestGateway::SetReply(const std::string& path, ScriptedReply reply)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_standing[path] = std::move(reply);
+}
+
+void TestGateway::QueueReply(const std::string& path, ScriptedReply reply)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_queued[path].push_back(std::move(reply));
+}
+
+void TestGateway::ReleaseHanging()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_releaseGeneration;
+    }
+    m_changed.notify_all();
+}
+
+ScriptedReply TestGateway::NextReply(const std::string& path)
+{
+    auto queued = m_queued.find(path);
+    if (queued != m_queued.end() && !queued->second.empty()) {
+        ScriptedReply reply = std::move(queued->second.front());
+        queued->second.pop_front();
+        return reply;
+    }
+    auto standing = m_standing.find(path);
+    return standing != m_standing.end() ? standing->second : ScriptedReply{};
+}
+
+void TestGateway::Hold(const ScriptedReply& reply)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (reply.hang) {
+        const std::size_t generation = m_releaseGeneration;
+        m_changed.wait(lock, [&] { return m_stopping || m_releaseGeneration != generation; });
+    } else if (reply.delay.count() > 0) {
+        m_changed.wait_for(lock, reply.delay, [&] { return m_stopping; });
+    }
+}
+
+void TestGateway::Handle(const httplib::Request& request, httplib::Response& response)
+{
+    ScriptedReply reply;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const std::string path = request.path.substr(1);
+        m_requests.push_back(
+            RecordedRequest{path, request.body, request.get_header_value("Content-Type"),
+                            request.remote_port});
+        reply = NextReply(path);
+        ++m_inFlight;
+    }
+    m_changed.notify_all();
+    Hold(reply);
+    response.status = reply.status;
+    if (reply.drop) {
+        response.set_content_provider(
+            1024, "text/plain", [](size_t, size_t, httplib::DataSink&) { return false; });
+    } else {
+        response.set_content(reply.body, "text/plain");
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        --m_inFlight;
+    }
+    m_changed.notify_all();
+}
+
+std::vector<RecordedRequest> TestGateway::Requests() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_requests;
+}
+
+std::vector<RecordedRequest> TestGateway::RequestsTo(const std::string& path) const
+{
+    std::vector<RecordedRequest> matching;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const auto& request : m_requests) {
+        if (request.path == path) {
+            matching.push_back(request);
+        }
+    }
+    return matching;
+}
+
+std::size_t TestGateway::CountTo(const std::string& path) const
+{
+    return RequestsTo(path).size();
+}
+
+bool TestGateway::WaitForRequests(const std::string& path, std::size_t count,
+                                  std::chrono::milliseconds timeout) const
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] {
+        std::size_t seen = 0;
+        for (const auto& request : m_requests) {
+            seen += request.path == path ? 1 : 0;
+        }
+        return seen >= count;
+    });
+}
+
+std::size_t TestGateway::InFlight() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_inFlight;
+}
+
+}  // namespace vvtest

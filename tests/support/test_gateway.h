@@ -1,0 +1,79 @@
+// A real HTTP gateway inside the test process: a cpp-httplib server on an ephemeral loopback port
+// that records every request and answers as each test scripts it.
+#pragma once
+
+#include <httplib.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vvtest {
+
+struct RecordedRequest {
+    std::string path;  // without the leading "/"
+    std::string body;  // exact bytes
+    std::string contentType;
+    int remotePort = 0;  // tells connections apart
+};
+
+struct ScriptedReply {
+    int status = 200;
+    std::string body;
+    std::chrono::milliseconds delay{0};
+    bool hang = false;  // hold the request until ReleaseHanging() or the gateway stops
+    bool drop = false;  // send the head, then close the connection mid-body
+};
+
+class TestGateway {
+public:
+    TestGateway();
+    ~TestGateway();
+    TestGateway(const TestGateway&) = delete;
+    TestGateway& operator=(const TestGateway&) = delete;
+
+    int Port() const { return m_port; }
+    static std::string BaseUrl() { return "http://127.0.0.1"; }
+    std::string UrlFor(const std::string& path) const;
+
+    // The reply for every request to `path` (without "/") from now on.
+    void SetReply(const std::string& path, ScriptedReply reply);
+    // A reply used once, before the standing one; queued replies go out in order.
+    void QueueReply(const std::string& path, ScriptedReply reply);
+    void ReleaseHanging();
+
+    std::vector<RecordedRequest> Requests() const;
+    std::vector<RecordedRequest> RequestsTo(const std::string& path) const;
+    std::size_t CountTo(const std::string& path) const;
+    // Blocks until `count` requests to `path` have arrived (true) or `timeout` passes (false).
+    bool WaitForRequests(const std::string& path, std::size_t count,
+                         std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+    // Number of requests currently being answered.
+    std::size_t InFlight() const;
+
+private:
+    void Handle(const httplib::Request& request, httplib::Response& response);
+    ScriptedReply NextReply(const std::string& path);
+    void Hold(const ScriptedReply& reply);
+
+    httplib::Server m_server;
+    std::thread m_thread;
+    int m_port = 0;
+
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    std::vector<RecordedRequest> m_requests;
+    std::map<std::string, ScriptedReply> m_standing;
+    std::map<std::string, std::deque<ScriptedReply>> m_queued;
+    std::size_t m_inFlight = 0;
+    std::size_t m_releaseGeneration = 0;
+    bool m_stopping = false;
+};
+
+}  // namespace vvtest
