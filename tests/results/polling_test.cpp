@@ -1,0 +1,209 @@
+// The polling thread against a real gateway, with naps shortened through the test seam.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "delivery_recorder.h"
+
+namespace vvtest {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr milliseconds kNap{4};
+constexpr milliseconds kFastWait = 10 * kNap;
+constexpr milliseconds kSlowWait = 80 * kNap;
+const char* const kEndpoint = "facepad/getresult";
+const char* const kNoCallback = "SlotTimerTimeout pResultCallback == nullptr";
+
+class PollingTest : public AdapterTest {
+protected:
+    void SetUp() override
+    {
+        DeliveryRecorder::Instance().Reset();
+        VurodoroViri_TestAccess::SetNapLength(kNap);
+        AdapterTest::SetUp();
+        constructed = Clock::now();
+    }
+
+    // Arrival times of the first `count` polls.
+    std::vector<Clock::time_point> PollTimes(std::size_t count)
+    {
+        std::vector<Clock::time_point> times;
+        for (std::size_t i = 1; i <= count; ++i) {
+            EXPECT_TRUE(gateway->WaitForRequests(kEndpoint, i)) << "poll " << i;
+            times.push_back(Clock::now());
+        }
+        return times;
+    }
+
+    Clock::time_point constructed;
+};
+
+milliseconds Between(Clock::time_point a, Clock::time_point b)
+{
+    return std::chrono::duration_cast<milliseconds>(b - a);
+}
+
+TEST_F(PollingTest, DeliversAListOnThePollingThread)
+{
+    adapter->SetResultCallbackFace(&DeliveryRecorder::Callback);
+    gateway->QueueReply(kEndpoint, ScriptedReply{200, ResultReply(OneEntryList("T1", "17", "0"))});
+    ASSERT_TRUE(DeliveryRecorder::Instance().WaitFor(1));
+    const auto delivery = DeliveryRecorder::Instance().Deliveries().front();
+    EXPECT_EQ(delivery.map, (ResultMap{{"T1", {{"17", "0"}}}}));
+    EXPECT_NE(delivery.thread, std::this_thread::get_id());
+    EXPECT_GE(Between(constructed, Clock::now()), 80 * kNap) << "first poll after 80 naps";
+    const auto request = gateway->RequestsTo(kEndpoint).front();
+    EXPECT_EQ(request.body, "");
+}
+
+TEST_F(PollingTest, ListMustFollowTheWordAfterExactlyOneCharacter)
+{
+    adapter->SetResultCallbackFace(&DeliveryRecorder::Callback);
+    const std::string list = OneEntryList("T1", "1", "0");
+    gateway->QueueReply(kEndpoint, ScriptedReply{200, ResultReply(list, "\":")});
+    gateway->QueueReply(kEndpoint, ScriptedReply{200, "no key word " + list});
+    gateway->QueueReply(kEndpoint, ScriptedReply{200, "resul"});
+    gateway->QueueReply(kEndpoint, ScriptedReply{200, "xresult="});
+    // The first "result" is inside another word; the list after the second one is not read.
+    gateway->QueueReply(kEndpoint, ScriptedReply{200, "noresults here, result=" + list});
+    gateway->QueueReply(kEndpoint, ScriptedReply{404, ResultReply(list)});
+    gateway->QueueReply(kEndpoint, ScriptedReply{200, ResultReply(OneEntryList("T9", "9", "0"))});
+    ASSERT_TRUE(DeliveryRecorder::Instance().WaitFor(1));
+    EXPECT_EQ(gateway->CountTo(kEndpoint), 7u);
+    EXPECT_EQ(DeliveryRecorder::Instance().Deliveries().front().map,
+              (ResultMap{{"T9", {{"9", "0"}}}}));
+    EXPECT_TRUE(log->Lines().empty());
+}
+
+TEST_F(PollingTest, EmptyListKeepsTheSlowFirstWaitAndDeliversNothing)
+{
+    adapter->SetResultCallbackFace(&DeliveryRecorder::Callback);
+    gateway->SetReply(kEndpoint, ScriptedReply{200, ResultReply("[]")});
+    const auto times = PollTimes(3);
+    EXPECT_GE(Between(times[0], times[1]), kSlowWait - kNap);
+    EXPECT_GE(Between(times[1], times[2]), kSlowWait - kNap);
+    EXPECT_TRUE(DeliveryRecorder::Instance().Deliveries().empty());
+    EXPECT_TRUE(log->Lines().empty());
+}
+
+TEST_F(PollingTest, FailedPollsRepeatAtTheFastWaitSilently)
+{
+    gateway->SetReply(kEndpoint, ScriptedReply{500, ResultReply(OneEntryList("T1", "1", "0"))});
+    const auto times = PollTimes(4);
+    for (std::size_t i = 1; i < times.size(); ++i) {
+        EXPECT_GE(Between(times[i - 1], times[i]), kFastWait - kNap);
+        EXPECT_LT(Between(times[i - 1], times[i]), kSlowWait - kNap);
+    }
+    EXPECT_TRUE(log->Lines().empty());
+
+    TestGateway second;  // a changed port applies from the next poll on
+    adapter->SetRequestPort(second.Port());
+    EXPECT_TRUE(second.WaitForRequests(kEndpoint, 1));
+}
+
+TEST_F(PollingTest, UnreadableListIsLoggedAndNotDelivered)
+{
+    adapter->SetResultCallbackFace(&DeliveryRecorder::Callback);
+    gateway->QueueReply(kEndpoint, ScriptedReply{200, "result=[{broken"});
+    gateway->SetReply(kEndpoint, ScriptedReply{200, ResultReply(OneEntryList("T1", "1", "0"))});
+    ASSERT_TRUE(DeliveryRecorder::Instance().WaitFor(1));
+    EXPECT_EQ(log->Count("VurodoroViri_Druvel::JsonDataToMapData jsonDataSn == nullptr"), 1u);
+    EXPECT_EQ(DeliveryRecorder::Instance().Deliveries().front().map,
+              (ResultMap{{"T1", {{"1", "0"}}}}));
+}
+
+TEST_F(PollingTest, TheMapAccumulatesUntilTheCallbackErases)
+{
+    adapter->SetResultCallbackFace(&DeliveryRecorder::Callback);
+    gateway->QueueReply(kEndpoint, ScriptedReply{200, ResultReply(OneEntryList("T1", "1", "a"))});
+    gateway->QueueReply(kEndpoint, ScriptedReply{200, ResultReply(OneEntryList("T2", "2", "b"))});
+    gateway->QueueReply(kEndpoint, ScriptedReply{200, ResultReply(OneEntryList("T1", "3", "c"))});
+    gateway->SetReply(kEndpoint, ScriptedReply{200, ResultReply("[]")});
+    ASSERT_TRUE(DeliveryRecorder::Instance().WaitFor(3));
+    const auto deliveries = DeliveryRecorder::Instance().Deliveries();
+    EXPECT_EQ(deliveries[1].map, (ResultMap{{"T1", {{"1", "a"}}}, {"T2", {{"2", "b"}}}}));
+    EXPECT_EQ(deliveries[2].map, (ResultMap{{"T1", {{"3", "c"}}}, {"T2", {{"2", "b"}}}}));
+}
+
+TEST_F(PollingTest, TenEmptiedMapsInARowSlowThePolling)
+{
+    DeliveryRecorder::Instance().Reset([](ResultMap& results) { results.clear(); });
+    adapter->SetResultCallbackFace(&DeliveryRecorder::Callback);
+    gateway->SetReply(kEndpoint, ScriptedReply{200, ResultReply(OneEntryList("T1", "1", "0"))});
+    const auto times = PollTimes(13);
+    for (std::size_t i = 1; i < 10; ++i) {
+        EXPECT_LT(Between(times[i - 1], times[i]), kSlowWait - kNap) << "poll " << i + 1;
+    }
+    EXPECT_GE(Between(times[10], times[11]), kSlowWait - kNap);
+    EXPECT_GE(Between(times[11], times[12]), kSlowWait - kNap);
+}
+
+TEST_F(PollingTest, AListWithoutACallbackEndsTheThreadForGood)
+{
+    gateway->QueueReply(kEndpoint, ScriptedReply{200, ResultReply("[]")});
+    gateway->SetReply(kEndpoint, ScriptedReply{200, ResultReply(OneEntryList("T1", "1", "0"))});
+    ASSERT_TRUE(log->WaitFor(kNoCallback));
+    EXPECT_EQ(log->Lines().back().level, 2);
+    EXPECT_EQ(gateway->CountTo(kEndpoint), 2u) << "an empty list ended nothing";
+    for (int i = 0; i < 1000 && VurodoroViri_TestAccess::RunningPollers() > 0; ++i) {
+        std::this_thread::sleep_for(milliseconds(1));
+    }
+    EXPECT_EQ(VurodoroViri_TestAccess::RunningPollers(), 0u);
+    EXPECT_TRUE(adapter->SetResultCallbackFace(&DeliveryRecorder::Callback));
+    EXPECT_EQ(gateway->CountTo(kEndpoint), 2u);
+}
+
+TEST_F(PollingTest, NullCallbackIsRefusedAndTheEarlierOneStays)
+{
+    ASSERT_TRUE(adapter->SetResultCallbackFace(&DeliveryRecorder::Callback));
+    EXPECT_FALSE(adapter->SetResultCallbackFace(nullptr));
+    EXPECT_EQ(log->Messages(), std::vector<std::string>{
+                                   "VurodoroViri_Druvel::SetResultCallbackFace _pResultCallback == nullptr"});
+    gateway->QueueReply(kEndpoint, ScriptedReply{200, ResultReply(OneEntryList("T1", "1", "0"))});
+    EXPECT_TRUE(DeliveryRecorder::Instance().WaitFor(1));
+}
+
+TEST_F(PollingTest, RaisingTheStopFlagEndsAWaitingThreadWithoutARequest)
+{
+    VurodoroViri_TestAccess::SetThreadQuit(true);
+    for (int i = 0; i < 1000 && VurodoroViri_TestAccess::RunningPollers() > 0; ++i) {
+        std::this_thread::sleep_for(milliseconds(1));
+    }
+    EXPECT_EQ(VurodoroViri_TestAccess::RunningPollers(), 0u);
+    EXPECT_EQ(gateway->CountTo(kEndpoint), 0u);
+}
+
+TEST_F(PollingTest, TheCallbackMayCallTheAdapter)
+{
+    static VurodoroViri_Druvel* target = nullptr;
+    static bool accepted = false;
+    target = adapter.get();
+    DeliveryRecorder::Instance().Reset([](ResultMap&) {
+        ParamMap map;
+        accepted = target->GetAvailableFace(map);
+    });
+    adapter->SetResultCallbackFace(&DeliveryRecorder::Callback);
+    gateway->QueueReply(kEndpoint, ScriptedReply{200, ResultReply(OneEntryList("T1", "1", "0"))});
+    ASSERT_TRUE(gateway->WaitForRequests("facepad/getavailable", 1));
+    adapter.reset();
+    EXPECT_TRUE(accepted);
+}
+
+// Real speed: the first poll leaves about 8 s after construction.
+TEST(PollingAtRealSpeed, FirstPollComesAfterEightSeconds)
+{
+    TestGateway gateway;
+    const auto constructed = Clock::now();
+    VurodoroViri_Druvel adapter;
+    adapter.SetRequestPort(gateway.Port());
+    ASSERT_TRUE(gateway.WaitForRequests(kEndpoint, 1, std::chrono::seconds(20)));
+    const auto waited = Between(constructed, Clock::now());
+    EXPECT_GE(waited, milliseconds(8000));
+    EXPECT_LT(waited, milliseconds(12000));
+}
+
+}  // namespace
+}  // namespace vvtest

@@ -1,0 +1,151 @@
+// Destruction while the polling thread is busy: it must never touch a destroyed adapter, never
+// deadlock and never take long.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <future>
+
+#include "delivery_recorder.h"
+
+namespace vvtest {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr milliseconds kNap{1};
+const char* const kEndpoint = "facepad/getresult";
+
+class ShutdownTest : public AdapterTest {
+protected:
+    void SetUp() override
+    {
+        DeliveryRecorder::Instance().Reset();
+        VurodoroViri_TestAccess::SetNapLength(kNap);
+        AdapterTest::SetUp();
+    }
+};
+
+milliseconds TimeToDestroy(std::unique_ptr<VurodoroViri_Druvel>& adapter)
+{
+    const auto start = Clock::now();
+    adapter.reset();
+    return std::chrono::duration_cast<milliseconds>(Clock::now() - start);
+}
+
+TEST_F(ShutdownTest, AbortsAHangingResultRequest)
+{
+    gateway->SetReply(kEndpoint, ScriptedReply{200, "", {}, true});
+    ASSERT_TRUE(gateway->WaitForRequests(kEndpoint, 1));
+    EXPECT_LT(TimeToDestroy(adapter), milliseconds(1000));
+    EXPECT_EQ(VurodoroViri_TestAccess::RunningPollers(), 0u);
+    gateway->ReleaseHanging();
+}
+
+TEST_F(ShutdownTest, AbortsASlowlyAnsweredResultRequest)
+{
+    gateway->SetReply(kEndpoint, ScriptedReply{200, "result=[]", std::chrono::seconds(30)});
+    ASSERT_TRUE(gateway->WaitForRequests(kEndpoint, 1));
+    EXPECT_LT(TimeToDestroy(adapter), milliseconds(1000));
+}
+
+TEST_F(ShutdownTest, WaitsForACallbackRunningOnThePollingThread)
+{
+    static std::promise<void> entered;
+    static std::promise<void> release;
+    static std::atomic<bool> callbackFinished{false};
+    entered = std::promise<void>();
+    release = std::promise<void>();
+    callbackFinished = false;
+    DeliveryRecorder::Instance().Reset([](ResultMap&) {
+        entered.set_value();
+        release.get_future().wait();
+        callbackFinished = true;
+    });
+    adapter->SetResultCallbackFace(&DeliveryRecorder::Callback);
+    gateway->QueueReply(kEndpoint, ScriptedReply{200, ResultReply(OneEntryList("T1", "1", "0"))});
+    entered.get_future().wait();
+
+    auto destroyed = std::async(std::launch::async, [&] {
+        adapter.reset();
+        return callbackFinished.load();
+    });
+    EXPECT_EQ(destroyed.wait_for(milliseconds(100)), std::future_status::timeout);
+    release.set_value();
+    EXPECT_TRUE(destroyed.get()) << "the destructor returned before the callback did";
+}
+
+TEST_F(ShutdownTest, DeletingTheAdapterFromItsOwnCallbackDoesNotDeadlock)
+{
+    static VurodoroViri_Druvel* owned = nullptr;
+    owned = adapter.release();
+    DeliveryRecorder::Instance().Reset([](ResultMap&) { delete owned; });
+    owned->SetResultCallbackFace(&DeliveryRecorder::Callback);
+    gateway->SetReply(kEndpoint, ScriptedReply{200, ResultReply(OneEntryList("T1", "1", "0"))});
+    ASSERT_TRUE(DeliveryRecorder::Instance().WaitFor(1));
+    for (int i = 0; i < 2000 && VurodoroViri_TestAccess::RunningPollers() > 0; ++i) {
+        std::this_thread::sleep_for(milliseconds(1));
+    }
+    EXPECT_EQ(VurodoroViri_TestAccess::RunningPollers(), 0u);
+    EXPECT_TRUE(VurodoroViri_TestAccess::ThreadQuit());
+    EXPECT_EQ(DeliveryRecorder::Instance().Deliveries().size(), 1u);
+}
+
+TEST_F(ShutdownTest, AThousandLivesInARowAgainstALiveGateway)
+{
+    adapter.reset();
+    gateway->SetReply(kEndpoint, ScriptedReply{200, ResultReply(OneEntryList("T1", "1", "0"))});
+    for (int i = 0; i < 1000; ++i) {
+        VurodoroViri_Druvel life;
+        PointAt(life);
+        life.SetResultCallbackFace(&DeliveryRecorder::Callback);
+        if (i % 100 == 0) {
+            ParamMap map;
+            EXPECT_TRUE(life.GetAvailableFace(map));
+        }
+    }
+    EXPECT_EQ(VurodoroViri_TestAccess::RunningPollers(), 0u);
+}
+
+TEST_F(ShutdownTest, DestroyingWhileResultsFlowNeverLosesTheAdapter)
+{
+    // Polls land mid-exchange and mid-callback at random moments of each life.
+    adapter.reset();
+    gateway->SetReply(kEndpoint, ScriptedReply{200, ResultReply(OneEntryList("T1", "1", "0"))});
+    for (int i = 0; i < 12; ++i) {
+        auto life = std::make_unique<VurodoroViri_Druvel>();
+        PointAt(*life);
+        life->SetResultCallbackFace(&DeliveryRecorder::Callback);
+        const std::size_t before = DeliveryRecorder::Instance().Deliveries().size();
+        DeliveryRecorder::Instance().WaitFor(before + 1 + i % 3, milliseconds(2000));
+        life.reset();
+        EXPECT_EQ(VurodoroViri_TestAccess::RunningPollers(), 0u);
+    }
+    EXPECT_GT(DeliveryRecorder::Instance().Deliveries().size(), 0u);
+}
+
+TEST_F(ShutdownTest, TwoAdaptersShareTheStatics)
+{
+    TestGateway secondGateway;
+    auto second = std::make_unique<VurodoroViri_Druvel>();
+    second->SetUrl(TestGateway::BaseUrl());
+    second->SetRequestPort(secondGateway.Port());
+    EXPECT_EQ(VurodoroViri_TestAccess::CarGate(), second.get());
+    EXPECT_EQ(VurodoroViri_TestAccess::RunningPollers(), 2u);
+
+    // Both threads now work for the newest adapter, so every poll goes to its gateway.
+    ASSERT_TRUE(secondGateway.WaitForRequests(kEndpoint, 6));
+    EXPECT_EQ(gateway->CountTo(kEndpoint), 0u);
+
+    // Destroying either adapter stops every thread; the other adapter still sends commands.
+    adapter.reset();
+    EXPECT_EQ(VurodoroViri_TestAccess::RunningPollers(), 0u);
+    EXPECT_TRUE(VurodoroViri_TestAccess::ThreadQuit());
+    const std::size_t polls = secondGateway.CountTo(kEndpoint);
+    ParamMap map;
+    EXPECT_TRUE(second->GetAvailableFace(map));
+    EXPECT_EQ(secondGateway.CountTo(kEndpoint), polls);
+}
+
+}  // namespace
+}  // namespace vvtest
