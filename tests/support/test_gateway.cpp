@@ -72,11 +72,10 @@ ScriptedReply TestGateway::NextReply(const std::string& path)
     return standing != m_standing.end() ? standing->second : ScriptedReply{};
 }
 
-void TestGateway::Hold(const ScriptedReply& reply)
+void TestGateway::Hold(const ScriptedReply& reply, std::size_t generation)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     if (reply.hang) {
-        const std::size_t generation = m_releaseGeneration;
         m_changed.wait(lock, [&] { return m_stopping || m_releaseGeneration != generation; });
     } else if (reply.delay.count() > 0) {
         m_changed.wait_for(lock, reply.delay, [&] { return m_stopping; });
@@ -86,6 +85,7 @@ void TestGateway::Hold(const ScriptedReply& reply)
 void TestGateway::Handle(const httplib::Request& request, httplib::Response& response)
 {
     ScriptedReply reply;
+    std::size_t generation = 0;  // taken with the record, so a release right after it counts
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         const std::string path = request.path.substr(1);
@@ -93,10 +93,11 @@ void TestGateway::Handle(const httplib::Request& request, httplib::Response& res
             RecordedRequest{path, request.body, request.get_header_value("Content-Type"),
                             request.remote_port});
         reply = NextReply(path);
+        generation = m_releaseGeneration;
         ++m_inFlight;
     }
     m_changed.notify_all();
-    Hold(reply);
+    Hold(reply, generation);
     response.status = reply.status;
     if (reply.drop) {
         response.set_content_provider(

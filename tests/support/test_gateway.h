@@ -60,7 +60,7 @@ public:
 private:
     void Handle(const httplib::Request& request, httplib::Response& response);
     ScriptedReply NextReply(const std::string& path);
-    void Hold(const ScriptedReply& reply);
+    void Hold(const ScriptedReply& reply, std::size_t generation);
 
     httplib::Server m_server;
     std::thread m_thread;
