@@ -1,0 +1,34 @@
+// Reads the TAB-separated name=value bodies the adapter posts.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace facepad::sim {
+
+// One expected field. Most are written "name=value"; "reset" is followed by its value directly.
+struct FieldSpec {
+    std::string name;
+    bool withEquals = true;
+};
+
+struct ParsedFields {
+    std::vector<std::string> values;  // in the order of the specs
+    std::string error;                // empty on success; otherwise names what was wrong
+
+    bool ok() const { return error.empty(); }
+};
+
+// Splits `body` at the first specs.size() - 1 TABs (the last field keeps any TAB of its own) and
+// checks that field i starts with specs[i]'s name. Order matters, as the adapter always sends the
+// fields in one order.
+ParsedFields ParseFields(const std::string& body, const std::vector<FieldSpec>& specs);
+
+// A decimal integer written the way "%d" writes it: optional "-", digits, nothing else.
+std::optional<long long> ParseDecimal(const std::string& text);
+
+// Quotes `text` for a refusal message and cuts it to a readable length.
+std::string Quoted(const std::string& text);
+
+}  // namespace facepad::sim

@@ -1,0 +1,261 @@
+#include "endpoint_handlers.h"
+
+#include <limits>
+
+#include "body_fields.h"
+#include "facepad_protocol.h"
+#include "gateway_replies.h"
+#include "record_documents.h"
+
+namespace facepad::sim {
+
+namespace {
+
+constexpr int kStatusBadRequest = 400;
+constexpr int kStatusConflict = 409;
+
+// The first fields of every terminal command: "SN=" serial, TAB, "id=" identifier, then `more`.
+struct CommandFields {
+    std::string serial;
+    std::string id;
+    std::vector<std::string> rest;
+    std::string error;
+};
+
+CommandFields ParseCommand(const std::string& body, const std::vector<FieldSpec>& more)
+{
+    std::vector<FieldSpec> specs = {{field::kSerial}, {field::kCommandId}};
+    specs.insert(specs.end(), more.begin(), more.end());
+    ParsedFields parsed = ParseFields(body, specs);
+    CommandFields command;
+    if (!parsed.ok()) {
+        command.error = parsed.error;
+        return command;
+    }
+    command.serial = parsed.values[0];
+    command.id = parsed.values[1];
+    command.rest.assign(parsed.values.begin() + 2, parsed.values.end());
+    if (command.serial.empty()) {
+        command.error = "SN is empty";
+    } else if (command.id.empty()) {
+        command.error = "id is empty";
+    }
+    return command;
+}
+
+// The one-field body "SN=" serial, with a serial.
+Decoded<std::string> ParseSerialOnly(const std::string& body)
+{
+    Decoded<std::string> serial;
+    const ParsedFields parsed = ParseFields(body, {{field::kSerial}});
+    serial.error = parsed.error;
+    if (parsed.ok()) {
+        serial.value = parsed.values[0];
+        serial.error = serial.value.empty() ? "SN is empty" : "";
+    }
+    return serial;
+}
+
+Reply Queued(const std::string& id, const std::string& serial, const std::string& code)
+{
+    return Accepted("command " + id + " for " + serial + " queued: result " + code + " (" +
+                    DescribeResultCode(code) + ")");
+}
+
+Reply RequireEmptyBody(const std::string& body, const char* endpointPath)
+{
+    return BadRequest(std::string(endpointPath) + " takes an empty body, got " + Quoted(body));
+}
+
+Reply HandleGetAvailable(GatewayState& state, const std::string& body)
+{
+    if (!body.empty()) {
+        return RequireEmptyBody(body, endpoint::kGetAvailable);
+    }
+    return Accepted(FormatAvailableReply(state.Terminals()));
+}
+
+Reply HandleSetPort(GatewayState& state, const std::string& body)
+{
+    const ParsedFields parsed = ParseFields(body, {{field::kPort}, {field::kReset, false}});
+    if (!parsed.ok()) {
+        return BadRequest(parsed.error);
+    }
+    const std::string& port = parsed.values[0];
+    const std::string& reset = parsed.values[1];
+    const auto number = ParseDecimal(port);
+    if (!number || *number < 1 || *number > 65535) {
+        return BadRequest("port must be a number from 1 to 65535, got " + Quoted(port));
+    }
+    if (!reset.empty() && reset[0] == '=') {
+        return BadRequest("reset takes its value directly, without \"=\": got " + Quoted(reset));
+    }
+    state.SetListenPort(port, reset);
+    return Accepted("listen port " + port + ", reset " + Quoted(reset));
+}
+
+Reply HandleSetInitParam(GatewayState& state, const std::string& body)
+{
+    const ParsedFields parsed = ParseFields(body, {{field::kInitData}});
+    if (!parsed.ok()) {
+        return BadRequest(parsed.error);
+    }
+    auto params = DecodeInitParams(parsed.values[0]);
+    if (!params.ok()) {
+        return BadRequest(params.error);
+    }
+    state.SetInitParams(std::move(params.value));
+    return Accepted(std::to_string(kInitParamCount) + " init settings stored");
+}
+
+Reply HandleBinding(GatewayState& state, const std::string& body)
+{
+    const ParsedFields parsed = ParseFields(body, {{field::kSerial}, {field::kChannel}});
+    if (!parsed.ok()) {
+        return BadRequest(parsed.error);
+    }
+    const std::string& serial = parsed.values[0];
+    const auto channel = ParseDecimal(parsed.values[1]);
+    if (serial.empty()) {
+        return BadRequest("SN is empty");
+    }
+    if (!channel || *channel < 0 || *channel > std::numeric_limits<int>::max()) {
+        return BadRequest("ch must be a channel number from 0 to 2147483647, got " +
+                          Quoted(parsed.values[1]));
+    }
+    const std::string refusal = state.Bind(serial, *channel);
+    return refusal.empty() ? Accepted("bound " + serial + " to channel " + parsed.values[1])
+                           : Conflict(refusal);
+}
+
+Reply HandleUnbinding(GatewayState& state, const std::string& body)
+{
+    const auto serial = ParseSerialOnly(body);
+    if (!serial.ok()) {
+        return BadRequest(serial.error);
+    }
+    const std::string refusal = state.Unbind(serial.value);
+    return refusal.empty() ? Accepted("unbound " + serial.value) : Conflict(refusal);
+}
+
+Reply HandleAddUser(GatewayState& state, const std::string& body)
+{
+    const CommandFields command = ParseCommand(body, {{field::kData}});
+    if (!command.error.empty()) {
+        return BadRequest(command.error);
+    }
+    const auto user = DecodeUserRecord(command.rest[0]);
+    if (!user.ok()) {
+        return BadRequest(user.error);
+    }
+    return Queued(command.id, command.serial, state.AddUser(command.serial, command.id, user.value));
+}
+
+Reply HandleDelUser(GatewayState& state, const std::string& body)
+{
+    const CommandFields command = ParseCommand(body, {{field::kData}});
+    if (!command.error.empty()) {
+        return BadRequest(command.error);
+    }
+    const auto pin = DecodePinDocument(command.rest[0]);
+    if (!pin.ok()) {
+        return BadRequest(pin.error);
+    }
+    return Queued(command.id, command.serial, state.DelUser(command.serial, command.id, pin.value));
+}
+
+Reply HandleSetBioPhoto(GatewayState& state, const std::string& body)
+{
+    const CommandFields command = ParseCommand(body, {{field::kData}});
+    if (!command.error.empty()) {
+        return BadRequest(command.error);
+    }
+    const auto photo = DecodePhotoRecord(command.rest[0]);
+    if (!photo.ok()) {
+        return BadRequest(photo.error);
+    }
+    return Queued(command.id, command.serial,
+                  state.SetPhoto(command.serial, command.id, photo.value));
+}
+
+Reply HandleDelBioPhoto(GatewayState& state, const std::string& body)
+{
+    const CommandFields command = ParseCommand(body, {{field::kData}});
+    if (!command.error.empty()) {
+        return BadRequest(command.error);
+    }
+    const auto pin = DecodePinDocument(command.rest[0]);
+    if (!pin.ok()) {
+        return BadRequest(pin.error);
+    }
+    return Queued(command.id, command.serial, state.DelPhoto(command.serial, command.id, pin.value));
+}
+
+Reply HandleGetResult(GatewayState& state, const std::string& body)
+{
+    if (!body.empty()) {
+        return RequireEmptyBody(body, endpoint::kGetResult);
+    }
+    return Accepted(FormatResultReply(state.DrainResults()));
+}
+
+Reply HandleGetTerminalStatus(GatewayState& state, const std::string& body)
+{
+    const auto serial = ParseSerialOnly(body);
+    if (!serial.ok()) {
+        return BadRequest(serial.error);
+    }
+    return Accepted(FormatStatusReply(state.Status(serial.value)));
+}
+
+// The "data=" field of a device command is sent empty and ignored here.
+Reply HandleControlDevice(GatewayState& state, const std::string& body)
+{
+    const CommandFields command = ParseCommand(body, {{field::kCommand}, {field::kData}});
+    if (!command.error.empty()) {
+        return BadRequest(command.error);
+    }
+    if (command.rest[0] != field::kUnlockCommand) {
+        return BadRequest(std::string("cmd must be ") + field::kUnlockCommand + ", got " +
+                          Quoted(command.rest[0]));
+    }
+    return Queued(command.id, command.serial, state.Unlock(command.serial, command.id));
+}
+
+}  // namespace
+
+Reply Accepted(std::string text)
+{
+    return Reply{200, std::move(text)};
+}
+
+Reply BadRequest(const std::string& reason)
+{
+    return Reply{kStatusBadRequest, "bad request: " + reason};
+}
+
+Reply Conflict(const std::string& reason)
+{
+    return Reply{kStatusConflict, "refused: " + reason};
+}
+
+const std::map<std::string, EndpointHandler>& EndpointHandlers()
+{
+    static const std::map<std::string, EndpointHandler> handlers = {
+        {endpoint::kGetAvailable, &HandleGetAvailable},
+        {endpoint::kSetPort, &HandleSetPort},
+        {endpoint::kSetInitParam, &HandleSetInitParam},
+        {endpoint::kBinding, &HandleBinding},
+        {endpoint::kUnbinding, &HandleUnbinding},
+        {endpoint::kAddUser, &HandleAddUser},
+        {endpoint::kDelUser, &HandleDelUser},
+        {endpoint::kSetBioPhoto, &HandleSetBioPhoto},
+        {endpoint::kDelBioPhoto, &HandleDelBioPhoto},
+        {endpoint::kGetResult, &HandleGetResult},
+        {endpoint::kGetTerminalStatus, &HandleGetTerminalStatus},
+        {endpoint::kControlDevice, &HandleControlDevice},
+    };
+    return handlers;
+}
+
+}  // namespace facepad::sim

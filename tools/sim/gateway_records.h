@@ -1,0 +1,68 @@
+// The records the simulated gateway keeps, as plain values.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace facepad::sim {
+
+struct UserRecord {
+    std::string pin;
+    std::string name;
+    int pri = 0;
+    std::string passwd;
+    int verify = 0;
+    std::string card;
+    std::string vicecard;
+};
+
+struct PhotoRecord {
+    std::string pin;
+    int type = 0;
+    int size = 0;  // as the host sent it; not checked against the content
+    std::string content;
+    std::string url;
+    int format = 0;
+};
+
+struct UnlockEvent {
+    std::string serial;
+    std::string commandId;
+};
+
+// One terminal as the gateway knows it. Users and photos belong to the terminal: the same pin on
+// two terminals is two users.
+struct TerminalRecord {
+    bool connected = false;
+    std::optional<long long> channel;  // set while bound
+    std::map<std::string, UserRecord> users;                      // by pin
+    std::map<std::string, std::map<int, PhotoRecord>> photos;     // by pin, then photo type
+};
+
+// A terminal named on the command line: "SN" (connected) or "SN:offline".
+struct TerminalSpec {
+    std::string serial;
+    bool connected = true;
+};
+
+// What a terminal reported for one command, waiting for the next "facepad/getresult".
+struct ResultEntry {
+    std::string serial;
+    std::string commandId;
+    std::string code;
+};
+
+// Everything the gateway keeps; the state file holds it, less the pending results and the
+// connection flags, which belong to the running process and its command line.
+struct GatewayData {
+    std::map<std::string, TerminalRecord> terminals;  // by serial
+    std::string listenPort;
+    std::string resetValue;
+    std::map<std::string, std::string> initParams;  // empty until "facepad/setinitparam"
+    std::vector<UnlockEvent> unlocks;
+    std::vector<ResultEntry> pendingResults;
+};
+
+}  // namespace facepad::sim

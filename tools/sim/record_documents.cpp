@@ -1,0 +1,94 @@
+#include "record_documents.h"
+
+#include <vector>
+
+#include "facepad_protocol.h"
+#include "json_value.h"
+
+namespace facepad::sim {
+
+namespace {
+
+const std::vector<MemberSpec> kUserMembers = {
+    {"pin", MemberType::String},    {"name", MemberType::String}, {"pri", MemberType::Int},
+    {"passwd", MemberType::String}, {"verify", MemberType::Int},  {"card", MemberType::String},
+    {"vicecard", MemberType::String}};
+
+const std::vector<MemberSpec> kPhotoMembers = {
+    {"pin", MemberType::String},     {"type", MemberType::Int},    {"size", MemberType::Int},
+    {"content", MemberType::String}, {"url", MemberType::String},  {"format", MemberType::Int}};
+
+const std::vector<MemberSpec> kPinMembers = {{"pin", MemberType::String}};
+
+std::vector<MemberSpec> InitMembers()
+{
+    std::vector<MemberSpec> members;
+    for (const char* key : kInitParamKeys) {
+        members.push_back({key, MemberType::String});
+    }
+    return members;
+}
+
+// Parses `json` and reads `specs` out of it; the error names `documentName`.
+MemberValues ReadDocument(const std::string& json, const std::vector<MemberSpec>& specs,
+                          const std::string& documentName)
+{
+    const JsonParse parse = ParseWholeJson(json);
+    if (!parse.error.empty()) {
+        MemberValues failed;
+        failed.error = documentName + " is not JSON: " + parse.error;
+        return failed;
+    }
+    return ReadMembers(parse.value.get(), specs, documentName);
+}
+
+}  // namespace
+
+Decoded<UserRecord> DecodeUserRecord(const std::string& json)
+{
+    Decoded<UserRecord> decoded;
+    MemberValues v = ReadDocument(json, kUserMembers, "user record");
+    if (!v.error.empty()) {
+        decoded.error = v.error;
+        return decoded;
+    }
+    decoded.value = UserRecord{v.strings["pin"],  v.strings["name"],   v.ints["pri"],
+                               v.strings["passwd"], v.ints["verify"], v.strings["card"],
+                               v.strings["vicecard"]};
+    return decoded;
+}
+
+Decoded<PhotoRecord> DecodePhotoRecord(const std::string& json)
+{
+    Decoded<PhotoRecord> decoded;
+    MemberValues v = ReadDocument(json, kPhotoMembers, "photo record");
+    if (!v.error.empty()) {
+        decoded.error = v.error;
+        return decoded;
+    }
+    decoded.value = PhotoRecord{v.strings["pin"],     v.ints["type"],   v.ints["size"],
+                                v.strings["content"], v.strings["url"], v.ints["format"]};
+    return decoded;
+}
+
+Decoded<std::string> DecodePinDocument(const std::string& json)
+{
+    Decoded<std::string> decoded;
+    MemberValues v = ReadDocument(json, kPinMembers, "pin document");
+    decoded.error = v.error;
+    decoded.value = v.strings["pin"];
+    return decoded;
+}
+
+Decoded<std::map<std::string, std::string>> DecodeInitParams(const std::string& json)
+{
+    Decoded<std::map<std::string, std::string>> decoded;
+    MemberValues v = ReadDocument(json, InitMembers(), "init settings");
+    decoded.error = v.error;
+    if (v.error.empty()) {
+        decoded.value = std::move(v.strings);
+    }
+    return decoded;
+}
+
+}  // namespace facepad::sim

@@ -1,0 +1,193 @@
+#include "sim_server.h"
+
+#include <sys/socket.h>
+
+#include <chrono>
+#include <ctime>
+#include <stdexcept>
+
+namespace facepad::sim {
+
+namespace {
+
+constexpr std::size_t kKeepAliveRequests = 1000000;  // httplib closes after 5 by default
+constexpr std::size_t kWorkerThreads = 32;  // each keep-alive connection holds one while open
+constexpr std::size_t kLoggedBodyChars = 160;
+constexpr char kFaultHeader[] = "X-Facepad-Sim-Fault";
+
+// SO_REUSEADDR only: httplib's default adds SO_REUSEPORT, with which a second server on a busy
+// port binds silently and steals half of the other's connections.
+void ExclusivePortOptions(socket_t socket)
+{
+    int yes = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+}
+
+std::string Timestamp()
+{
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            now.time_since_epoch()).count() % 1000;
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min,
+                  local.tm_sec, static_cast<int>(millis));
+    return text;
+}
+
+std::string OneLine(const std::string& body)
+{
+    std::string line = body.substr(0, kLoggedBodyChars);
+    for (char& c : line) {
+        c = (c == '\n' || c == '\r' || c == '\t') ? ' ' : c;
+    }
+    return body.size() > kLoggedBodyChars ? line + "..." : line;
+}
+
+std::string PayloadTooLarge(const httplib::Request& request, std::size_t cap)
+{
+    const std::string length = request.get_header_value("Content-Length");
+    return "payload too large: body of " + (length.empty() ? std::string("unknown") : length) +
+           " bytes exceeds the cap of " + std::to_string(cap) + " bytes";
+}
+
+}  // namespace
+
+SimServer::SimServer(Gateway& gateway, ServerSettings settings)
+    : m_gateway(gateway), m_settings(std::move(settings)), m_faults(m_settings.faults)
+{
+    Configure();
+    const std::string address = m_settings.host + ":" + std::to_string(m_settings.port);
+    if (m_settings.port == 0) {
+        m_port = m_server.bind_to_any_port(m_settings.host);
+    } else if (m_server.bind_to_port(m_settings.host, m_settings.port)) {
+        m_port = m_settings.port;
+    }
+    if (m_port <= 0) {
+        throw std::runtime_error("cannot listen on " + address +
+                                 " (in use by another process, or not a local address)");
+    }
+}
+
+SimServer::~SimServer()
+{
+    Stop();
+}
+
+void SimServer::Configure()
+{
+    m_server.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
+    m_server.set_socket_options(&ExclusivePortOptions);
+    m_server.set_keep_alive_max_count(kKeepAliveRequests);
+    m_server.set_tcp_nodelay(true);
+    m_server.set_payload_max_length(m_settings.payloadCap);
+    m_server.Post(R"(/.*)", [this](const httplib::Request& request, httplib::Response& response) {
+        HandlePost(request, response);
+    });
+    const auto onlyPost = [](const httplib::Request& request, httplib::Response& response) {
+        response.status = 405;
+        response.set_content(request.method + " is not served: every endpoint takes POST",
+                             "text/plain");
+    };
+    m_server.Get(R"(/.*)", onlyPost);
+    m_server.Put(R"(/.*)", onlyPost);
+    m_server.Delete(R"(/.*)", onlyPost);
+    m_server.Patch(R"(/.*)", onlyPost);
+    m_server.Options(R"(/.*)", onlyPost);
+    // Refusals that httplib makes itself (oversized or unreadable requests) get a reason too.
+    m_server.set_error_handler(httplib::Server::HandlerWithResponse(
+        [this](const httplib::Request& request, httplib::Response& response) {
+        if (!response.body.empty()) {
+            return httplib::Server::HandlerResponse::Unhandled;
+        }
+        response.set_content(response.status == 413 ? PayloadTooLarge(request, m_settings.payloadCap)
+                                                    : "request refused with HTTP " +
+                                                          std::to_string(response.status),
+                             "text/plain");
+        return httplib::Server::HandlerResponse::Handled;
+    }));
+    m_server.set_logger([this](const httplib::Request& request, const httplib::Response& response) {
+        Log(request, response);
+    });
+}
+
+void SimServer::Start()
+{
+    m_thread = std::thread([this] {
+        m_server.listen_after_bind();
+        m_listenEnded = true;
+    });
+    while (!m_server.is_running() && !m_listenEnded) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+void SimServer::Stop()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopRequested = true;
+    }
+    m_stopping.notify_all();
+    m_server.stop();
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+bool SimServer::WaitLatency()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return !m_stopping.wait_for(lock, m_faults.Latency(), [this] { return m_stopRequested; });
+}
+
+void SimServer::HandlePost(const httplib::Request& request, httplib::Response& response)
+{
+    const std::string path = request.path.substr(1);
+    if (m_faults.Latency().count() > 0 && !WaitLatency()) {
+        response.status = 503;
+        response.set_content("shutting down", "text/plain");
+        return;
+    }
+    const FaultDecision fault = m_faults.Decide(path);
+    switch (fault.kind) {
+    case FaultKind::StatusOverride:
+        response.status = fault.status;
+        response.set_header(kFaultHeader, "status override");
+        response.set_content("status " + std::to_string(fault.status) + " set for /" + path +
+                                 " on the command line",
+                             "text/plain");
+        return;
+    case FaultKind::ServerError:
+        response.status = fault.status;
+        response.set_header(kFaultHeader, "server error");
+        response.set_content("injected server error", "text/plain");
+        return;
+    case FaultKind::Drop:
+        // Sends the head, then closes the connection before the promised body.
+        response.set_header(kFaultHeader, "dropped connection");
+        response.set_content_provider(
+            64, "text/plain", [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
+        return;
+    case FaultKind::None:
+        break;
+    }
+    const Reply reply = m_gateway.Handle(path, request.body);
+    response.status = reply.status;
+    response.set_content(reply.body, "text/plain");
+}
+
+void SimServer::Log(const httplib::Request& request, const httplib::Response& response) const
+{
+    if (!m_settings.log) {
+        return;
+    }
+    const std::string fault = response.get_header_value(kFaultHeader);
+    m_settings.log(Timestamp() + " " + request.method + " " + request.path + " " +
+                   std::to_string(response.status) + " in=" + std::to_string(request.body.size()) +
+                   "B " + (fault.empty() ? OneLine(response.body) : "[fault: " + fault + "]"));
+}
+
+}  // namespace facepad::sim

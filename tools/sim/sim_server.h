@@ -1,0 +1,65 @@
+// The simulated gateway on a real socket: a cpp-httplib server that reads every POST body raw,
+// applies the fault plan, hands the request to the Gateway and logs one line per request.
+#pragma once
+
+#include <httplib.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "facepad_protocol.h"
+#include "fault_plan.h"
+#include "gateway.h"
+
+namespace facepad::sim {
+
+struct ServerSettings {
+    std::string host = kDefaultHost;
+    int port = kDefaultPort;  // 0: any free port; Port() tells which
+    std::size_t payloadCap = kDefaultPayloadCap;
+    FaultSettings faults;
+    std::function<void(const std::string&)> log;  // one line per request; null: silent
+};
+
+class SimServer {
+public:
+    // Binds at once. Throws std::runtime_error naming the address when it cannot be bound; a
+    // port another process listens on is refused, never shared.
+    SimServer(Gateway& gateway, ServerSettings settings);
+    ~SimServer();
+    SimServer(const SimServer&) = delete;
+    SimServer& operator=(const SimServer&) = delete;
+
+    int Port() const { return m_port; }
+    // Serves on a background thread; returns when the server accepts connections.
+    void Start();
+    // Ends latency waits and the listening loop and joins the thread. Idempotent.
+    void Stop();
+    // False once the listening loop has ended, asked to or not.
+    bool Running() const { return m_server.is_running() && !m_listenEnded; }
+
+private:
+    void Configure();
+    void HandlePost(const httplib::Request& request, httplib::Response& response);
+    bool WaitLatency();
+    void Log(const httplib::Request& request, const httplib::Response& response) const;
+
+    Gateway& m_gateway;
+    ServerSettings m_settings;
+    FaultPlan m_faults;
+    httplib::Server m_server;
+    std::thread m_thread;
+    int m_port = 0;
+    std::atomic<bool> m_listenEnded{false};
+
+    std::mutex m_mutex;
+    std::condition_variable m_stopping;
+    bool m_stopRequested = false;
+};
+
+}  // namespace facepad::sim
