@@ -112,21 +112,34 @@ std::string VurodoroViri_Druvel::GetFullPostParam(const std::string& _strId,
 bool VurodoroViri_Druvel::ExchangeWithGateway(const char* _szOperation, const std::string& _strPath,
                                               const std::string& _strBody, std::string& _strReply)
 {
-    if (!m_httpTool.HttpPostRequest(GetFullPostUrl(_strPath), _strBody, _strReply, false)) {
-        if (_szOperation != nullptr) {
-            VV_LOG(kLogLevelError, std::string("VurodoroViri_Druvel::") + _szOperation +
-                                       " Call HttpPostRequest ret false");
-        }
-        return false;
+    return PostToGateway(_szOperation, _strPath, _strBody, _strReply) &&
+           GatewayAccepted(_szOperation);
+}
+
+bool VurodoroViri_Druvel::PostToGateway(const char* _szOperation, const std::string& _strPath,
+                                        const std::string& _strBody, std::string& _strReply)
+{
+    if (m_httpTool.HttpPostRequest(GetFullPostUrl(_strPath), _strBody, _strReply, false)) {
+        return true;
     }
-    if (m_httpTool.GetLastPostStatus() != kStatusAccepted) {
-        if (_szOperation != nullptr) {
-            VV_LOG(kLogLevelError, std::string("VurodoroViri_Druvel::") + _szOperation +
-                                       " Call GetLastPostStatus ret false");
-        }
-        return false;
+    if (_szOperation != nullptr) {
+        VV_LOG(kLogLevelError, std::string("VurodoroViri_Druvel::") + _szOperation +
+                                   " Call HttpPostRequest ret false");
     }
-    return true;
+    return false;
+}
+
+// Only the exact text "200" counts: "200 ", "2000" and "" are refusals too.
+bool VurodoroViri_Druvel::GatewayAccepted(const char* _szOperation)
+{
+    if (m_httpTool.GetLastPostStatus() == kStatusAccepted) {
+        return true;
+    }
+    if (_szOperation != nullptr) {
+        VV_LOG(kLogLevelError, std::string("VurodoroViri_Druvel::") + _szOperation +
+                                   " Call GetLastPostStatus ret false");
+    }
+    return false;
 }
 
 }  // namespace Face

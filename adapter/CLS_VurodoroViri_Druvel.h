@@ -86,6 +86,10 @@ private:
     // null writes none.
     bool ExchangeWithGateway(const char* _szOperation, const std::string& _strPath,
                              const std::string& _strBody, std::string& _strReply);
+    // The exchange's two halves, for a caller that must act between the POST and the status check.
+    bool PostToGateway(const char* _szOperation, const std::string& _strPath,
+                       const std::string& _strBody, std::string& _strReply);
+    bool GatewayAccepted(const char* _szOperation);
     bool SendRecordCommand(const RecordCommand& _command, const std::string& _strId, const std::string& _strSn,
                            std::map<std::string, std::string>& _mapRecord);
 
