@@ -1,13 +1,94 @@
 // Gateway and terminal set-up: available terminals, listen port, initialisation settings, binding.
+#include <string>
+
 #include "CLS_VurodoroViri_Druvel.h"
+#include "adapter_log.h"
+#include "json_document.h"
 
 namespace Osmer_Framework {
 namespace Face {
 
-bool VurodoroViri_Druvel::GetAvailableFace(std::map<std::string, std::string>& /*_mapParam*/)
+namespace {
+
+// The gateway's own vocabulary, sent in this order and spelt exactly so.
+constexpr const char* kInitParamKeys[] = {
+    "type",  "AttLog", "OpLog", "AttPhoto", "EnrollUser", "ChgUser",  "EnrollFP",
+    "ChgFP", "FPImag", "FACE",  "UserPic",  "WORKCODE",   "BioPhoto", "TimeOut",
+};
+
+// Every setting goes out as a JSON string, even the numeric-looking ones; a key the host left out
+// is inserted into its map and sent as "".
+void AddInitParams(json_object* document, std::map<std::string, std::string>& params)
 {
+    for (const char* key : kInitParamKeys) {
+        json_object_object_add(document, key, json_object_new_string(params[key].c_str()));
+    }
+}
+
+}  // namespace
+
+bool VurodoroViri_Druvel::GetAvailableFace(std::map<std::string, std::string>& /*_mapParam*/)
+try {
     std::string reply;
     return ExchangeWithGateway("GetAvailableFace", "facepad/getavailable", std::string(), reply);
+} catch (...) {
+    return false;
+}
+
+// "reset" takes its value with no "=" between them: that is how the gateway reads the field.
+bool VurodoroViri_Druvel::SetListenPortFace(std::string& _strPort, std::string& _strReset)
+try {
+    std::string body;
+    body.reserve(_strPort.size() + _strReset.size() + 11);
+    body.append("port=").append(_strPort).append("\treset").append(_strReset);
+    std::string reply;
+    return ExchangeWithGateway("SetListenPortFace", "facepad/setport", body, reply);
+} catch (...) {
+    return false;
+}
+
+bool VurodoroViri_Druvel::SetInitParamFace(std::map<std::string, std::string>& _mapParam)
+try {
+    JsonDocument document(json_object_new_object());
+    if (!document) {
+        VV_LOG(kLogLevelError, "VurodoroViri_Druvel::SetInitParamFace jsonData == nullptr");
+        return false;
+    }
+    AddInitParams(document.get(), _mapParam);
+    std::string body("Data=");
+    if (!AppendSerialised(document.get(), body)) {
+        return false;
+    }
+    std::string reply;
+    const bool posted = PostToGateway("SetInitParamFace", "facepad/setinitparam", body, reply);
+    document.reset();  // the request has gone; nothing below needs the document
+    return posted && GatewayAccepted("SetInitParamFace");
+} catch (...) {
+    return false;
+}
+
+// The four trailing texts belong to the host interface; the gateway has no field for them.
+bool VurodoroViri_Druvel::BindVurodoroViri(const std::string& _strSn, const int& _iChannel,
+                                           const std::string& /*_strArg1*/,
+                                           const std::string& /*_strArg2*/,
+                                           const std::string& /*_strArg3*/,
+                                           const std::string& /*_strArg4*/)
+try {
+    std::string body;
+    body.reserve(_strSn.size() + 18);
+    body.append("SN=").append(_strSn).append("\tch=").append(std::to_string(_iChannel));
+    std::string reply;
+    return ExchangeWithGateway("BindVurodoroViri", "facepad/binding", body, reply);
+} catch (...) {
+    return false;
+}
+
+bool VurodoroViri_Druvel::UnBindVurodoroViri(const std::string& _strSn)
+try {
+    std::string reply;
+    return ExchangeWithGateway("UnBindVurodoroViri", "facepad/unbinding", "SN=" + _strSn, reply);
+} catch (...) {
+    return false;
 }
 
 }  // namespace Face

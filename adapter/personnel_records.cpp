@@ -1,0 +1,138 @@
+// Personnel records on a terminal: users and their biometric photos. All four operations send one
+// small JSON document built from the host's map; they differ only in the table below.
+#include <array>
+#include <cstddef>
+#include <cstdlib>
+#include <iterator>
+#include <string>
+
+#include "CLS_VurodoroViri_Druvel.h"
+#include "adapter_log.h"
+#include "json_document.h"
+
+namespace Osmer_Framework {
+namespace Face {
+
+// One record operation: what differs between the four is data, not code.
+struct RecordCommand {
+    enum class Type { Text, Integer };
+    struct Member {
+        const char* name;  // both the map key read and the JSON member written
+        Type type;
+    };
+
+    const char* operation;  // names the operation in its log line
+    const char* path;
+    const Member* members;  // in the order the gateway expects them
+    std::size_t memberCount;
+};
+
+namespace {
+
+using Type = RecordCommand::Type;
+
+constexpr std::size_t kMostMembers = 7;
+
+constexpr RecordCommand::Member kUserMembers[] = {
+    {"pin", Type::Text},      {"name", Type::Text},      {"pri", Type::Integer},
+    {"passwd", Type::Text},   {"verify", Type::Integer}, {"card", Type::Text},
+    {"vicecard", Type::Text},
+};
+constexpr RecordCommand::Member kPhotoMembers[] = {
+    {"pin", Type::Text},     {"type", Type::Integer}, {"size", Type::Integer},
+    {"content", Type::Text}, {"url", Type::Text},     {"format", Type::Integer},
+};
+constexpr RecordCommand::Member kPinOnly[] = {{"pin", Type::Text}};
+
+static_assert(std::size(kUserMembers) <= kMostMembers && std::size(kPhotoMembers) <= kMostMembers,
+              "kMostMembers must hold the longest record");
+
+constexpr RecordCommand kAddUser{"AddUser", "facepad/adduser", kUserMembers,
+                                 std::size(kUserMembers)};
+constexpr RecordCommand kDelUser{"DelUser", "facepad/deluser", kPinOnly, std::size(kPinOnly)};
+constexpr RecordCommand kSetBiophoto{"SetBiophoto", "facepad/setbiophoto", kPhotoMembers,
+                                     std::size(kPhotoMembers)};
+constexpr RecordCommand kDelBiophoto{"DelBiophoto", "facepad/delbiophoto", kPinOnly,
+                                     std::size(kPinOnly)};
+
+// Integers take atoi's reading of the text ("12abc" is 12, "" is 0); everything else stays text.
+json_object* NewMemberValue(Type type, const std::string& text)
+{
+    return type == Type::Integer ? json_object_new_int(std::atoi(text.c_str()))
+                                 : json_object_new_string(text.c_str());
+}
+
+// Reads every key first (absent ones are inserted into the host's map), then creates all values,
+// then adds them in table order. Only the map reads can throw, and no value exists yet then, so
+// nothing can leak.
+void FillRecord(json_object* document, const RecordCommand& command,
+                std::map<std::string, std::string>& record)
+{
+    std::array<const std::string*, kMostMembers> texts{};
+    for (std::size_t i = 0; i < command.memberCount; ++i) {
+        texts[i] = &record[command.members[i].name];
+    }
+    std::array<json_object*, kMostMembers> values{};
+    for (std::size_t i = 0; i < command.memberCount; ++i) {
+        values[i] = NewMemberValue(command.members[i].type, *texts[i]);
+    }
+    for (std::size_t i = 0; i < command.memberCount; ++i) {
+        json_object_object_add(document, command.members[i].name, values[i]);
+    }
+}
+
+}  // namespace
+
+// A failed exchange is reported by the result alone: these operations log only a document that
+// cannot be created.
+bool VurodoroViri_Druvel::SendRecordCommand(const RecordCommand& _command,
+                                            const std::string& _strId, const std::string& _strSn,
+                                            std::map<std::string, std::string>& _mapRecord)
+try {
+    JsonDocument document(json_object_new_object());
+    if (!document) {
+        VV_LOG(kLogLevelError,
+               std::string("VurodoroViri_Druvel::") + _command.operation + " jsonData == nullptr");
+        return false;
+    }
+    FillRecord(document.get(), _command, _mapRecord);
+    // "data=" is the body's last field, so the document's text can go straight onto the end of
+    // an otherwise complete body.
+    std::string body = GetFullPostParam(_strId, _strSn, std::string());
+    if (!AppendSerialised(document.get(), body)) {
+        return false;
+    }
+    std::string reply;
+    const bool posted = PostToGateway(nullptr, _command.path, body, reply);
+    document.reset();  // the request has gone; the status check does not need the document
+    return posted && GatewayAccepted(nullptr);
+} catch (...) {
+    return false;
+}
+
+bool VurodoroViri_Druvel::AddUser(const std::string& _strId, const std::string& _strSn,
+                                  std::map<std::string, std::string>& _mapUser)
+{
+    return SendRecordCommand(kAddUser, _strId, _strSn, _mapUser);
+}
+
+bool VurodoroViri_Druvel::DelUser(const std::string& _strId, const std::string& _strSn,
+                                  std::map<std::string, std::string>& _mapUser)
+{
+    return SendRecordCommand(kDelUser, _strId, _strSn, _mapUser);
+}
+
+bool VurodoroViri_Druvel::SetBiophoto(const std::string& _strId, const std::string& _strSn,
+                                      std::map<std::string, std::string>& _mapPhoto)
+{
+    return SendRecordCommand(kSetBiophoto, _strId, _strSn, _mapPhoto);
+}
+
+bool VurodoroViri_Druvel::DelBiophoto(const std::string& _strId, const std::string& _strSn,
+                                      std::map<std::string, std::string>& _mapPhoto)
+{
+    return SendRecordCommand(kDelBiophoto, _strId, _strSn, _mapPhoto);
+}
+
+}  // namespace Face
+}  // namespace Osmer_Framework
