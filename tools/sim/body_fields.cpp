@@ -15,15 +15,12 @@ std::string Prefix(const FieldSpec& spec)
     return spec.withEquals ? spec.name + "=" : spec.name;
 }
 
-std::vector<std::string> SplitAtTabs(const std::string& body, std::size_t maxParts)
+std::vector<std::string> SplitAtTabs(const std::string& body)
 {
     std::vector<std::string> parts;
     std::size_t start = 0;
-    while (parts.size() + 1 < maxParts) {
-        const auto tab = body.find(field::kSeparator, start);
-        if (tab == std::string::npos) {
-            break;
-        }
+    for (auto tab = body.find(field::kSeparator); tab != std::string::npos;
+         tab = body.find(field::kSeparator, start)) {
         parts.push_back(body.substr(start, tab - start));
         start = tab + 1;
     }
@@ -55,7 +52,7 @@ std::string Quoted(const std::string& text)
 ParsedFields ParseFields(const std::string& body, const std::vector<FieldSpec>& specs)
 {
     ParsedFields parsed;
-    const auto parts = SplitAtTabs(body, specs.size());
+    const auto parts = SplitAtTabs(body);
     if (parts.size() != specs.size()) {
         parsed.error = "expected " + std::to_string(specs.size()) + " TAB-separated field(s) (" +
                        FieldList(specs) + "), got " + std::to_string(parts.size());

@@ -20,9 +20,9 @@ struct ParsedFields {
     bool ok() const { return error.empty(); }
 };
 
-// Splits `body` at the first specs.size() - 1 TABs (the last field keeps any TAB of its own) and
-// checks that field i starts with specs[i]'s name. Order matters, as the adapter always sends the
-// fields in one order.
+// Splits `body` at every TAB and checks that field i starts with specs[i]'s name. No value the
+// adapter sends holds a TAB (its JSON writer escapes them), so every TAB separates. Order matters,
+// as the adapter always sends the fields in one order.
 ParsedFields ParseFields(const std::string& body, const std::vector<FieldSpec>& specs);
 
 // A decimal integer written the way "%d" writes it: optional "-", digits, nothing else.

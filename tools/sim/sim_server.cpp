@@ -140,7 +140,17 @@ void SimServer::Stop()
 bool SimServer::WaitLatency()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    return !m_stopping.wait_for(lock, m_faults.Latency(), [this] { return m_stopRequested; });
+    ++m_delayed;
+    const bool stopped =
+        m_stopping.wait_for(lock, m_faults.Latency(), [this] { return m_stopRequested; });
+    --m_delayed;
+    return !stopped;
+}
+
+std::size_t SimServer::DelayedRequests()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_delayed;
 }
 
 void SimServer::HandlePost(const httplib::Request& request, httplib::Response& response)

@@ -40,6 +40,8 @@ public:
     void Start();
     // Ends latency waits and the listening loop and joins the thread. Idempotent.
     void Stop();
+    // Requests now inside their added latency; lets a test stop the server with one in flight.
+    std::size_t DelayedRequests();
     // False once the listening loop has ended, asked to or not.
     bool Running() const { return m_server.is_running() && !m_listenEnded; }
 
@@ -60,6 +62,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_stopping;
     bool m_stopRequested = false;
+    std::size_t m_delayed = 0;
 };
 
 }  // namespace facepad::sim

@@ -1,0 +1,70 @@
+// The fault plan: which requests it spoils, and how its command-line form is read.
+#include <gtest/gtest.h>
+
+#include "fault_plan.h"
+
+namespace {
+
+using facepad::sim::AddStatusOverride;
+using facepad::sim::FaultKind;
+using facepad::sim::FaultPlan;
+using facepad::sim::FaultSettings;
+
+TEST(FaultPlan, StatusOverridesAreReadFromEndpointEqualsStatus)
+{
+    std::map<std::string, int> overrides;
+    EXPECT_EQ(AddStatusOverride("facepad/adduser=503", overrides), "");
+    EXPECT_EQ(AddStatusOverride("/facepad/binding=404", overrides), "");
+    EXPECT_EQ(overrides, (std::map<std::string, int>{{"facepad/adduser", 503},
+                                                     {"facepad/binding", 404}}));
+    for (const char* bad : {"facepad/adduser", "=503", "facepad/adduser=99",
+                            "facepad/adduser=600", "facepad/adduser=x"}) {
+        EXPECT_NE(AddStatusOverride(bad, overrides), "") << bad;
+    }
+}
+
+TEST(FaultPlan, OverrideAppliesToItsEndpointOnlyAndWinsOverRates)
+{
+    FaultSettings settings;
+    settings.statusOverrides["facepad/adduser"] = 503;
+    settings.failRate = 1.0;
+    FaultPlan plan(settings);
+    const auto overridden = plan.Decide("facepad/adduser");
+    EXPECT_EQ(overridden.kind, FaultKind::StatusOverride);
+    EXPECT_EQ(overridden.status, 503);
+    const auto other = plan.Decide("facepad/deluser");
+    EXPECT_EQ(other.kind, FaultKind::ServerError);
+    EXPECT_EQ(other.status, 500);
+}
+
+TEST(FaultPlan, RatesOfZeroAndOneAreNeverAndAlways)
+{
+    FaultSettings none;
+    FaultPlan quiet(none);
+    FaultSettings drops;
+    drops.dropRate = 1.0;
+    FaultPlan dropping(drops);
+    for (int i = 0; i < 100; ++i) {
+        EXPECT_EQ(quiet.Decide("facepad/getresult").kind, FaultKind::None);
+        EXPECT_EQ(dropping.Decide("facepad/getresult").kind, FaultKind::Drop);
+    }
+}
+
+TEST(FaultPlan, SameSeedGivesSameSequenceAndRateIsRoughlyKept)
+{
+    FaultSettings settings;
+    settings.failRate = 0.3;
+    settings.seed = 42;
+    FaultPlan first(settings);
+    FaultPlan second(settings);
+    int failures = 0;
+    for (int i = 0; i < 1000; ++i) {
+        const auto kind = first.Decide("facepad/adduser").kind;
+        EXPECT_EQ(kind, second.Decide("facepad/adduser").kind);
+        failures += kind == FaultKind::ServerError ? 1 : 0;
+    }
+    EXPECT_GT(failures, 200);
+    EXPECT_LT(failures, 400);
+}
+
+}  // namespace

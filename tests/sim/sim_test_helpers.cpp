@@ -1,0 +1,110 @@
+#include "sim_test_helpers.h"
+
+#include <gtest/gtest.h>
+#include <json-c/json.h>
+
+#include "facepad_protocol.h"
+
+namespace simtest {
+
+namespace {
+
+// The list text after the first `keyWord` and exactly one separator character.
+std::string ListAfter(const std::string& reply, const std::string& keyWord)
+{
+    const auto word = reply.find(keyWord);
+    EXPECT_NE(word, std::string::npos) << "no " << keyWord << " in " << reply;
+    const auto open = word == std::string::npos ? reply.size() : word + keyWord.size() + 1;
+    EXPECT_LT(open, reply.size()) << reply;
+    EXPECT_EQ(open < reply.size() ? reply[open] : '\0', '[') << reply;
+    return open < reply.size() ? reply.substr(open) : std::string();
+}
+
+std::string Field(json_object* object, const char* key)
+{
+    json_object* member = nullptr;
+    EXPECT_TRUE(json_object_object_get_ex(object, key, &member)) << key;
+    EXPECT_TRUE(json_object_is_type(member, json_type_string)) << key << " must be a string";
+    return member ? json_object_get_string(member) : "";
+}
+
+}  // namespace
+
+std::string CommandBody(const std::string& serial, const std::string& id, const std::string& json)
+{
+    return "SN=" + serial + "\tid=" + id + "\tdata=" + json;
+}
+
+std::string UserJson(const std::string& pin, const std::string& name, int pri, int verify)
+{
+    return "{\"pin\":\"" + pin + "\",\"name\":\"" + name + "\",\"pri\":" + std::to_string(pri) +
+           ",\"passwd\":\"pw\",\"verify\":" + std::to_string(verify) +
+           ",\"card\":\"C1\",\"vicecard\":\"C2\"}";
+}
+
+std::string PhotoJson(const std::string& pin, int type, const std::string& content,
+                      const std::string& url)
+{
+    return "{\"pin\":\"" + pin + "\",\"type\":" + std::to_string(type) + ",\"size\":" +
+           std::to_string(content.size()) + ",\"content\":\"" + content + "\",\"url\":\"" + url +
+           "\",\"format\":0}";
+}
+
+std::string PinJson(const std::string& pin)
+{
+    return "{\"pin\":\"" + pin + "\"}";
+}
+
+std::string InitBody(const std::string& timeOut)
+{
+    std::string json = "{";
+    for (const char* key : facepad::kInitParamKeys) {
+        const std::string value = std::string(key) == "TimeOut" ? timeOut : "";
+        json += std::string(json.size() > 1 ? "," : "") + "\"" + key + "\":\"" + value + "\"";
+    }
+    return "Data=" + json + "}";
+}
+
+std::vector<Result> ReadResultReply(const std::string& reply)
+{
+    std::vector<Result> results;
+    json_object* list = json_tokener_parse(ListAfter(reply, "result").c_str());
+    EXPECT_TRUE(json_object_is_type(list, json_type_array)) << reply;
+    for (std::size_t i = 0; list && i < json_object_array_length(list); ++i) {
+        json_object* element = json_object_array_get_idx(list, i);
+        const std::string serial = Field(element, "SN");
+        json_object* entries = json_tokener_parse(Field(element, "data").c_str());
+        EXPECT_TRUE(json_object_is_type(entries, json_type_array)) << "data of " << serial;
+        for (std::size_t j = 0; entries && j < json_object_array_length(entries); ++j) {
+            json_object* entry = json_object_array_get_idx(entries, j);
+            results.push_back(Result{serial, Field(entry, "id"), Field(entry, "return")});
+        }
+        json_object_put(entries);
+    }
+    json_object_put(list);
+    return results;
+}
+
+std::vector<int> ReadStatusReply(const std::string& reply)
+{
+    std::vector<int> statuses;
+    json_object* list = json_tokener_parse(ListAfter(reply, "Data").c_str());
+    EXPECT_TRUE(json_object_is_type(list, json_type_array)) << reply;
+    for (std::size_t i = 0; list && i < json_object_array_length(list); ++i) {
+        json_object* status = nullptr;
+        json_object_object_get_ex(json_object_array_get_idx(list, i), "connstatus", &status);
+        EXPECT_TRUE(json_object_is_type(status, json_type_int)) << reply;
+        statuses.push_back(json_object_get_int(status));
+    }
+    json_object_put(list);
+    return statuses;
+}
+
+std::vector<Result> DrainResults(facepad::sim::Gateway& gateway)
+{
+    const auto reply = gateway.Handle(facepad::endpoint::kGetResult, "");
+    EXPECT_EQ(reply.status, 200);
+    return ReadResultReply(reply.body);
+}
+
+}  // namespace simtest
