@@ -1,0 +1,67 @@
+#include "run_collector.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace vvbench {
+
+bool RunCollector::ReportContext(const Context& /*context*/)
+{
+    return true;
+}
+
+void RunCollector::ReportRuns(const std::vector<Run>& runs)
+{
+    for (const Run& run : runs) {
+        if (run.run_type != Run::RT_Iteration) {
+            continue;  // our own medians replace the aggregates
+        }
+        if (run.error_occurred) {
+            std::fprintf(stderr, "benchmark %s failed: %s\n", run.benchmark_name().c_str(),
+                         run.error_message.c_str());
+        }
+        m_runs[run.run_name.function_name].push_back(run);
+    }
+    std::fprintf(stderr, ".");
+}
+
+bool RunCollector::HasAll(const std::vector<std::string>& names) const
+{
+    return std::all_of(names.begin(), names.end(),
+                       [this](const std::string& name) { return m_runs.count(name) != 0; });
+}
+
+double RunCollector::MedianSecondsPerOp(const std::string& name) const
+{
+    const auto found = m_runs.find(name);
+    if (found == m_runs.end()) {
+        return 0.0;
+    }
+    std::vector<double> perOp;
+    for (const Run& run : found->second) {
+        if (!run.error_occurred && run.iterations > 0) {
+            perOp.push_back(run.real_accumulated_time / static_cast<double>(run.iterations));
+        }
+    }
+    if (perOp.empty()) {
+        return 0.0;
+    }
+    std::sort(perOp.begin(), perOp.end());
+    const std::size_t middle = perOp.size() / 2;
+    return perOp.size() % 2 == 1 ? perOp[middle] : (perOp[middle - 1] + perOp[middle]) / 2.0;
+}
+
+double RunCollector::CounterTotal(const std::string& name, const std::string& counter) const
+{
+    const auto found = m_runs.find(name);
+    double total = 0.0;
+    if (found != m_runs.end()) {
+        for (const Run& run : found->second) {
+            const auto value = run.counters.find(counter);
+            total += value != run.counters.end() ? value->second.value : 0.0;
+        }
+    }
+    return total;
+}
+
+}  // namespace vvbench
