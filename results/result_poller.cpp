@@ -1,11 +1,11 @@
 // The polling thread: fetches "facepad/getresult", merges each result list into the thread's own
 // result map and hands that map to the host's callback.
 #include <cstdint>
-#include <cstring>
 
 #include "CLS_VurodoroViri_Druvel.h"
 #include "adapter_log.h"
 #include "polling_control.h"
+#include "result_reply.h"
 
 namespace Osmer_Framework {
 namespace Face {
@@ -17,8 +17,6 @@ constexpr int kFastWaitNaps = 10;
 constexpr int kSlowWaitNaps = 80;
 constexpr std::uint32_t kEmptyMapsBeforeSlowing = 10;
 constexpr const char* kResultEndpoint = "facepad/getresult";
-constexpr const char* kResultKeyWord = "result";
-constexpr std::size_t kListOffset = 7;  // "result", one separator character, then "["
 
 enum class PollOutcome {
     NoList,     // exchange failed or the reply carries no list: the wait is recomputed
@@ -26,27 +24,6 @@ enum class PollOutcome {
     Handled,    // a list was parsed (or failed to parse) and the map counter applies
     EndThread,  // no adapter to work for, or a list arrived with no callback installed
 };
-
-enum class ListShape { None, Empty, Present };
-
-// Finds the list after the first "result" and cuts it out of `reply` in place.
-ListShape CutResultList(std::string& reply)
-{
-    const auto word = reply.find(kResultKeyWord);
-    if (word == std::string::npos) {
-        return ListShape::None;
-    }
-    const auto open = word + kListOffset;
-    if (open >= reply.size() || reply[open] != '[') {
-        return ListShape::None;
-    }
-    if (open + 1 < reply.size() && reply[open + 1] == ']') {
-        return ListShape::Empty;
-    }
-    reply.erase(0, open);
-    reply.resize(std::strlen(reply.c_str()));  // the list ends at a NUL byte, should one be there
-    return ListShape::Present;
-}
 
 PollOutcome PollOnce(PollerRecord& self, ResultMap& results, std::string& reply)
 {
@@ -59,11 +36,11 @@ PollOutcome PollOnce(PollerRecord& self, ResultMap& results, std::string& reply)
         return PollOutcome::NoList;
     }
     switch (CutResultList(reply)) {
-    case ListShape::None:
+    case ResultListShape::None:
         return PollOutcome::NoList;
-    case ListShape::Empty:
+    case ResultListShape::Empty:
         return PollOutcome::EmptyList;
-    case ListShape::Present:
+    case ResultListShape::Present:
         break;
     }
     if (adapter->JsonDataToMapData(reply, results)) {
