@@ -7,6 +7,7 @@
 
 #include "connection_pool.h"
 #include "http_url.h"
+#include "post_request.h"
 #include "thread_outcome.h"
 
 namespace Osmer_Framework {
@@ -134,10 +135,11 @@ public:
         if (!parsed) {
             return Finish(Terminal_Http_Error::InvalidUrl, "");
         }
-        auto connection = fresh ? m_pool.Open(*parsed) : m_pool.Acquire(*parsed);
+        const std::string origin = parsed->OriginKey();
+        auto connection = fresh ? m_pool.Open(*parsed) : m_pool.Acquire(*parsed, origin);
         http::PostOutcome outcome = Send(*connection, *parsed, body, reply, cancel);
         if (outcome.error == Terminal_Http_Error::None && !fresh) {
-            m_pool.Release(*parsed, std::move(connection));
+            m_pool.Release(origin, std::move(connection));
         }
         const bool answered = outcome.error == Terminal_Http_Error::None;
         http::StoreOutcome(m_id, std::move(outcome));
@@ -158,27 +160,9 @@ private:
                            const std::string& body, std::string& reply,
                            Terminal_Http_Cancel::State* cancel)
     {
-        const std::size_t cap = m_pool.Options().maxReplyBytes;
-        bool tooLarge = false;
+        http::ReplySink sink{&reply, m_pool.Options().maxReplyBytes};
         httplib::Request request;
-        request.method = "POST";
-        request.path = url.path;
-        // Not form-urlencoded: httplib-based peers cap such bodies at 8 KiB, and ours are not
-        // encoded anyway.
-        request.set_header("Content-Type", "text/plain");
-        request.body = body;
-        request.response_handler = [&](const httplib::Response& head) {
-            const std::string length = head.get_header_value("Content-Length");
-            tooLarge = !length.empty() && std::strtoull(length.c_str(), nullptr, 10) > cap;
-            return !tooLarge;
-        };
-        request.content_receiver = [&](const char* data, size_t size, uint64_t, uint64_t) {
-            tooLarge = reply.size() + size > cap;
-            if (!tooLarge) {
-                reply.append(data, size);
-            }
-            return !tooLarge;
-        };
+        http::PreparePost(request, url.path, body, sink);
 
         CancelScope scope(cancel, &connection);
         if (scope.CancelledBefore()) {
@@ -191,7 +175,7 @@ private:
             return http::PostOutcome{std::to_string(response.status), Terminal_Http_Error::None};
         }
         reply.clear();
-        if (tooLarge) {
+        if (sink.tooLarge) {
             return http::PostOutcome{"", Terminal_Http_Error::ReplyTooLarge};
         }
         if (scope.Cancelled()) {

@@ -44,10 +44,11 @@ std::unique_ptr<httplib::Client> ConnectionPool::Open(const ParsedUrl& url) cons
     return client;
 }
 
-std::unique_ptr<httplib::Client> ConnectionPool::Acquire(const ParsedUrl& url)
+std::unique_ptr<httplib::Client> ConnectionPool::Acquire(const ParsedUrl& url,
+                                                         const std::string& origin)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    auto found = m_idle.find(url.OriginKey());
+    auto found = m_idle.find(origin);
     if (found != m_idle.end() && !found->second.empty()) {
         auto client = std::move(found->second.back());
         found->second.pop_back();
@@ -56,13 +57,13 @@ std::unique_ptr<httplib::Client> ConnectionPool::Acquire(const ParsedUrl& url)
     return OpenLocked(url);
 }
 
-void ConnectionPool::Release(const ParsedUrl& url, std::unique_ptr<httplib::Client> connection)
+void ConnectionPool::Release(const std::string& origin, std::unique_ptr<httplib::Client> connection)
 {
     if (!connection || !connection->is_socket_open()) {
         return;
     }
     std::lock_guard<std::mutex> lock(m_mutex);
-    auto& idle = m_idle[url.OriginKey()];
+    auto& idle = m_idle[origin];
     if (idle.size() < m_options.maxIdleConnectionsPerHost) {
         idle.push_back(std::move(connection));
     }

@@ -20,12 +20,13 @@ class ConnectionPool {
 public:
     explicit ConnectionPool(const Terminal_Http_Options& options);
 
-    // An idle connection to the URL's origin, or a new one.
-    std::unique_ptr<httplib::Client> Acquire(const ParsedUrl& url);
+    // An idle connection to the URL's origin (`origin` is url.OriginKey(), made once per request
+    // by the caller), or a new one.
+    std::unique_ptr<httplib::Client> Acquire(const ParsedUrl& url, const std::string& origin);
     // A connection that is not pooled: closed when the caller drops it.
     std::unique_ptr<httplib::Client> Open(const ParsedUrl& url) const;
     // Back to the idle set when it is still open and there is room; otherwise closed.
-    void Release(const ParsedUrl& url, std::unique_ptr<httplib::Client> connection);
+    void Release(const std::string& origin, std::unique_ptr<httplib::Client> connection);
 
     void SetOptions(const Terminal_Http_Options& options);
     Terminal_Http_Options Options() const;
