@@ -101,14 +101,26 @@ void PollingControl::Unregister(PollerRecord& record)
     m_changed.notify_all();
 }
 
-bool PollingControl::Nap()
+// Every change of the stop flag goes through this control and wakes the sleepers, so the thread
+// sleeps through a whole wait instead of waking after each 100 ms nap to look at the flag: an
+// idle adapter wakes once per poll, not ten times a second.
+bool PollingControl::Wait(int naps)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (StopRequested()) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto stopRequested = [this] { return StopRequested(); };
+    if (m_changed.wait_until(lock, start + (naps - 1) * m_napLength, stopRequested)) {
         return false;
     }
-    m_changed.wait_for(lock, m_napLength, [this] { return StopRequested(); });
+    m_changed.wait_until(lock, start + naps * m_napLength, stopRequested);
     return true;
+}
+
+void PollingControl::SetStopFlag(bool raised)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    VurodoroViri_Druvel::m_bThreadQuit.store(raised);
+    m_changed.notify_all();
 }
 
 VurodoroViri_Druvel* PollingControl::Lease(PollerRecord& record)

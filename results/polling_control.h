@@ -40,15 +40,16 @@ public:
     // Thread side.
     PollerRecord& Register();
     void Unregister(PollerRecord& record);
-    // False when the stop flag is up before the nap (the thread must end); otherwise sleeps one
-    // nap, less if the flag goes up meanwhile.
-    bool Nap();
+    // Sleeps `naps` naps in a row. False when the stop flag is up before one of them (the thread
+    // must end). A flag raised during the last nap cuts it short but is first seen after the
+    // poll, as a check before each nap would see it.
+    bool Wait(int naps);
     // The adapter the thread may use until Release(), or null when there is none to use.
     VurodoroViri_Druvel* Lease(PollerRecord& record);
     void Release(PollerRecord& record);
 
     bool StopRequested() const { return VurodoroViri_Druvel::m_bThreadQuit.load(); }
-    void SetStopFlag(bool raised) { VurodoroViri_Druvel::m_bThreadQuit.store(raised); }
+    void SetStopFlag(bool raised);
     VurodoroViri_Druvel* CurrentAdapter() const { return VurodoroViri_Druvel::m_pCarGate.load(); }
 
     // The thread's own exchange with the gateway: abortable through the record's token, no log.

@@ -65,10 +65,8 @@ void RunPollingLoop(PollerRecord& self)
         return;
     }
     for (;;) {
-        for (int nap = 0; nap < waitNaps; ++nap) {
-            if (!control.Nap()) {
-                return;
-            }
+        if (!control.Wait(waitNaps)) {
+            return;
         }
         PollOutcome outcome = PollOutcome::NoList;
         try {
