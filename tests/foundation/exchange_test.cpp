@@ -82,6 +82,7 @@ TEST_F(ExchangeTest, ChangedAddressAppliesToTheNextCall)
     EXPECT_TRUE(adapter->GetAvailableFace(map));
     EXPECT_EQ(second.CountTo("facepad/getavailable"), 1u);
     EXPECT_EQ(gateway->CountTo("facepad/getavailable"), 0u);
+    adapter.reset();  // closes its connection to the second gateway before that one stops
 }
 
 }  // namespace

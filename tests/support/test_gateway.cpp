@@ -7,6 +7,8 @@ namespace vvtest {
 TestGateway::TestGateway()
 {
     m_server.set_keep_alive_max_count(100000);
+    // stop() waits for idle keep-alive connections to time out; keep that wait short.
+    m_server.set_keep_alive_timeout(1);
     m_server.set_tcp_nodelay(true);
     m_server.Post(R"(/(.*))", [this](const httplib::Request& request, httplib::Response& response) {
         Handle(request, response);
@@ -102,7 +104,7 @@ void TestGateway::Handle(const httplib::Request& request, httplib::Response& res
     if (reply.drop) {
         response.set_content_provider(
             1024, "text/plain", [](size_t, size_t, httplib::DataSink&) { return false; });
-    } else {
+    } else if (reply.status != 204 && reply.status != 304) {  // these never carry a body
         response.set_content(reply.body, "text/plain");
     }
     {
