@@ -8,6 +8,7 @@
 #include "connection_pool.h"
 #include "http_url.h"
 #include "post_request.h"
+#include "post_target.h"
 #include "thread_outcome.h"
 
 namespace Osmer_Framework {
@@ -131,15 +132,15 @@ public:
               Terminal_Http_Cancel::State* cancel)
     {
         reply.clear();
-        const auto parsed = http::ParseUrl(url);
-        if (!parsed) {
+        const http::PostTarget* target = http::TargetFor(url);
+        if (target == nullptr) {
             return Finish(Terminal_Http_Error::InvalidUrl, "");
         }
-        const std::string origin = parsed->OriginKey();
-        auto connection = fresh ? m_pool.Open(*parsed) : m_pool.Acquire(*parsed, origin);
-        http::PostOutcome outcome = Send(*connection, *parsed, body, reply, cancel);
+        auto connection =
+            fresh ? m_pool.Open(target->url) : m_pool.Acquire(target->url, target->origin);
+        http::PostOutcome outcome = Send(*connection, target->url, body, reply, cancel);
         if (outcome.error == Terminal_Http_Error::None && !fresh) {
-            m_pool.Release(origin, std::move(connection));
+            m_pool.Release(target->origin, std::move(connection));
         }
         const bool answered = outcome.error == Terminal_Http_Error::None;
         http::StoreOutcome(m_id, std::move(outcome));
