@@ -33,6 +33,16 @@ bool RunCollector::HasAll(const std::vector<std::string>& names) const
 
 double RunCollector::MedianSecondsPerOp(const std::string& name) const
 {
+    return MedianPerOp(name, false);
+}
+
+double RunCollector::MedianCpuSecondsPerOp(const std::string& name) const
+{
+    return MedianPerOp(name, true);
+}
+
+double RunCollector::MedianPerOp(const std::string& name, bool cpu) const
+{
     const auto found = m_runs.find(name);
     if (found == m_runs.end()) {
         return 0.0;
@@ -40,7 +50,8 @@ double RunCollector::MedianSecondsPerOp(const std::string& name) const
     std::vector<double> perOp;
     for (const Run& run : found->second) {
         if (!run.error_occurred && run.iterations > 0) {
-            perOp.push_back(run.real_accumulated_time / static_cast<double>(run.iterations));
+            const double seconds = cpu ? run.cpu_accumulated_time : run.real_accumulated_time;
+            perOp.push_back(seconds / static_cast<double>(run.iterations));
         }
     }
     if (perOp.empty()) {
