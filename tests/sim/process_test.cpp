@@ -154,7 +154,7 @@ TEST(Programs, SimulatorRefusesABusyPortAndABadCommandLine)
     EXPECT_EQ(holder.Stop(SIGTERM), 0);
 }
 
-TEST(Programs, ToolReportsAGatewayThatIsNotThere)
+TEST(Programs, ToolReportsAMissingGatewayAndABadCommandLine)
 {
     RunningSimulator sim({"--quiet"});
     ASSERT_GT(sim.port, 0);
@@ -163,6 +163,10 @@ TEST(Programs, ToolReportsAGatewayThatIsNotThere)
     const auto absent = RunToEnd({kTool, "--port", std::to_string(port), "available"}, 30s);
     EXPECT_EQ(absent.exitCode, 1);
     EXPECT_CONTAINS(absent.output, "VurodoroViri_Druvel::GetAvailableFace Call HttpPostRequest ret false");
+
+    const auto incomplete = RunToEnd({kTool, "--port", std::to_string(port), "bind"}, 30s);
+    EXPECT_EQ(incomplete.exitCode, 1);
+    EXPECT_CONTAINS(incomplete.output, "SN is required");
 }
 
 }  // namespace

@@ -17,7 +17,12 @@ int main(int argc, char** argv)
         ->check(CLI::Range(0, 65535));
     app.add_flag("-v,--verbose", line.verbose, "echo every adapter log line to stderr");
     facepad::cli::AddSubcommands(app, line);
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        // --help is a "parse error" with exit code 0; every real mistake exits 1, like a failure.
+        return app.exit(error) == 0 ? 0 : 1;
+    }
 
     facepad::cli::CaptureAdapterLog(line.verbose);
     auto adapter = std::make_unique<facepad::cli::Adapter>();

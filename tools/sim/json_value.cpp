@@ -55,6 +55,10 @@ std::string UnexpectedMember(json_object* object, const std::vector<MemberSpec>&
 JsonParse ParseWholeJson(const std::string& text)
 {
     JsonParse parse;
+    if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+        parse.error = "JSON text longer than the parser takes";
+        return parse;
+    }
     std::unique_ptr<json_tokener, TokenerRelease> tokener(json_tokener_new());
     if (!tokener) {
         parse.error = "out of memory";
