@@ -3,8 +3,9 @@
 #include <sys/socket.h>
 
 #include <chrono>
-#include <ctime>
 #include <stdexcept>
+
+#include "request_log.h"
 
 namespace facepad::sim {
 
@@ -12,7 +13,6 @@ namespace {
 
 constexpr std::size_t kKeepAliveRequests = 1000000;  // httplib closes after 5 by default
 constexpr std::size_t kWorkerThreads = 32;  // each keep-alive connection holds one while open
-constexpr std::size_t kLoggedBodyChars = 160;
 constexpr char kFaultHeader[] = "X-Facepad-Sim-Fault";
 
 // SO_REUSEADDR only: httplib's default adds SO_REUSEPORT, with which a second server on a busy
@@ -21,29 +21,6 @@ void ExclusivePortOptions(socket_t socket)
 {
     int yes = 1;
     setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-}
-
-std::string Timestamp()
-{
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            now.time_since_epoch()).count() % 1000;
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min,
-                  local.tm_sec, static_cast<int>(millis));
-    return text;
-}
-
-std::string OneLine(const std::string& body)
-{
-    std::string line = body.substr(0, kLoggedBodyChars);
-    for (char& c : line) {
-        c = (c == '\n' || c == '\r' || c == '\t') ? ' ' : c;
-    }
-    return body.size() > kLoggedBodyChars ? line + "..." : line;
 }
 
 std::string PayloadTooLarge(const httplib::Request& request, std::size_t cap)
@@ -83,6 +60,15 @@ void SimServer::Configure()
     m_server.set_keep_alive_max_count(kKeepAliveRequests);
     m_server.set_tcp_nodelay(true);
     m_server.set_payload_max_length(m_settings.payloadCap);
+    ConfigureRoutes();
+    ConfigureRefusals();
+    m_server.set_logger([this](const httplib::Request& request, const httplib::Response& response) {
+        Log(request, response);
+    });
+}
+
+void SimServer::ConfigureRoutes()
+{
     m_server.Post(R"(/.*)", [this](const httplib::Request& request, httplib::Response& response) {
         HandlePost(request, response);
     });
@@ -96,21 +82,22 @@ void SimServer::Configure()
     m_server.Delete(R"(/.*)", onlyPost);
     m_server.Patch(R"(/.*)", onlyPost);
     m_server.Options(R"(/.*)", onlyPost);
-    // Refusals that httplib makes itself (oversized or unreadable requests) get a reason too.
+}
+
+// Refusals that httplib makes itself (oversized or unreadable requests) get a reason too.
+void SimServer::ConfigureRefusals()
+{
     m_server.set_error_handler(httplib::Server::HandlerWithResponse(
         [this](const httplib::Request& request, httplib::Response& response) {
-        if (!response.body.empty()) {
-            return httplib::Server::HandlerResponse::Unhandled;
-        }
-        response.set_content(response.status == 413 ? PayloadTooLarge(request, m_settings.payloadCap)
-                                                    : "request refused with HTTP " +
-                                                          std::to_string(response.status),
-                             "text/plain");
-        return httplib::Server::HandlerResponse::Handled;
-    }));
-    m_server.set_logger([this](const httplib::Request& request, const httplib::Response& response) {
-        Log(request, response);
-    });
+            if (!response.body.empty()) {
+                return httplib::Server::HandlerResponse::Unhandled;
+            }
+            response.set_content(response.status == 413
+                                     ? PayloadTooLarge(request, m_settings.payloadCap)
+                                     : "request refused with HTTP " + std::to_string(response.status),
+                                 "text/plain");
+            return httplib::Server::HandlerResponse::Handled;
+        }));
 }
 
 void SimServer::Start()
@@ -191,13 +178,11 @@ void SimServer::HandlePost(const httplib::Request& request, httplib::Response& r
 
 void SimServer::Log(const httplib::Request& request, const httplib::Response& response) const
 {
-    if (!m_settings.log) {
-        return;
+    if (m_settings.log) {
+        m_settings.log(FormatRequestLine(LoggedRequest{request.method, request.path, response.status,
+                                                       request.body.size(), response.body,
+                                                       response.get_header_value(kFaultHeader)}));
     }
-    const std::string fault = response.get_header_value(kFaultHeader);
-    m_settings.log(Timestamp() + " " + request.method + " " + request.path + " " +
-                   std::to_string(response.status) + " in=" + std::to_string(request.body.size()) +
-                   "B " + (fault.empty() ? OneLine(response.body) : "[fault: " + fault + "]"));
 }
 
 }  // namespace facepad::sim

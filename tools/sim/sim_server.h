@@ -47,6 +47,8 @@ public:
 
 private:
     void Configure();
+    void ConfigureRoutes();
+    void ConfigureRefusals();
     void HandlePost(const httplib::Request& request, httplib::Response& response);
     bool WaitLatency();
     void Log(const httplib::Request& request, const httplib::Response& response) const;
