@@ -29,11 +29,12 @@ const std::string kOffline = "FACE-0003";
 constexpr auto kResultWait = std::chrono::seconds(30);
 
 // A tiny stand-in photo, base64 as photo records carry it.
-const char kPhotoBase64[] = "/9j/4AAQSkZJRgABAQEASABIAAD/2wBDAP//////////////////////////////////"
-                            "////////////////////////////////////////////////////2wBDAf//////////"
-                            "/////////////////////////////////////////////////////////////////////"
-                            "/////////8AAEQgAAQABAwEiAAIRAQMRAf/EABQAAQAAAAAAAAAAAAAAAAAAAAP/xAAU"
-                            "EAEAAAAAAAAAAAAAAAAAAAAA/9oADAMBAAIQAxAAAAF//9k=";
+const char kPhotoBase64[] =
+    "/9j/4AAQSkZJRgABAQEASABIAAD/2wBDAP//////////////////////////////////"
+    "////////////////////////////////////////////////////2wBDAf//////////"
+    "/////////////////////////////////////////////////////////////////////"
+    "/////////8AAEQgAAQABAwEiAAIRAQMRAf/EABQAAQAAAAAAAAAAAAAAAAAAAAP/xAAU"
+    "EAEAAAAAAAAAAAAAAAAAAAAA/9oADAMBAAIQAxAAAAF//9k=";
 
 const auto g_start = std::chrono::steady_clock::now();
 
@@ -91,7 +92,8 @@ void Record(const std::string& serial, const std::string& id, const std::string&
 {
     const auto found = g_expected.find({serial, id});
     if (found == g_expected.end()) {
-        Say("result: %s command %s -> %s (not one of ours)", serial.c_str(), id.c_str(), value.c_str());
+        Say("result: %s command %s -> %s (not one of ours)", serial.c_str(), id.c_str(),
+            value.c_str());
         return;
     }
     Expectation& expectation = found->second;
@@ -129,14 +131,17 @@ bool SetUpGateway(CLS_VurodoroViri_Base& gateway)
     ParamMap unused;
     std::string listenPort = "10001";
     std::string reset = "1";
-    ParamMap init{{"type", "1"},   {"AttLog", "1"}, {"OpLog", "1"},    {"AttPhoto", "1"},
-                  {"EnrollUser", "1"}, {"ChgUser", "1"}, {"FACE", "1"}, {"UserPic", "1"},
-                  {"BioPhoto", "1"}, {"TimeOut", "30"}};
+    ParamMap init{{"type", "1"},       {"AttLog", "1"},  {"OpLog", "1"}, {"AttPhoto", "1"},
+                  {"EnrollUser", "1"}, {"ChgUser", "1"}, {"FACE", "1"},  {"UserPic", "1"},
+                  {"BioPhoto", "1"},   {"TimeOut", "30"}};
     bool ok = Step("ask for available terminals", gateway.GetAvailableFace(unused));
-    ok &= Step("set the gateway's listen port to 10001", gateway.SetListenPortFace(listenPort, reset));
+    ok &= Step("set the gateway's listen port to 10001",
+               gateway.SetListenPortFace(listenPort, reset));
     ok &= Step("send the 14 init settings", gateway.SetInitParamFace(init));
-    ok &= Step("bind " + kFirst + " to channel 1", gateway.BindVurodoroViri(kFirst, 1, "", "", "", ""));
-    ok &= Step("bind " + kSecond + " to channel 2", gateway.BindVurodoroViri(kSecond, 2, "", "", "", ""));
+    ok &= Step("bind " + kFirst + " to channel 1",
+               gateway.BindVurodoroViri(kFirst, 1, "", "", "", ""));
+    ok &= Step("bind " + kSecond + " to channel 2",
+               gateway.BindVurodoroViri(kSecond, 2, "", "", "", ""));
     return ok;
 }
 
@@ -156,9 +161,13 @@ bool ManagePeople(CLS_VurodoroViri_Base& gateway)
     ok &= AddUser(gateway, "103", kSecond, "1003", "Grace Hopper", "0012347");
 
     Expect(kFirst, "104", "photo of user 1001", "0");
-    ParamMap photo{{"pin", "1001"}, {"type", "9"}, {"size", std::to_string(sizeof kPhotoBase64 - 1)},
-                   {"content", kPhotoBase64}, {"format", "0"}};
-    ok &= Step("send a photo of user 1001 as command 104", gateway.SetBiophoto("104", kFirst, photo));
+    ParamMap photo{{"pin", "1001"},
+                   {"type", "9"},
+                   {"size", std::to_string(sizeof kPhotoBase64 - 1)},
+                   {"content", kPhotoBase64},
+                   {"format", "0"}};
+    ok &=
+        Step("send a photo of user 1001 as command 104", gateway.SetBiophoto("104", kFirst, photo));
 
     Expect(kFirst, "105", "delete user 9999, who does not exist", "-1003");
     ParamMap nobody{{"pin", "9999"}};
@@ -172,7 +181,8 @@ bool OpenDoorAndAskStatus(CLS_VurodoroViri_Base& gateway)
     bool ok = Step("unlock the door of " + kFirst + " as command 106",
                    gateway.ControlDeviceFace("106", kFirst, "", "", ""));
     const bool firstConnected = gateway.GetTerminalStatusFace(kFirst);
-    Say("%-56s %s", ("status of " + kFirst).c_str(), firstConnected ? "connected" : "NOT connected");
+    Say("%-56s %s", ("status of " + kFirst).c_str(),
+        firstConnected ? "connected" : "NOT connected");
     const bool offlineConnected = gateway.GetTerminalStatusFace(kOffline);
     Say("%-56s %s", ("status of " + kOffline).c_str(),
         offlineConnected ? "CONNECTED" : "not connected");

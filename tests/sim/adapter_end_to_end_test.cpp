@@ -89,8 +89,9 @@ protected:
     std::optional<std::string> WaitForResult(const std::string& serial, const std::string& id)
     {
         std::unique_lock<std::mutex> lock(g_deliveries.mutex);
-        const bool arrived = g_deliveries.arrived.wait_for(
-            lock, 10s, [&] { return g_deliveries.seen.count({serial, id}) != 0; });
+        const bool arrived = g_deliveries.arrived.wait_for(lock, 10s, [&] {
+            return g_deliveries.seen.count({serial, id}) != 0;
+        });
         return arrived ? std::optional<std::string>(g_deliveries.seen[{serial, id}].back())
                        : std::nullopt;
     }
@@ -119,8 +120,8 @@ protected:
 TEST_F(AdapterAgainstSimulator, RecordCommandsChangeTheGatewayAndReportThroughTheCallback)
 {
     ASSERT_TRUE(Bind("T1", 1));
-    ParamMap ada{{"pin", "1001"}, {"name", "Ada"}, {"pri", "12abc"}, {"verify", " -3"},
-                 {"card", "C-1"}};
+    ParamMap ada{
+        {"pin", "1001"}, {"name", "Ada"}, {"pri", "12abc"}, {"verify", " -3"}, {"card", "C-1"}};
     ASSERT_TRUE(adapter->AddUser("17", "T1", ada));
     ASSERT_TRUE(AddUser("18", "T1", "1002"));
     ParamMap photo{{"pin", "1001"}, {"type", "9"}, {"size", "4"}, {"content", "QUJD"}};
@@ -193,9 +194,9 @@ TEST_F(AdapterAgainstSimulator, StatusQueryReadsTheConnectionFromTheSimulatorsRe
     EXPECT_TRUE(log->Messages().empty()) << "a reply read correctly logs nothing";
     // An unknown terminal answers the empty list, which the adapter reports like a refusal.
     EXPECT_FALSE(adapter->GetTerminalStatusFace("T9"));
-    EXPECT_EQ(log->Messages(), std::vector<std::string>{
-                                   "VurodoroViri_Druvel::GetTerminalStatusFace Call "
-                                   "GetLastPostStatus ret false"});
+    EXPECT_EQ(log->Messages(),
+              std::vector<std::string>{"VurodoroViri_Druvel::GetTerminalStatusFace Call "
+                                       "GetLastPostStatus ret false"});
 }
 
 TEST_F(AdapterAgainstSimulator, GatewayRefusalsReachTheHostAsFalse)

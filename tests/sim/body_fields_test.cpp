@@ -1,7 +1,8 @@
 // The TAB-separated body reader: what it accepts and how it names what it refuses.
+#include "body_fields.h"
+
 #include <gtest/gtest.h>
 
-#include "body_fields.h"
 #include "terminal_spec.h"
 
 namespace {

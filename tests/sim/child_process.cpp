@@ -62,7 +62,8 @@ pid_t Spawn(const std::vector<std::string>& argv, int& readEnd, int stderrTarget
 // Reads what is available within `limit`; false at end of file or time-out.
 bool ReadSome(int fd, std::string& into, Clock::time_point deadline)
 {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     pollfd waiting{fd, POLLIN, 0};
     if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) <= 0) {
         return false;
@@ -121,8 +122,8 @@ Finished RunToEnd(const std::vector<std::string>& argv, std::chrono::seconds lim
 Child::Child(const std::vector<std::string>& argv)
 {
     static std::atomic<int> counter{0};
-    m_stderrPath = "/tmp/facepad_child_" + std::to_string(getpid()) + "_" +
-                   std::to_string(counter++) + ".err";
+    m_stderrPath =
+        "/tmp/facepad_child_" + std::to_string(getpid()) + "_" + std::to_string(counter++) + ".err";
     const int errFd = open(m_stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     m_pid = Spawn(argv, m_stdout, errFd);
     close(errFd);
@@ -183,7 +184,8 @@ bool PollConnect(int port, std::chrono::milliseconds limit)
         address.sin_family = AF_INET;
         address.sin_port = htons(static_cast<uint16_t>(port));
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const bool connected = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        const bool connected =
+            connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
         close(fd);
         if (connected) {
             return true;

@@ -1,7 +1,7 @@
 // The fault plan: which requests it spoils, and how its command-line form is read.
-#include <gtest/gtest.h>
-
 #include "fault_plan.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -15,10 +15,10 @@ TEST(FaultPlan, StatusOverridesAreReadFromEndpointEqualsStatus)
     std::map<std::string, int> overrides;
     EXPECT_EQ(AddStatusOverride("facepad/adduser=503", overrides), "");
     EXPECT_EQ(AddStatusOverride("/facepad/binding=404", overrides), "");
-    EXPECT_EQ(overrides, (std::map<std::string, int>{{"facepad/adduser", 503},
-                                                     {"facepad/binding", 404}}));
-    for (const char* bad : {"facepad/adduser", "=503", "facepad/adduser=99",
-                            "facepad/adduser=600", "facepad/adduser=x"}) {
+    EXPECT_EQ(overrides,
+              (std::map<std::string, int>{{"facepad/adduser", 503}, {"facepad/binding", 404}}));
+    for (const char* bad : {"facepad/adduser", "=503", "facepad/adduser=99", "facepad/adduser=600",
+                            "facepad/adduser=x"}) {
         EXPECT_NE(AddStatusOverride(bad, overrides), "") << bad;
     }
 }

@@ -26,8 +26,9 @@ protected:
     }
     void Bind(const std::string& serial, int channel = 1)
     {
-        ASSERT_EQ(Post(endpoint::kBinding, "SN=" + serial + "\tch=" + std::to_string(channel)).status,
-                  200);
+        ASSERT_EQ(
+            Post(endpoint::kBinding, "SN=" + serial + "\tch=" + std::to_string(channel)).status,
+            200);
     }
     std::string AddUser(const std::string& serial, const std::string& id, const std::string& pin)
     {
@@ -43,7 +44,8 @@ protected:
 TEST_F(GatewayCommands, AddUserOnBoundConnectedTerminalStoresTheRecordAndReportsDone)
 {
     Bind("T1");
-    const Reply reply = Post(endpoint::kAddUser, CommandBody("T1", "17", UserJson("1001", "Ada", 12, -3)));
+    const Reply reply =
+        Post(endpoint::kAddUser, CommandBody("T1", "17", UserJson("1001", "Ada", 12, -3)));
     EXPECT_EQ(reply.status, 200);
     const auto data = Data();
     const auto& user = data.terminals.at("T1").users.at("1001");
@@ -64,11 +66,10 @@ TEST_F(GatewayCommands, CommandsForUnboundUnknownOrOfflineTerminalsChangeNothing
     AddUser("OFF", "3", "1001");  // bound, not connected
     EXPECT_EQ(Post(endpoint::kControlDevice, "SN=T1\tid=4\tcmd=AC_UNLOCK\tdata=").status, 200);
     // Grouped per terminal, terminals in the order they first reported.
-    EXPECT_EQ(DrainResults(gateway),
-              (std::vector<Result>{{"T1", "1", code::kTerminalNotBound},
-                                   {"T1", "4", code::kTerminalNotBound},
-                                   {"T9", "2", code::kTerminalNotBound},
-                                   {"OFF", "3", code::kTerminalOffline}}));
+    EXPECT_EQ(DrainResults(gateway), (std::vector<Result>{{"T1", "1", code::kTerminalNotBound},
+                                                          {"T1", "4", code::kTerminalNotBound},
+                                                          {"T9", "2", code::kTerminalNotBound},
+                                                          {"OFF", "3", code::kTerminalOffline}}));
     const auto data = Data();
     EXPECT_TRUE(data.terminals.at("T1").users.empty());
     EXPECT_TRUE(data.terminals.at("OFF").users.empty());
@@ -103,7 +104,8 @@ TEST_F(GatewayCommands, PhotosNeedAnExistingUserAndContentOrUrl)
     DrainResults(gateway);
     Post(endpoint::kSetBioPhoto, CommandBody("T1", "2", simtest::PhotoJson("9999", 9, "QUJD")));
     Post(endpoint::kSetBioPhoto, CommandBody("T1", "3", simtest::PhotoJson("1001", 9, "")));
-    Post(endpoint::kSetBioPhoto, CommandBody("T1", "4", simtest::PhotoJson("1001", 9, "", "http://p/1.jpg")));
+    Post(endpoint::kSetBioPhoto,
+         CommandBody("T1", "4", simtest::PhotoJson("1001", 9, "", "http://p/1.jpg")));
     Post(endpoint::kSetBioPhoto, CommandBody("T1", "5", simtest::PhotoJson("1001", 2, "QUJD")));
     Post(endpoint::kDelBioPhoto, CommandBody("T1", "6", PinJson("1001")));
     Post(endpoint::kDelBioPhoto, CommandBody("T1", "7", PinJson("1001")));
@@ -156,9 +158,8 @@ TEST_F(GatewayCommands, ResultsAreHandedOutOnceWithOneElementPerTerminal)
     EXPECT_EQ(reply.body.rfind("result=[{\"SN\":\"T1\",\"data\":", 0), 0u) << reply.body;
     EXPECT_EQ(reply.body.find("\"SN\":\"T1\""), reply.body.rfind("\"SN\":\"T1\"")) << reply.body;
     EXPECT_EQ(simtest::ReadResultReply(reply.body),
-              (std::vector<Result>{{"T1", "1", code::kDone},
-                                   {"T1", "3", code::kDone},
-                                   {"T2", "2", code::kDone}}));
+              (std::vector<Result>{
+                  {"T1", "1", code::kDone}, {"T1", "3", code::kDone}, {"T2", "2", code::kDone}}));
     EXPECT_EQ(Post(endpoint::kGetResult, "").body, "result=[]");
 }
 

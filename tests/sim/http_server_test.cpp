@@ -102,7 +102,9 @@ TEST_F(HttpServer, MultiMegabytePhotoFitsTheDefaultCapAndArrivesWhole)
 {
     Start();
     ASSERT_EQ(Post(endpoint::kBinding, "SN=T1\tch=1")->status, 200);
-    ASSERT_EQ(Post(endpoint::kAddUser, simtest::CommandBody("T1", "1", simtest::UserJson("7", "A")))->status, 200);
+    ASSERT_EQ(Post(endpoint::kAddUser, simtest::CommandBody("T1", "1", simtest::UserJson("7", "A")))
+                  ->status,
+              200);
     const std::string content(4 * 1024 * 1024, 'Q');
     const auto reply = Post(endpoint::kSetBioPhoto,
                             simtest::CommandBody("T1", "2", simtest::PhotoJson("7", 9, content)));
@@ -171,9 +173,9 @@ TEST_F(HttpServer, EveryRequestGetsOneLogLine)
     for (const char* expected : {"POST /facepad/getterminalstatus 200 in=5B Data=[{\"sn\":\"T1\"",
                                  "POST /facepad/none 404 in=0B unknown endpoint /facepad/none",
                                  "POST /facepad/adduser 413 in=0B payload too large"}) {
-        const auto matches = std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
-            return line.find(expected) != std::string::npos;
-        });
+        const auto matches = std::count_if(
+            lines.begin(), lines.end(),
+            [&](const std::string& line) { return line.find(expected) != std::string::npos; });
         EXPECT_EQ(matches, 1) << expected;
     }
 }
@@ -188,7 +190,8 @@ TEST_F(HttpServer, StatusOverrideAndServerErrorsLeaveTheStateAlone)
     ASSERT_TRUE(overridden);
     EXPECT_EQ(overridden->status, 503);
     EXPECT_NE(overridden->body.find("set for /facepad/binding"), std::string::npos);
-    const auto failed = Post(endpoint::kAddUser, simtest::CommandBody("T1", "1", simtest::UserJson("7", "A")));
+    const auto failed =
+        Post(endpoint::kAddUser, simtest::CommandBody("T1", "1", simtest::UserJson("7", "A")));
     ASSERT_TRUE(failed);
     EXPECT_EQ(failed->status, 500);
     const auto data = gateway.State().Snapshot();
@@ -223,7 +226,8 @@ TEST_F(HttpServer, StopEndsALatencyWaitInFlight)
     ServerSettings settings;
     settings.faults.latency = 60s;
     Start(settings);
-    auto waiting = std::async(std::launch::async, [this] { return Post(endpoint::kGetResult, "").error(); });
+    auto waiting =
+        std::async(std::launch::async, [this] { return Post(endpoint::kGetResult, "").error(); });
     // Stopping with a request inside its latency wait must not wait the minute out.
     const auto deadline = std::chrono::steady_clock::now() + 10s;
     while (server->DelayedRequests() == 0 && std::chrono::steady_clock::now() < deadline) {

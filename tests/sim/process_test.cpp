@@ -32,7 +32,8 @@ public:
         child = std::make_unique<Child>(argv);
         const auto line = child->ReadLine(10s);
         if (!line || line->rfind(kAnnouncement, 0) != 0) {
-            ADD_FAILURE() << "no announcement; got \"" << line.value_or("") << "\"\n" << child->Stderr();
+            ADD_FAILURE() << "no announcement; got \"" << line.value_or("") << "\"\n"
+                          << child->Stderr();
             return;
         }
         port = std::stoi(line->substr(sizeof kAnnouncement - 1));
@@ -68,8 +69,9 @@ std::string Contents(const std::string& path)
     return text.str();
 }
 
-#define EXPECT_CONTAINS(text, part) \
-    EXPECT_NE((text).find(part), std::string::npos) << "missing \"" << (part) << "\" in:\n" << (text)
+#define EXPECT_CONTAINS(text, part)                                                         \
+    EXPECT_NE((text).find(part), std::string::npos) << "missing \"" << (part) << "\" in:\n" \
+                                                    << (text)
 
 TEST(Programs, ToolDrivesTheSimulatorAndResultsComeBackThroughTheAdapter)
 {
@@ -82,14 +84,16 @@ TEST(Programs, ToolDrivesTheSimulatorAndResultsComeBackThroughTheAdapter)
 
     const auto refused = sim.Tool({"bind", "T9", "1"});
     EXPECT_EQ(refused.exitCode, 1) << refused.output;
-    EXPECT_CONTAINS(refused.output, "VurodoroViri_Druvel::BindVurodoroViri Call GetLastPostStatus ret false");
+    EXPECT_CONTAINS(refused.output,
+                    "VurodoroViri_Druvel::BindVurodoroViri Call GetLastPostStatus ret false");
 
     EXPECT_EQ(sim.Tool({"status", "T1"}).exitCode, 0);
     const auto offline = sim.Tool({"status", "T2"});
     EXPECT_EQ(offline.exitCode, 1);
     EXPECT_CONTAINS(offline.output, "terminal T2: not connected");
 
-    EXPECT_EQ(sim.Tool({"add-user", "T1", "--id", "7", "--pin", "1001", "--name", "Ada"}).exitCode, 0);
+    EXPECT_EQ(sim.Tool({"add-user", "T1", "--id", "7", "--pin", "1001", "--name", "Ada"}).exitCode,
+              0);
     EXPECT_EQ(sim.Tool({"unlock", "T1", "--id", "8"}).exitCode, 0);
     const auto watched = sim.Tool({"watch-results", "--seconds", "30", "--expect", "2"});
     EXPECT_EQ(watched.exitCode, 0) << watched.output;
@@ -112,7 +116,9 @@ TEST(Programs, StateFileKeepsBindingsAndUsersAcrossARestart)
         RunningSimulator first({"--terminal", "T1", "--state-file", stateFile, "--quiet"});
         ASSERT_GT(first.port, 0);
         EXPECT_EQ(first.Tool({"bind", "T1", "4"}).exitCode, 0);
-        EXPECT_EQ(first.Tool({"add-user", "T1", "--id", "1", "--pin", "2002", "--name", "Kept"}).exitCode, 0);
+        EXPECT_EQ(
+            first.Tool({"add-user", "T1", "--id", "1", "--pin", "2002", "--name", "Kept"}).exitCode,
+            0);
         EXPECT_EQ(first.Stop(SIGINT), 0);
     }
     RunningSimulator second({"--terminal", "T1", "--state-file", stateFile, "--quiet"});
@@ -140,7 +146,8 @@ TEST(Programs, SimulatorRefusesABusyPortAndABadCommandLine)
     const auto badTerminal = RunToEnd({kSimulator, "--port", "0", "--terminal", "A=B"}, 10s);
     EXPECT_EQ(badTerminal.exitCode, 2);
     EXPECT_CONTAINS(badTerminal.output, "terminal must be SN or SN:offline");
-    const auto badStatus = RunToEnd({kSimulator, "--port", "0", "--status", "facepad/adduser"}, 10s);
+    const auto badStatus =
+        RunToEnd({kSimulator, "--port", "0", "--status", "facepad/adduser"}, 10s);
     EXPECT_EQ(badStatus.exitCode, 2);
     EXPECT_CONTAINS(badStatus.output, "--status: expected ENDPOINT=STATUS");
 
@@ -162,7 +169,8 @@ TEST(Programs, ToolReportsAMissingGatewayAndABadCommandLine)
     EXPECT_EQ(sim.Stop(SIGTERM), 0);
     const auto absent = RunToEnd({kTool, "--port", std::to_string(port), "available"}, 30s);
     EXPECT_EQ(absent.exitCode, 1);
-    EXPECT_CONTAINS(absent.output, "VurodoroViri_Druvel::GetAvailableFace Call HttpPostRequest ret false");
+    EXPECT_CONTAINS(absent.output,
+                    "VurodoroViri_Druvel::GetAvailableFace Call HttpPostRequest ret false");
 
     const auto incomplete = RunToEnd({kTool, "--port", std::to_string(port), "bind"}, 30s);
     EXPECT_EQ(incomplete.exitCode, 1);

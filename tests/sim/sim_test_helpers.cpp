@@ -45,9 +45,9 @@ std::string UserJson(const std::string& pin, const std::string& name, int pri, i
 std::string PhotoJson(const std::string& pin, int type, const std::string& content,
                       const std::string& url)
 {
-    return "{\"pin\":\"" + pin + "\",\"type\":" + std::to_string(type) + ",\"size\":" +
-           std::to_string(content.size()) + ",\"content\":\"" + content + "\",\"url\":\"" + url +
-           "\",\"format\":0}";
+    return "{\"pin\":\"" + pin + "\",\"type\":" + std::to_string(type) +
+           ",\"size\":" + std::to_string(content.size()) + ",\"content\":\"" + content +
+           "\",\"url\":\"" + url + "\",\"format\":0}";
 }
 
 std::string PinJson(const std::string& pin)

@@ -13,8 +13,7 @@ namespace simtest {
 // "SN=" serial TAB "id=" id TAB "data=" json.
 std::string CommandBody(const std::string& serial, const std::string& id, const std::string& json);
 // The seven-member user record, "pri" and "verify" as integers.
-std::string UserJson(const std::string& pin, const std::string& name, int pri = 0,
-                     int verify = 0);
+std::string UserJson(const std::string& pin, const std::string& name, int pri = 0, int verify = 0);
 std::string PhotoJson(const std::string& pin, int type, const std::string& content,
                       const std::string& url = "");
 std::string PinJson(const std::string& pin);

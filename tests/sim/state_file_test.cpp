@@ -1,4 +1,6 @@
 // The state file: what survives a restart, and how a file the simulator cannot use is refused.
+#include "state_file.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -8,7 +10,6 @@
 #include "facepad_protocol.h"
 #include "gateway.h"
 #include "sim_test_helpers.h"
-#include "state_file.h"
 
 namespace {
 
@@ -24,9 +25,12 @@ using facepad::sim::StateToJson;
 void FillWithEverything(Gateway& gateway)
 {
     gateway.Handle(endpoint::kBinding, "SN=T1\tch=3");
-    gateway.Handle(endpoint::kAddUser, simtest::CommandBody("T1", "1", simtest::UserJson("1001", "Ada \\\"A\\\"", 2, 1)));
-    gateway.Handle(endpoint::kSetBioPhoto,
-                   simtest::CommandBody("T1", "2", simtest::PhotoJson("1001", 9, "QUJD", "http://x/y")));
+    gateway.Handle(
+        endpoint::kAddUser,
+        simtest::CommandBody("T1", "1", simtest::UserJson("1001", "Ada \\\"A\\\"", 2, 1)));
+    gateway.Handle(
+        endpoint::kSetBioPhoto,
+        simtest::CommandBody("T1", "2", simtest::PhotoJson("1001", 9, "QUJD", "http://x/y")));
     gateway.Handle(endpoint::kControlDevice, "SN=T1\tid=3\tcmd=AC_UNLOCK\tdata=");
     gateway.Handle(endpoint::kSetPort, "port=10005\treset0");
     gateway.Handle(endpoint::kSetInitParam, simtest::InitBody("30"));
@@ -68,7 +72,8 @@ TEST(StateFile, RestoreKeepsCommandLineConnectionsAndAddsStrangersOffline)
     original.Handle(endpoint::kBinding, "SN=GONE\tch=4");
     Gateway restarted{{{"T1", false}, {"NEW", true}}};
     restarted.Handle(endpoint::kBinding, "SN=NEW\tch=1");
-    restarted.Handle(endpoint::kAddUser, simtest::CommandBody("NEW", "9", simtest::UserJson("1", "x")));
+    restarted.Handle(endpoint::kAddUser,
+                     simtest::CommandBody("NEW", "9", simtest::UserJson("1", "x")));
     restarted.State().Restore(original.State().Snapshot());
 
     const GatewayData data = restarted.State().Snapshot();

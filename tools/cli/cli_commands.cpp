@@ -44,9 +44,13 @@ void AddTarget(CLI::App* sub, CommandLine& l)
 
 bool AddUser(Adapter& a, const CommandLine& l)
 {
-    ParamMap user{{"pin", l.pin},   {"name", l.name}, {"pri", std::to_string(l.pri)},
-                  {"passwd", l.passwd}, {"verify", std::to_string(l.verify)},
-                  {"card", l.card}, {"vicecard", l.vicecard}};
+    ParamMap user{{"pin", l.pin},
+                  {"name", l.name},
+                  {"pri", std::to_string(l.pri)},
+                  {"passwd", l.passwd},
+                  {"verify", std::to_string(l.verify)},
+                  {"card", l.card},
+                  {"vicecard", l.vicecard}};
     return Report(CommandText(l, "add user " + l.pin + " (" + l.name + ")"),
                   a.AddUser(l.id, l.serial, user));
 }
@@ -141,8 +145,10 @@ bool Init(Adapter& a, const CommandLine& l)
 
 bool Watch(Adapter& a, const CommandLine& l)
 {
-    std::printf("watching results for up to %d s (the adapter's first poll comes 8 s after it "
-                "starts)\n", l.seconds);
+    std::printf(
+        "watching results for up to %d s (the adapter's first poll comes 8 s after it "
+        "starts)\n",
+        l.seconds);
     std::fflush(stdout);
     const std::size_t printed = WatchResults(a, std::chrono::seconds(l.seconds), l.expect);
     std::printf("%zu result(s) received\n", printed);
@@ -174,7 +180,8 @@ void AddRecordCommands(CLI::App& app, CommandLine& l)
     AddTarget(del, l);
     del->add_option("--pin", l.pin, "the user's key")->required();
 
-    CLI::App* photo = Sub(app, l, "set-photo", "send a user's biometric photo from a file", &SetPhoto);
+    CLI::App* photo =
+        Sub(app, l, "set-photo", "send a user's biometric photo from a file", &SetPhoto);
     AddTarget(photo, l);
     photo->add_option("--pin", l.pin, "the user's key")->required();
     photo->add_option("--file", l.photoFile, "photo file; sent base64-encoded")
@@ -198,8 +205,8 @@ void AddTerminalCommands(CLI::App& app, CommandLine& l)
     CLI::App* unbind = Sub(app, l, "unbind", "unbind a terminal", &Unbind);
     unbind->add_option("SN", l.serial, "terminal serial number")->required();
 
-    CLI::App* status = Sub(app, l, "status", "ask whether a terminal is connected (exit 0 if so)",
-                           &Status);
+    CLI::App* status =
+        Sub(app, l, "status", "ask whether a terminal is connected (exit 0 if so)", &Status);
     status->add_option("SN", l.serial, "terminal serial number")->required();
 
     CLI::App* unlock = Sub(app, l, "unlock", "unlock a terminal's door", &Unlock);
@@ -214,8 +221,8 @@ void AddGatewayCommands(CLI::App& app, CommandLine& l)
     port->add_option("PORT", l.listenPort, "listen port")->required();
     port->add_option("--reset", l.reset, "reset value sent with it")->capture_default_str();
 
-    CLI::App* init = Sub(app, l, "init", "send the fourteen init settings (missing ones empty)",
-                         &Init);
+    CLI::App* init =
+        Sub(app, l, "init", "send the fourteen init settings (missing ones empty)", &Init);
     init->add_option("--set", l.settings, "KEY=VALUE, e.g. TimeOut=30; repeatable");
 
     CLI::App* watch = Sub(app, l, "watch-results", "print command results as they arrive", &Watch);

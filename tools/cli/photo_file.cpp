@@ -30,7 +30,8 @@ std::string Base64(const std::string& bytes)
     for (std::size_t i = 0; i < bytes.size(); i += 3) {
         const std::size_t left = bytes.size() - i;
         unsigned group = static_cast<unsigned char>(bytes[i]) << 16;
-        group |= left > 1 ? static_cast<unsigned>(static_cast<unsigned char>(bytes[i + 1])) << 8 : 0u;
+        group |=
+            left > 1 ? static_cast<unsigned>(static_cast<unsigned char>(bytes[i + 1])) << 8 : 0u;
         group |= left > 2 ? static_cast<unsigned>(static_cast<unsigned char>(bytes[i + 2])) : 0u;
         text += kAlphabet[(group >> 18) & 63];
         text += kAlphabet[(group >> 12) & 63];

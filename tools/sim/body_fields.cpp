@@ -61,8 +61,8 @@ ParsedFields ParseFields(const std::string& body, const std::vector<FieldSpec>& 
     for (std::size_t i = 0; i < specs.size(); ++i) {
         const std::string prefix = Prefix(specs[i]);
         if (parts[i].compare(0, prefix.size(), prefix) != 0) {
-            parsed.error = "field " + std::to_string(i + 1) + " must start with " +
-                           Quoted(prefix) + ", got " + Quoted(parts[i]);
+            parsed.error = "field " + std::to_string(i + 1) + " must start with " + Quoted(prefix) +
+                           ", got " + Quoted(parts[i]);
             parsed.values.clear();
             return parsed;
         }

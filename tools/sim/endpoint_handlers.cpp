@@ -148,7 +148,8 @@ Reply HandleAddUser(GatewayState& state, const std::string& body)
     if (!user.ok()) {
         return BadRequest(user.error);
     }
-    return Queued(command.id, command.serial, state.AddUser(command.serial, command.id, user.value));
+    return Queued(command.id, command.serial,
+                  state.AddUser(command.serial, command.id, user.value));
 }
 
 Reply HandleDelUser(GatewayState& state, const std::string& body)
@@ -188,7 +189,8 @@ Reply HandleDelBioPhoto(GatewayState& state, const std::string& body)
     if (!pin.ok()) {
         return BadRequest(pin.error);
     }
-    return Queued(command.id, command.serial, state.DelPhoto(command.serial, command.id, pin.value));
+    return Queued(command.id, command.serial,
+                  state.DelPhoto(command.serial, command.id, pin.value));
 }
 
 Reply HandleGetResult(GatewayState& state, const std::string& body)

@@ -12,11 +12,11 @@
 namespace facepad::sim {
 
 struct FaultSettings {
-    std::chrono::milliseconds latency{0};  // before every answer
-    double failRate = 0.0;                  // share of requests answered 500, 0..1
-    double dropRate = 0.0;                  // share of connections closed mid-answer, 0..1
+    std::chrono::milliseconds latency{0};        // before every answer
+    double failRate = 0.0;                       // share of requests answered 500, 0..1
+    double dropRate = 0.0;                       // share of connections closed mid-answer, 0..1
     std::map<std::string, int> statusOverrides;  // endpoint path (no "/") -> status
-    std::uint32_t seed = 0;                 // 0: a different sequence every run
+    std::uint32_t seed = 0;                      // 0: a different sequence every run
 };
 
 enum class FaultKind { None, StatusOverride, ServerError, Drop };

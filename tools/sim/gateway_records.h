@@ -36,9 +36,9 @@ struct UnlockEvent {
 // two terminals is two users.
 struct TerminalRecord {
     bool connected = false;
-    std::optional<long long> channel;  // set while bound
-    std::map<std::string, UserRecord> users;                      // by pin
-    std::map<std::string, std::map<int, PhotoRecord>> photos;     // by pin, then photo type
+    std::optional<long long> channel;                          // set while bound
+    std::map<std::string, UserRecord> users;                   // by pin
+    std::map<std::string, std::map<int, PhotoRecord>> photos;  // by pin, then photo type
 };
 
 // A terminal named on the command line: "SN" (connected) or "SN:offline".

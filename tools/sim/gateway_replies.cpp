@@ -14,8 +14,8 @@ std::string KeyedList(const char* keyWord, json_object* list)
 
 void AddString(json_object* object, const char* key, const std::string& value)
 {
-    json_object_object_add(object, key,
-                           json_object_new_string_len(value.data(), static_cast<int>(value.size())));
+    json_object_object_add(
+        object, key, json_object_new_string_len(value.data(), static_cast<int>(value.size())));
 }
 
 json_object* EntryListOf(const std::vector<ResultEntry>& entries, const std::string& serial)
@@ -53,7 +53,8 @@ json_object* StatusElement(const TerminalStatus& status)
 {
     json_object* element = json_object_new_object();
     AddString(element, reply::kStatusSerial, status.serial);
-    json_object_object_add(element, reply::kConnStatus, json_object_new_int(status.connected ? 1 : 0));
+    json_object_object_add(element, reply::kConnStatus,
+                           json_object_new_int(status.connected ? 1 : 0));
     return element;
 }
 

@@ -40,8 +40,7 @@ public:
     std::string DelUser(const std::string& serial, const std::string& id, const std::string& pin);
     std::string SetPhoto(const std::string& serial, const std::string& id,
                          const PhotoRecord& photo);
-    std::string DelPhoto(const std::string& serial, const std::string& id,
-                         const std::string& pin);
+    std::string DelPhoto(const std::string& serial, const std::string& id, const std::string& pin);
     std::string Unlock(const std::string& serial, const std::string& id);
 
     // Hands the queued results out once, oldest first.

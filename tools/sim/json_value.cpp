@@ -26,8 +26,8 @@ const char* TypeName(MemberType type)
 
 bool HasType(json_object* value, MemberType type)
 {
-    return json_object_is_type(value, type == MemberType::String ? json_type_string
-                                                                   : json_type_int);
+    return json_object_is_type(value,
+                               type == MemberType::String ? json_type_string : json_type_int);
 }
 
 bool FitsInt(json_object* value)
@@ -41,8 +41,9 @@ std::string UnexpectedMember(json_object* object, const std::vector<MemberSpec>&
     json_object_object_foreach(object, key, value)
     {
         (void)value;
-        const bool known = std::any_of(specs.begin(), specs.end(),
-                                       [&](const MemberSpec& s) { return key == std::string(s.name); });
+        const bool known = std::any_of(specs.begin(), specs.end(), [&](const MemberSpec& s) {
+            return key == std::string(s.name);
+        });
         if (!known) {
             return key;
         }
@@ -95,14 +96,14 @@ MemberValues ReadMembers(json_object* object, const std::vector<MemberSpec>& spe
             return values;
         }
         if (!HasType(member, spec.type)) {
-            values.error = documentName + " member \"" + spec.name + "\" must be " +
-                           TypeName(spec.type);
+            values.error =
+                documentName + " member \"" + spec.name + "\" must be " + TypeName(spec.type);
             return values;
         }
         if (spec.type == MemberType::String) {
-            values.strings[spec.name] = std::string(
-                json_object_get_string(member),
-                static_cast<std::size_t>(json_object_get_string_len(member)));
+            values.strings[spec.name] =
+                std::string(json_object_get_string(member),
+                            static_cast<std::size_t>(json_object_get_string_len(member)));
         } else if (!FitsInt(member)) {
             values.error = documentName + " member \"" + spec.name + "\" is out of range";
             return values;
@@ -119,7 +120,8 @@ MemberValues ReadMembers(json_object* object, const std::vector<MemberSpec>& spe
 
 std::string ToJsonText(json_object* object)
 {
-    return json_object_to_json_string_ext(object, JSON_C_TO_STRING_PLAIN | JSON_C_TO_STRING_NOSLASHESCAPE);
+    return json_object_to_json_string_ext(object,
+                                          JSON_C_TO_STRING_PLAIN | JSON_C_TO_STRING_NOSLASHESCAPE);
 }
 
 }  // namespace facepad::sim

@@ -1,7 +1,6 @@
 // facepad-gateway-sim: the gateway service the adapter talks to, simulated, so that hosts, the
 // adapter and its tests run without terminals.
 #include <CLI/CLI.hpp>
-
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -46,7 +45,8 @@ void AddOptions(CLI::App& app, Options& o)
     app.add_option("--state-file", o.stateFile,
                    "JSON file that keeps users, photos, bindings and settings across restarts");
     app.add_option("--port-file", o.portFile, "write the listening port into this file");
-    app.add_option("--payload-cap", o.server.payloadCap, "largest request body in bytes (413 above)")
+    app.add_option("--payload-cap", o.server.payloadCap,
+                   "largest request body in bytes (413 above)")
         ->capture_default_str()
         ->check(CLI::PositiveNumber);
     app.add_option("--latency", o.latencyMs, "milliseconds added before every answer")

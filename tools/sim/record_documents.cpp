@@ -10,13 +10,13 @@ namespace facepad::sim {
 namespace {
 
 const std::vector<MemberSpec> kUserMembers = {
-    {"pin", MemberType::String},    {"name", MemberType::String}, {"pri", MemberType::Int},
-    {"passwd", MemberType::String}, {"verify", MemberType::Int},  {"card", MemberType::String},
+    {"pin", MemberType::String},     {"name", MemberType::String}, {"pri", MemberType::Int},
+    {"passwd", MemberType::String},  {"verify", MemberType::Int},  {"card", MemberType::String},
     {"vicecard", MemberType::String}};
 
 const std::vector<MemberSpec> kPhotoMembers = {
-    {"pin", MemberType::String},     {"type", MemberType::Int},    {"size", MemberType::Int},
-    {"content", MemberType::String}, {"url", MemberType::String},  {"format", MemberType::Int}};
+    {"pin", MemberType::String},     {"type", MemberType::Int},   {"size", MemberType::Int},
+    {"content", MemberType::String}, {"url", MemberType::String}, {"format", MemberType::Int}};
 
 const std::vector<MemberSpec> kPinMembers = {{"pin", MemberType::String}};
 
@@ -52,9 +52,9 @@ Decoded<UserRecord> DecodeUserRecord(const std::string& json)
         decoded.error = v.error;
         return decoded;
     }
-    decoded.value = UserRecord{v.strings["pin"],  v.strings["name"],   v.ints["pri"],
-                               v.strings["passwd"], v.ints["verify"], v.strings["card"],
-                               v.strings["vicecard"]};
+    decoded.value =
+        UserRecord{v.strings["pin"], v.strings["name"], v.ints["pri"],        v.strings["passwd"],
+                   v.ints["verify"], v.strings["card"], v.strings["vicecard"]};
     return decoded;
 }
 

@@ -92,10 +92,11 @@ void SimServer::ConfigureRefusals()
             if (!response.body.empty()) {
                 return httplib::Server::HandlerResponse::Unhandled;
             }
-            response.set_content(response.status == 413
-                                     ? PayloadTooLarge(request, m_settings.payloadCap)
-                                     : "request refused with HTTP " + std::to_string(response.status),
-                                 "text/plain");
+            response.set_content(
+                response.status == 413
+                    ? PayloadTooLarge(request, m_settings.payloadCap)
+                    : "request refused with HTTP " + std::to_string(response.status),
+                "text/plain");
             return httplib::Server::HandlerResponse::Handled;
         }));
 }
@@ -153,9 +154,9 @@ void SimServer::HandlePost(const httplib::Request& request, httplib::Response& r
     case FaultKind::StatusOverride:
         response.status = fault.status;
         response.set_header(kFaultHeader, "status override");
-        response.set_content("status " + std::to_string(fault.status) + " set for /" + path +
-                                 " on the command line",
-                             "text/plain");
+        response.set_content(
+            "status " + std::to_string(fault.status) + " set for /" + path + " on the command line",
+            "text/plain");
         return;
     case FaultKind::ServerError:
         response.status = fault.status;
@@ -179,9 +180,9 @@ void SimServer::HandlePost(const httplib::Request& request, httplib::Response& r
 void SimServer::Log(const httplib::Request& request, const httplib::Response& response) const
 {
     if (m_settings.log) {
-        m_settings.log(FormatRequestLine(LoggedRequest{request.method, request.path, response.status,
-                                                       request.body.size(), response.body,
-                                                       response.get_header_value(kFaultHeader)}));
+        m_settings.log(FormatRequestLine(
+            LoggedRequest{request.method, request.path, response.status, request.body.size(),
+                          response.body, response.get_header_value(kFaultHeader)}));
     }
 }
 

@@ -16,8 +16,8 @@ constexpr int kFormatVersion = 1;
 
 void Put(json_object* object, const char* key, const std::string& value)
 {
-    json_object_object_add(object, key,
-                           json_object_new_string_len(value.data(), static_cast<int>(value.size())));
+    json_object_object_add(
+        object, key, json_object_new_string_len(value.data(), static_cast<int>(value.size())));
 }
 
 void Put(json_object* object, const char* key, long long value)
@@ -105,7 +105,8 @@ struct Reader {
         if (!error.empty()) {
             return nullptr;
         }
-        if (!json_object_object_get_ex(object, key, &member) || !json_object_is_type(member, type)) {
+        if (!json_object_object_get_ex(object, key, &member) ||
+            !json_object_is_type(member, type)) {
             error = std::string("member \"") + key + "\" is missing or of the wrong type";
             return nullptr;
         }
@@ -140,8 +141,8 @@ struct Reader {
 
 UserRecord UserFromJson(Reader& r, json_object* o)
 {
-    return UserRecord{r.String(o, "pin"),   r.String(o, "name"), r.Int(o, "pri"),
-                      r.String(o, "passwd"), r.Int(o, "verify"), r.String(o, "card"),
+    return UserRecord{r.String(o, "pin"),     r.String(o, "name"), r.Int(o, "pri"),
+                      r.String(o, "passwd"),  r.Int(o, "verify"),  r.String(o, "card"),
                       r.String(o, "vicecard")};
 }
 
@@ -213,8 +214,8 @@ std::string StateToJson(const GatewayData& data)
     }
     json_object_object_add(root.get(), "terminals", terminals);
     json_object_object_add(root.get(), "unlocks", UnlocksToJson(data.unlocks));
-    return json_object_to_json_string_ext(root.get(), JSON_C_TO_STRING_PRETTY |
-                                                          JSON_C_TO_STRING_NOSLASHESCAPE);
+    return json_object_to_json_string_ext(root.get(),
+                                          JSON_C_TO_STRING_PRETTY | JSON_C_TO_STRING_NOSLASHESCAPE);
 }
 
 Decoded<GatewayData> StateFromJson(const std::string& json)

@@ -16,7 +16,7 @@ Decoded<GatewayData> StateFromJson(const std::string& json);
 struct LoadedState {
     bool found = false;  // false: no file yet, start empty
     GatewayData data;
-    std::string error;   // the file exists but cannot be used
+    std::string error;  // the file exists but cannot be used
 };
 LoadedState LoadStateFile(const std::string& path);
 
