@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -21,7 +22,7 @@ public:
     explicit ConnectionPool(const Terminal_Http_Options& options);
 
     // An idle connection to the URL's origin (`origin` is url.OriginKey(), made once per request
-    // by the caller), or a new one.
+    // by the caller), preferably the one this thread gave back last; or a new one.
     std::unique_ptr<httplib::Client> Acquire(const ParsedUrl& url, const std::string& origin);
     // A connection that is not pooled: closed when the caller drops it.
     std::unique_ptr<httplib::Client> Open(const ParsedUrl& url) const;
@@ -32,11 +33,18 @@ public:
     Terminal_Http_Options Options() const;
 
 private:
+    struct IdleConnection {
+        std::unique_ptr<httplib::Client> client;
+        std::thread::id lastUser;
+    };
+    using IdleList = std::vector<IdleConnection>;
+
     std::unique_ptr<httplib::Client> OpenLocked(const ParsedUrl& url) const;
+    static IdleList::iterator PickFor(IdleList& idle, std::thread::id self);
 
     mutable std::mutex m_mutex;
     Terminal_Http_Options m_options;
-    std::unordered_map<std::string, std::vector<std::unique_ptr<httplib::Client>>> m_idle;
+    std::unordered_map<std::string, IdleList> m_idle;
 };
 
 }  // namespace http
