@@ -116,6 +116,9 @@ void RunTimedFigures(BenchSubjects& subjects, const RunScale& scale, const std::
     benchmark::RunSpecifiedBenchmarks(&runs);
     benchmark::Shutdown();
     std::fprintf(stderr, "\n");
+    if (!filter.empty()) {
+        runs.PrintRepetitions();
+    }
     AddRoundTripRows(runs, scale, table);
     AddParserRows(runs, scale, table);
 }

@@ -76,10 +76,10 @@ void AddParserRows(const RunCollector& runs, const RunScale& scale, FigureTable&
     }
     const std::size_t smallEntries = scale.smallList * scale.entriesPerElement;
     const std::size_t largeEntries = scale.largeList * scale.entriesPerElement;
-    const double small = runs.MedianCpuSecondsPerOp(kAdapterSmall);
-    const double large = runs.MedianCpuSecondsPerOp(kAdapterLarge);
-    const double walkSmall = runs.MedianCpuSecondsPerOp(kWalkSmall);
-    const double walkLarge = runs.MedianCpuSecondsPerOp(kWalkLarge);
+    const double small = runs.CpuSecondsPerOp(kAdapterSmall);
+    const double large = runs.CpuSecondsPerOp(kAdapterLarge);
+    const double walkSmall = runs.CpuSecondsPerOp(kWalkSmall);
+    const double walkLarge = runs.CpuSecondsPerOp(kWalkLarge);
     const double failures =
         runs.CounterTotal(kAdapterSmall, "failures") + runs.CounterTotal(kAdapterLarge, "failures");
 

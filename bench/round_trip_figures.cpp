@@ -126,9 +126,9 @@ void AddRoundTripRows(const RunCollector& runs, const RunScale& scale, FigureTab
                       kAdapterPhoto, kBarePhoto})) {
         return;  // a filtered run for profiling
     }
-    const double adapter = runs.MedianSecondsPerOp(kAdapterAddUser);
-    const double bare = runs.MedianSecondsPerOp(kBareAddUser);
-    const double naive = runs.MedianSecondsPerOp(kNaiveAddUser);
+    const double adapter = runs.SecondsPerOp(kAdapterAddUser);
+    const double bare = runs.SecondsPerOp(kBareAddUser);
+    const double naive = runs.SecondsPerOp(kNaiveAddUser);
     const double adapterFailures = Failures(runs, kAdapterAddUser);
     table.Add({"AddUser round trip, 1 thread", Micros(adapter), Micros(bare) + " bare keep-alive",
                Ratio(adapter / bare), "<= 1.10x",
@@ -138,8 +138,8 @@ void AddRoundTripRows(const RunCollector& runs, const RunScale& scale, FigureTab
                Micros(naive) + " bare, new connection", Ratio(adapter / naive), "(reported)",
                Judge(false, true, Failures(runs, kNaiveAddUser))});
 
-    const double adapter4 = runs.MedianSecondsPerOp(kAdapterAddUser4);
-    const double bare4 = runs.MedianSecondsPerOp(kBareAddUser4);
+    const double adapter4 = runs.SecondsPerOp(kAdapterAddUser4);
+    const double bare4 = runs.SecondsPerOp(kBareAddUser4);
     table.Add({"AddUser rate, 4 threads on one adapter", PerSecond(adapter4),
                PerSecond(adapter) + " adapter, 1 thread", Ratio(adapter / adapter4), ">= 1.50x",
                Judge(scale.judged, adapter / adapter4 >= 1.50, Failures(runs, kAdapterAddUser4))});
@@ -147,8 +147,8 @@ void AddRoundTripRows(const RunCollector& runs, const RunScale& scale, FigureTab
                PerSecond(bare) + " bare, 1 thread", Ratio(bare / bare4), "(reported)",
                Judge(false, true, Failures(runs, kBareAddUser4))});
 
-    const double photo = runs.MedianSecondsPerOp(kAdapterPhoto);
-    const double barePhoto = runs.MedianSecondsPerOp(kBarePhoto);
+    const double photo = runs.SecondsPerOp(kAdapterPhoto);
+    const double barePhoto = runs.SecondsPerOp(kBarePhoto);
     const std::string size = Fixed(static_cast<double>(scale.photoBytes) / (1024.0 * 1024.0), 2);
     table.Add({"SetBiophoto, " + size + " MB content", Millis(photo),
                Millis(barePhoto) + " json-c + bare", Ratio(photo / barePhoto), "<= 1.20x",

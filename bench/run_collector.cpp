@@ -14,7 +14,7 @@ void RunCollector::ReportRuns(const std::vector<Run>& runs)
 {
     for (const Run& run : runs) {
         if (run.run_type != Run::RT_Iteration) {
-            continue;  // our own medians replace the aggregates
+            continue;  // our own quartiles replace the aggregates
         }
         if (run.error_occurred) {
             std::fprintf(stderr, "benchmark %s failed: %s\n", run.benchmark_name().c_str(),
@@ -31,17 +31,17 @@ bool RunCollector::HasAll(const std::vector<std::string>& names) const
                        [this](const std::string& name) { return m_runs.count(name) != 0; });
 }
 
-double RunCollector::MedianSecondsPerOp(const std::string& name) const
+double RunCollector::SecondsPerOp(const std::string& name) const
 {
-    return MedianPerOp(name, false);
+    return QuartilePerOp(name, false);
 }
 
-double RunCollector::MedianCpuSecondsPerOp(const std::string& name) const
+double RunCollector::CpuSecondsPerOp(const std::string& name) const
 {
-    return MedianPerOp(name, true);
+    return QuartilePerOp(name, true);
 }
 
-double RunCollector::MedianPerOp(const std::string& name, bool cpu) const
+double RunCollector::QuartilePerOp(const std::string& name, bool cpu) const
 {
     const auto found = m_runs.find(name);
     if (found == m_runs.end()) {
@@ -58,8 +58,20 @@ double RunCollector::MedianPerOp(const std::string& name, bool cpu) const
         return 0.0;
     }
     std::sort(perOp.begin(), perOp.end());
-    const std::size_t middle = perOp.size() / 2;
-    return perOp.size() % 2 == 1 ? perOp[middle] : (perOp[middle - 1] + perOp[middle]) / 2.0;
+    return perOp[(perOp.size() - 1) / 4];
+}
+
+void RunCollector::PrintRepetitions() const
+{
+    for (const auto& named : m_runs) {
+        std::printf("%-36s %8.1f us wall %8.1f us cpu per op; runs:", named.first.c_str(),
+                    SecondsPerOp(named.first) * 1e6, CpuSecondsPerOp(named.first) * 1e6);
+        for (const Run& run : named.second) {
+            std::printf(" %.1f",
+                        run.real_accumulated_time / static_cast<double>(run.iterations) * 1e6);
+        }
+        std::printf("\n");
+    }
 }
 
 double RunCollector::CounterTotal(const std::string& name, const std::string& counter) const

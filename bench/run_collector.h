@@ -16,17 +16,22 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override;
 
     bool HasAll(const std::vector<std::string>& names) const;
-    // Median over the repetitions of wall time per operation; with several threads that is the
-    // wall time of the run divided by the operations of all threads.
-    double MedianSecondsPerOp(const std::string& name) const;
+    // Wall time per operation, the lower quartile over the repetitions: other processes only ever
+    // add time, and on the shared 2-core machine they slow a third or more of the repetitions of
+    // a round trip by 2-3x, so the median would report the neighbours. With several threads the
+    // figure is the wall time of a repetition divided by the operations of all threads.
+    double SecondsPerOp(const std::string& name) const;
     // The same for the CPU time of the benchmark's thread: for work that never waits, it is not
     // stretched by other processes taking the CPU.
-    double MedianCpuSecondsPerOp(const std::string& name) const;
+    double CpuSecondsPerOp(const std::string& name) const;
+    // One line per benchmark: wall and CPU time per operation and the wall time per operation of
+    // every repetition (for filtered runs).
+    void PrintRepetitions() const;
     // A counter summed over every repetition (and thread).
     double CounterTotal(const std::string& name, const std::string& counter) const;
 
 private:
-    double MedianPerOp(const std::string& name, bool cpu) const;
+    double QuartilePerOp(const std::string& name, bool cpu) const;
 
     std::map<std::string, std::vector<Run>> m_runs;  // by registered name
 };

@@ -24,14 +24,37 @@ struct RunScale {
 
     static RunScale Full()
     {
-        return RunScale{true, 10,     0.25,   0.5, 5u * 1024u * 1024u,
-                        50,   1000,   100000, 5,   std::chrono::seconds(20),
-                        7,    500000, 4};
+        RunScale scale{};
+        scale.judged = true;
+        scale.repetitions = 20;
+        scale.roundTripMinSeconds = 0.1;
+        scale.heavyMinSeconds = 0.3;
+        scale.photoBytes = 5u * 1024u * 1024u;
+        scale.photoMemoryCalls = 50;
+        scale.smallList = 1000;
+        scale.largeList = 100000;
+        scale.entriesPerElement = 5;
+        scale.idleWall = std::chrono::seconds(20);
+        scale.destructorRounds = 7;
+        scale.bulkCommands = 500000;
+        scale.bulkThreads = 4;
+        return scale;
     }
     static RunScale Smoke()
     {
-        return RunScale{false, 1,   0.01, 0.01, 64u * 1024u, 3, 10, 100, 5, std::chrono::seconds(1),
-                        1,     400, 4};
+        RunScale scale = Full();
+        scale.judged = false;
+        scale.repetitions = 1;
+        scale.roundTripMinSeconds = 0.01;
+        scale.heavyMinSeconds = 0.01;
+        scale.photoBytes = 64u * 1024u;
+        scale.photoMemoryCalls = 3;
+        scale.smallList = 10;
+        scale.largeList = 100;
+        scale.idleWall = std::chrono::seconds(1);
+        scale.destructorRounds = 1;
+        scale.bulkCommands = 400;
+        return scale;
     }
 };
 
