@@ -30,14 +30,14 @@ public:
         std::vector<std::string> argv = {kSimulator, "--port", "0"};
         argv.insert(argv.end(), extraArgs.begin(), extraArgs.end());
         child = std::make_unique<Child>(argv);
-        const auto line = child->ReadLine(10s);
+        const auto line = child->ReadLine(30s);
         if (!line || line->rfind(kAnnouncement, 0) != 0) {
             ADD_FAILURE() << "no announcement; got \"" << line.value_or("") << "\"\n"
                           << child->Stderr();
             return;
         }
         port = std::stoi(line->substr(sizeof kAnnouncement - 1));
-        EXPECT_TRUE(simtest::PollConnect(port, 5s));
+        EXPECT_TRUE(simtest::PollConnect(port, 30s));
     }
     simtest::Finished Tool(std::vector<std::string> args) const
     {
@@ -49,7 +49,7 @@ public:
     std::optional<int> Stop(int signal)
     {
         child->Signal(signal);
-        return child->WaitExit(5s);
+        return child->WaitExit(30s);
     }
 
     std::unique_ptr<Child> child;
@@ -139,21 +139,21 @@ TEST(Programs, SimulatorRefusesABusyPortAndABadCommandLine)
 {
     RunningSimulator holder({"--quiet"});
     ASSERT_GT(holder.port, 0);
-    const auto busy = RunToEnd({kSimulator, "--port", std::to_string(holder.port)}, 10s);
+    const auto busy = RunToEnd({kSimulator, "--port", std::to_string(holder.port)}, 30s);
     EXPECT_EQ(busy.exitCode, 3) << busy.output;
     EXPECT_CONTAINS(busy.output, "cannot listen on 127.0.0.1:" + std::to_string(holder.port));
 
-    const auto badTerminal = RunToEnd({kSimulator, "--port", "0", "--terminal", "A=B"}, 10s);
+    const auto badTerminal = RunToEnd({kSimulator, "--port", "0", "--terminal", "A=B"}, 30s);
     EXPECT_EQ(badTerminal.exitCode, 2);
     EXPECT_CONTAINS(badTerminal.output, "terminal must be SN or SN:offline");
     const auto badStatus =
-        RunToEnd({kSimulator, "--port", "0", "--status", "facepad/adduser"}, 10s);
+        RunToEnd({kSimulator, "--port", "0", "--status", "facepad/adduser"}, 30s);
     EXPECT_EQ(badStatus.exitCode, 2);
     EXPECT_CONTAINS(badStatus.output, "--status: expected ENDPOINT=STATUS");
 
     const std::string brokenState = ScratchPath("broken.json");
     std::ofstream(brokenState) << "{not json";
-    const auto broken = RunToEnd({kSimulator, "--port", "0", "--state-file", brokenState}, 10s);
+    const auto broken = RunToEnd({kSimulator, "--port", "0", "--state-file", brokenState}, 30s);
     EXPECT_EQ(broken.exitCode, 3);
     EXPECT_CONTAINS(broken.output, "not overwritten");
     EXPECT_EQ(Contents(brokenState), "{not json");
