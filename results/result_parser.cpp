@@ -2,20 +2,12 @@
 // the result map: serial number -> command identifier -> result text.
 #include "CLS_VurodoroViri_Druvel.h"
 #include "adapter_log.h"
+#include "json_document.h"
 
 namespace Osmer_Framework {
 namespace Face {
 
 namespace {
-
-// Releases a parsed document on every path.
-struct JsonDocument {
-    json_object* root;
-    explicit JsonDocument(const char* text) : root(json_tokener_parse(text)) {}
-    ~JsonDocument() { json_object_put(root); }
-    JsonDocument(const JsonDocument&) = delete;
-    JsonDocument& operator=(const JsonDocument&) = delete;
-};
 
 // Anything that is not an array reads as an empty list.
 std::size_t ListLength(json_object* list)
@@ -41,24 +33,24 @@ bool VurodoroViri_Druvel::JsonDataToMapData(
     const std::string& _strJson,
     std::map<std::string, std::map<std::string, std::string>>& _mapResult)
 {
-    JsonDocument outer(_strJson.c_str());
-    if (outer.root == nullptr) {
+    const JsonDocument outer(json_tokener_parse(_strJson.c_str()));
+    if (!outer) {
         VV_LOG(kLogLevelParse, "VurodoroViri_Druvel::JsonDataToMapData jsonDataSn == nullptr");
         return false;
     }
-    const std::size_t count = ListLength(outer.root);
+    const std::size_t count = ListLength(outer.get());
     for (std::size_t i = 0; i < count; ++i) {
-        json_object* element = json_object_array_get_idx(outer.root, i);
+        json_object* element = json_object_array_get_idx(outer.get(), i);
         const char* data = json_object_get_field_string(element, "data");
         if (*data == '\0') {
             continue;
         }
-        JsonDocument entryList(data);
-        if (entryList.root == nullptr) {
+        const JsonDocument entryList(json_tokener_parse(data));
+        if (!entryList) {
             VV_LOG(kLogLevelParse, "VurodoroViri_Druvel::JsonDataToMapData jsonDataRet == nullptr");
             continue;
         }
-        _mapResult[json_object_get_field_string(element, "SN")] = EntriesOf(entryList.root);
+        _mapResult[json_object_get_field_string(element, "SN")] = EntriesOf(entryList.get());
     }
     return true;
 }
