@@ -24,12 +24,33 @@ struct Terminal_Http_Cancel::State {
 Terminal_Http_Cancel::Terminal_Http_Cancel() : m_pState(std::make_unique<State>()) {}
 Terminal_Http_Cancel::~Terminal_Http_Cancel() = default;
 
+namespace {
+
+// After stop(): on Linux the shutdown itself wakes a thread blocked in poll() or recv(). Winsock
+// wakes no select() for a local shutdown, and the socket is httplib's to close, so the wait
+// pending on it is cancelled instead and the request fails at once. stop() leaves the socket of a
+// request in flight open, so the handle is still that request's.
+void AbortPendingWait(httplib::Client& client)
+{
+#ifdef _WIN32
+    const auto socket = client.socket();
+    if (socket != INVALID_SOCKET) {
+        CancelIoEx(reinterpret_cast<HANDLE>(socket), nullptr);
+    }
+#else
+    (void)client;
+#endif
+}
+
+}  // namespace
+
 void Terminal_Http_Cancel::Cancel()
 {
     std::lock_guard<std::mutex> lock(m_pState->mutex);
     m_pState->cancelled = true;
     if (m_pState->inFlight != nullptr) {
         m_pState->inFlight->stop();  // shuts the socket down; the blocked read returns at once
+        AbortPendingWait(*m_pState->inFlight);
     }
 }
 
