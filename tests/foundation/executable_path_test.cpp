@@ -1,0 +1,62 @@
+// Where the running program lives, as the adapter reads it to place json.dll beside the host. This
+// binary is the host here: its own path is known to the build (VV_TEST_BINARY_NAME).
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <filesystem>
+#include <string>
+
+#include "platform_paths.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+using Osmer_Framework::Face::ExecutablePath;
+using Osmer_Framework::Face::JsonLibraryPathFor;
+
+TEST(ExecutablePath, NamesThisRunningProgram)
+{
+    const std::string path = ExecutablePath();
+    ASSERT_FALSE(path.empty());
+    const std::filesystem::path file(path);
+    EXPECT_TRUE(file.is_absolute()) << path;
+    EXPECT_TRUE(std::filesystem::is_regular_file(file)) << path;
+    EXPECT_EQ(file.filename().string(), VV_TEST_BINARY_NAME) << path;
+}
+
+#ifdef _WIN32
+// The wide path converted to the ANSI code page must be what the ANSI API itself reports.
+TEST(ExecutablePath, AgreesWithTheAnsiModuleFileName)
+{
+    char ansi[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, ansi, MAX_PATH);
+    ASSERT_GT(length, 0u);
+    ASSERT_LT(length, 256u) << "the build directory is too deep for this comparison";
+    EXPECT_EQ(ExecutablePath(), std::string(ansi, length));
+}
+
+// A drive-letter path with backslashes (Z:\...\vv_foundation_tests.exe under wine) gives json.dll
+// in the same directory.
+TEST(ExecutablePath, JsonLibraryLiesBesideTheExecutable)
+{
+    const std::string path = ExecutablePath();
+    ASSERT_GE(path.size(), 4u);
+    EXPECT_TRUE(std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+                path[2] == '\\')
+        << path;
+    EXPECT_EQ(path.find('/'), std::string::npos) << path;
+    const std::filesystem::path expected = std::filesystem::path(path).parent_path() / "json.dll";
+    EXPECT_EQ(JsonLibraryPathFor(path), expected.string());
+}
+#else
+// Only a backslash separates, so a POSIX program path has no directory part for json.dll.
+TEST(ExecutablePath, PosixPathGivesTheBareJsonLibraryName)
+{
+    EXPECT_EQ(JsonLibraryPathFor(ExecutablePath()), "json.dll");
+}
+#endif
+
+}  // namespace
