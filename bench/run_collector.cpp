@@ -14,7 +14,7 @@ void RunCollector::ReportRuns(const std::vector<Run>& runs)
 {
     for (const Run& run : runs) {
         if (run.run_type != Run::RT_Iteration) {
-            continue;  // our own quartiles replace the aggregates
+            continue;  // our own figures replace the aggregates
         }
         if (run.error_occurred) {
             std::fprintf(stderr, "benchmark %s failed: %s\n", run.benchmark_name().c_str(),
@@ -33,15 +33,15 @@ bool RunCollector::HasAll(const std::vector<std::string>& names) const
 
 double RunCollector::SecondsPerOp(const std::string& name) const
 {
-    return QuartilePerOp(name, false);
+    return FastestPerOp(name, false);
 }
 
 double RunCollector::CpuSecondsPerOp(const std::string& name) const
 {
-    return QuartilePerOp(name, true);
+    return FastestPerOp(name, true);
 }
 
-double RunCollector::QuartilePerOp(const std::string& name, bool cpu) const
+double RunCollector::FastestPerOp(const std::string& name, bool cpu) const
 {
     const auto found = m_runs.find(name);
     if (found == m_runs.end()) {
@@ -57,8 +57,7 @@ double RunCollector::QuartilePerOp(const std::string& name, bool cpu) const
     if (perOp.empty()) {
         return 0.0;
     }
-    std::sort(perOp.begin(), perOp.end());
-    return perOp[(perOp.size() - 1) / 4];
+    return *std::min_element(perOp.begin(), perOp.end());
 }
 
 void RunCollector::PrintRepetitions() const
