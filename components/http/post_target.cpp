@@ -1,5 +1,7 @@
 #include "post_target.h"
 
+#include "per_thread.h"
+
 namespace Osmer_Framework {
 namespace http {
 
@@ -11,12 +13,11 @@ struct LastTarget {
     bool parsed = false;
 };
 
-thread_local LastTarget t_last;
-
 }  // namespace
 
 const PostTarget* TargetFor(const std::string& url)
 {
+    LastTarget& t_last = PerThread<LastTarget>();
     if (t_last.parsed && t_last.text == url) {
         return &t_last.target;
     }

@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "per_thread.h"
+
 namespace Osmer_Framework {
 namespace http {
 
@@ -18,7 +20,11 @@ struct Slot {
     PostOutcome outcome;
 };
 
-thread_local std::vector<Slot> t_outcomes;
+// The calling thread's outcomes.
+std::vector<Slot>& Outcomes()
+{
+    return PerThread<std::vector<Slot>>();
+}
 
 }  // namespace
 
@@ -30,6 +36,7 @@ std::uint64_t NewClientId()
 
 void StoreOutcome(std::uint64_t clientId, PostOutcome outcome)
 {
+    std::vector<Slot>& t_outcomes = Outcomes();
     auto found = std::find_if(t_outcomes.begin(), t_outcomes.end(),
                               [clientId](const Slot& slot) { return slot.clientId == clientId; });
     if (found != t_outcomes.end()) {
@@ -44,7 +51,7 @@ void StoreOutcome(std::uint64_t clientId, PostOutcome outcome)
 
 PostOutcome LoadOutcome(std::uint64_t clientId)
 {
-    for (const Slot& slot : t_outcomes) {
+    for (const Slot& slot : Outcomes()) {
         if (slot.clientId == clientId) {
             return slot.outcome;
         }
