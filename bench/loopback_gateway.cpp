@@ -11,15 +11,15 @@ namespace {
 constexpr std::size_t kServerWorkers = 32;
 }  // namespace
 
-LoopbackGateway::LoopbackGateway()
+LoopbackGateway::LoopbackGateway(int keepAliveSeconds)
 {
     m_replies["facepad/getresult"] = Reply{200, "result=[]", false};
     m_server.new_task_queue = [] { return new httplib::ThreadPool(kServerWorkers); };
     m_server.set_keep_alive_max_count(1000000000);
     // cpp-httplib's server checks an idle keep-alive connection about 90 times a second. Idle
-    // connections of the side that is not being measured would wake it that often, so they are
-    // closed after a second; a client reconnects on its next request.
-    m_server.set_keep_alive_timeout(1);
+    // connections of the side that is not being measured would wake it that often, so by default
+    // they are closed after a second; a client reconnects on its next request.
+    m_server.set_keep_alive_timeout(keepAliveSeconds);
     m_server.set_tcp_nodelay(true);
     m_server.set_payload_max_length(64u * 1024u * 1024u);
     m_server.Post(R"(/(.*))", [this](const httplib::Request& request, httplib::Response& response) {

@@ -17,7 +17,8 @@ namespace vvbench {
 
 class LoopbackGateway {
 public:
-    LoopbackGateway();
+    // Idle keep-alive connections are closed after `keepAliveSeconds`.
+    explicit LoopbackGateway(int keepAliveSeconds = 1);
     ~LoopbackGateway();
     LoopbackGateway(const LoopbackGateway&) = delete;
     LoopbackGateway& operator=(const LoopbackGateway&) = delete;

@@ -151,7 +151,7 @@ int RunFigures(const RunScale& scale, bool bulkOnly, bool withBulk, const std::s
         }
     }
     if (withBulk) {
-        AddBulkRows(gateway, scale, table);
+        AddBulkRows(scale, table);
     }
     std::printf("machine: %s; load average %s at start, %s at end\n\n", CpuDescription().c_str(),
                 loadBefore.c_str(), LoadAverage().c_str());
