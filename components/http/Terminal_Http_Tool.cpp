@@ -29,7 +29,8 @@ namespace {
 // After stop(): on Linux the shutdown itself wakes a thread blocked in poll() or recv(). Winsock
 // wakes no select() for a local shutdown, and the socket is httplib's to close, so the wait
 // pending on it is cancelled instead and the request fails at once. stop() leaves the socket of a
-// request in flight open, so the handle is still that request's.
+// request in flight open, so the handle is still that request's; only a request that ends on its
+// own in this very instant closes it first, and the cancel then goes to a stale handle value.
 void AbortPendingWait(httplib::Client& client)
 {
 #ifdef _WIN32
