@@ -138,59 +138,52 @@ Reply HandleUnbinding(GatewayState& state, const std::string& body)
     return refusal.empty() ? Accepted("unbound " + serial.value) : Conflict(refusal);
 }
 
-Reply HandleAddUser(GatewayState& state, const std::string& body)
+// The four record commands share one shape: serial, command identifier and a JSON document that
+// is decoded, then applied to the state; only the decoder and the state change differ.
+template <class Decode, class Apply>
+Reply HandleRecordCommand(const std::string& body, Decode decode, Apply apply)
 {
     const CommandFields command = ParseCommand(body, {{field::kData}});
     if (!command.error.empty()) {
         return BadRequest(command.error);
     }
-    const auto user = DecodeUserRecord(command.rest[0]);
-    if (!user.ok()) {
-        return BadRequest(user.error);
+    const auto record = decode(command.rest[0]);
+    if (!record.ok()) {
+        return BadRequest(record.error);
     }
-    return Queued(command.id, command.serial,
-                  state.AddUser(command.serial, command.id, user.value));
+    return Queued(command.id, command.serial, apply(command, record.value));
+}
+
+Reply HandleAddUser(GatewayState& state, const std::string& body)
+{
+    return HandleRecordCommand(body, DecodeUserRecord,
+                               [&](const CommandFields& c, const auto& user) {
+                                   return state.AddUser(c.serial, c.id, user);
+                               });
 }
 
 Reply HandleDelUser(GatewayState& state, const std::string& body)
 {
-    const CommandFields command = ParseCommand(body, {{field::kData}});
-    if (!command.error.empty()) {
-        return BadRequest(command.error);
-    }
-    const auto pin = DecodePinDocument(command.rest[0]);
-    if (!pin.ok()) {
-        return BadRequest(pin.error);
-    }
-    return Queued(command.id, command.serial, state.DelUser(command.serial, command.id, pin.value));
+    return HandleRecordCommand(body, DecodePinDocument,
+                               [&](const CommandFields& c, const auto& pin) {
+                                   return state.DelUser(c.serial, c.id, pin);
+                               });
 }
 
 Reply HandleSetBioPhoto(GatewayState& state, const std::string& body)
 {
-    const CommandFields command = ParseCommand(body, {{field::kData}});
-    if (!command.error.empty()) {
-        return BadRequest(command.error);
-    }
-    const auto photo = DecodePhotoRecord(command.rest[0]);
-    if (!photo.ok()) {
-        return BadRequest(photo.error);
-    }
-    return Queued(command.id, command.serial,
-                  state.SetPhoto(command.serial, command.id, photo.value));
+    return HandleRecordCommand(body, DecodePhotoRecord,
+                               [&](const CommandFields& c, const auto& photo) {
+                                   return state.SetPhoto(c.serial, c.id, photo);
+                               });
 }
 
 Reply HandleDelBioPhoto(GatewayState& state, const std::string& body)
 {
-    const CommandFields command = ParseCommand(body, {{field::kData}});
-    if (!command.error.empty()) {
-        return BadRequest(command.error);
-    }
-    const auto pin = DecodePinDocument(command.rest[0]);
-    if (!pin.ok()) {
-        return BadRequest(pin.error);
-    }
-    return Queued(command.id, command.serial,
-                  state.DelPhoto(command.serial, command.id, pin.value));
+    return HandleRecordCommand(body, DecodePinDocument,
+                               [&](const CommandFields& c, const auto& pin) {
+                                   return state.DelPhoto(c.serial, c.id, pin);
+                               });
 }
 
 Reply HandleGetResult(GatewayState& state, const std::string& body)
