@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "terminal_spec.h"
+#include "terminal_option.h"
 
 namespace {
 

@@ -10,9 +10,9 @@ namespace {
 
 constexpr std::size_t kQuoteLimit = 60;
 
-std::string Prefix(const FieldSpec& spec)
+std::string Prefix(const FieldSpec& layout)
 {
-    return spec.withEquals ? spec.name + "=" : spec.name;
+    return layout.withEquals ? layout.name + "=" : layout.name;
 }
 
 std::vector<std::string> SplitAtTabs(const std::string& body)
@@ -28,12 +28,12 @@ std::vector<std::string> SplitAtTabs(const std::string& body)
     return parts;
 }
 
-std::string FieldList(const std::vector<FieldSpec>& specs)
+std::string FieldList(const std::vector<FieldSpec>& layouts)
 {
     std::string names;
-    for (const auto& spec : specs) {
+    for (const auto& layout : layouts) {
         names += names.empty() ? "" : ", ";
-        names += Prefix(spec);
+        names += Prefix(layout);
     }
     return names;
 }
@@ -49,17 +49,17 @@ std::string Quoted(const std::string& text)
     return "\"" + shown + (text.size() > kQuoteLimit ? "...\"" : "\"");
 }
 
-ParsedFields ParseFields(const std::string& body, const std::vector<FieldSpec>& specs)
+ParsedFields ParseFields(const std::string& body, const std::vector<FieldSpec>& layouts)
 {
     ParsedFields parsed;
     const auto parts = SplitAtTabs(body);
-    if (parts.size() != specs.size()) {
-        parsed.error = "expected " + std::to_string(specs.size()) + " TAB-separated field(s) (" +
-                       FieldList(specs) + "), got " + std::to_string(parts.size());
+    if (parts.size() != layouts.size()) {
+        parsed.error = "expected " + std::to_string(layouts.size()) + " TAB-separated field(s) (" +
+                       FieldList(layouts) + "), got " + std::to_string(parts.size());
         return parsed;
     }
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        const std::string prefix = Prefix(specs[i]);
+    for (std::size_t i = 0; i < layouts.size(); ++i) {
+        const std::string prefix = Prefix(layouts[i]);
         if (parts[i].compare(0, prefix.size(), prefix) != 0) {
             parsed.error = "field " + std::to_string(i + 1) + " must start with " + Quoted(prefix) +
                            ", got " + Quoted(parts[i]);

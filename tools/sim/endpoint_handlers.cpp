@@ -24,9 +24,9 @@ struct CommandFields {
 
 CommandFields ParseCommand(const std::string& body, const std::vector<FieldSpec>& more)
 {
-    std::vector<FieldSpec> specs = {{field::kSerial}, {field::kCommandId}};
-    specs.insert(specs.end(), more.begin(), more.end());
-    ParsedFields parsed = ParseFields(body, specs);
+    std::vector<FieldSpec> layouts = {{field::kSerial}, {field::kCommandId}};
+    layouts.insert(layouts.end(), more.begin(), more.end());
+    ParsedFields parsed = ParseFields(body, layouts);
     CommandFields command;
     if (!parsed.ok()) {
         command.error = parsed.error;

@@ -15,8 +15,8 @@ TerminalStatus StatusOf(const std::string& serial, const TerminalRecord& termina
 
 GatewayState::GatewayState(const std::vector<TerminalSpec>& terminals)
 {
-    for (const TerminalSpec& spec : terminals) {
-        m_data.terminals[spec.serial].connected = spec.connected;
+    for (const TerminalSpec& terminal : terminals) {
+        m_data.terminals[terminal.serial].connected = terminal.connected;
     }
 }
 

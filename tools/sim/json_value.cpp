@@ -36,12 +36,12 @@ bool FitsInt(json_object* value)
     return number >= std::numeric_limits<int>::min() && number <= std::numeric_limits<int>::max();
 }
 
-std::string UnexpectedMember(json_object* object, const std::vector<MemberSpec>& specs)
+std::string UnexpectedMember(json_object* object, const std::vector<MemberSpec>& layouts)
 {
     json_object_object_foreach(object, key, value)
     {
         (void)value;
-        const bool known = std::any_of(specs.begin(), specs.end(), [&](const MemberSpec& s) {
+        const bool known = std::any_of(layouts.begin(), layouts.end(), [&](const MemberSpec& s) {
             return key == std::string(s.name);
         });
         if (!known) {
@@ -81,7 +81,7 @@ JsonParse ParseWholeJson(const std::string& text)
     return parse;
 }
 
-MemberValues ReadMembers(json_object* object, const std::vector<MemberSpec>& specs,
+MemberValues ReadMembers(json_object* object, const std::vector<MemberSpec>& layouts,
                          const std::string& documentName)
 {
     MemberValues values;
@@ -89,29 +89,29 @@ MemberValues ReadMembers(json_object* object, const std::vector<MemberSpec>& spe
         values.error = documentName + " must be a JSON object";
         return values;
     }
-    for (const MemberSpec& spec : specs) {
+    for (const MemberSpec& layout : layouts) {
         json_object* member = nullptr;
-        if (!json_object_object_get_ex(object, spec.name, &member)) {
-            values.error = documentName + " lacks member \"" + spec.name + "\"";
+        if (!json_object_object_get_ex(object, layout.name, &member)) {
+            values.error = documentName + " lacks member \"" + layout.name + "\"";
             return values;
         }
-        if (!HasType(member, spec.type)) {
+        if (!HasType(member, layout.type)) {
             values.error =
-                documentName + " member \"" + spec.name + "\" must be " + TypeName(spec.type);
+                documentName + " member \"" + layout.name + "\" must be " + TypeName(layout.type);
             return values;
         }
-        if (spec.type == MemberType::String) {
-            values.strings[spec.name] =
+        if (layout.type == MemberType::String) {
+            values.strings[layout.name] =
                 std::string(json_object_get_string(member),
                             static_cast<std::size_t>(json_object_get_string_len(member)));
         } else if (!FitsInt(member)) {
-            values.error = documentName + " member \"" + spec.name + "\" is out of range";
+            values.error = documentName + " member \"" + layout.name + "\" is out of range";
             return values;
         } else {
-            values.ints[spec.name] = json_object_get_int(member);
+            values.ints[layout.name] = json_object_get_int(member);
         }
     }
-    const std::string unexpected = UnexpectedMember(object, specs);
+    const std::string unexpected = UnexpectedMember(object, layouts);
     if (!unexpected.empty()) {
         values.error = documentName + " has unexpected member \"" + unexpected + "\"";
     }

@@ -37,8 +37,8 @@ struct MemberValues {
     std::string error;  // names the first missing, mistyped or unexpected member
 };
 
-// `object` must be a JSON object holding exactly the members of `specs`, each of its type.
-MemberValues ReadMembers(json_object* object, const std::vector<MemberSpec>& specs,
+// `object` must be a JSON object holding exactly the members of `layouts`, each of its type.
+MemberValues ReadMembers(json_object* object, const std::vector<MemberSpec>& layouts,
                          const std::string& documentName);
 
 // Serialises without extra white space; the text is a copy.

@@ -13,7 +13,7 @@
 #include "gateway.h"
 #include "sim_server.h"
 #include "state_file.h"
-#include "terminal_spec.h"
+#include "terminal_option.h"
 
 namespace {
 
@@ -74,11 +74,11 @@ std::string CheckOptions(Options& o, std::vector<TerminalSpec>& terminals)
 {
     o.server.faults.latency = std::chrono::milliseconds(o.latencyMs);
     for (const std::string& text : o.terminals) {
-        const auto spec = ParseTerminalSpec(text);
-        if (!spec.ok()) {
-            return spec.error;
+        const auto parsed = ParseTerminalSpec(text);
+        if (!parsed.ok()) {
+            return parsed.error;
         }
-        terminals.push_back(spec.value);
+        terminals.push_back(parsed.value);
     }
     for (const std::string& text : o.statusOverrides) {
         const std::string error = AddStatusOverride(text, o.server.faults.statusOverrides);

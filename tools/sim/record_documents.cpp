@@ -29,8 +29,8 @@ std::vector<MemberSpec> InitMembers()
     return members;
 }
 
-// Parses `json` and reads `specs` out of it; the error names `documentName`.
-MemberValues ReadDocument(const std::string& json, const std::vector<MemberSpec>& specs,
+// Parses `json` and reads `layouts` out of it; the error names `documentName`.
+MemberValues ReadDocument(const std::string& json, const std::vector<MemberSpec>& layouts,
                           const std::string& documentName)
 {
     const JsonParse parse = ParseWholeJson(json);
@@ -39,7 +39,7 @@ MemberValues ReadDocument(const std::string& json, const std::vector<MemberSpec>
         failed.error = documentName + " is not JSON: " + parse.error;
         return failed;
     }
-    return ReadMembers(parse.value.get(), specs, documentName);
+    return ReadMembers(parse.value.get(), layouts, documentName);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "terminal_spec.h"
+#include "terminal_option.h"
 
 #include "body_fields.h"
 
@@ -11,22 +11,22 @@ constexpr std::size_t kOfflineSuffixLength = sizeof kOfflineSuffix - 1;
 
 Decoded<TerminalSpec> ParseTerminalSpec(const std::string& text)
 {
-    Decoded<TerminalSpec> spec;
+    Decoded<TerminalSpec> layout;
     std::string serial = text;
     if (serial.size() >= kOfflineSuffixLength &&
         serial.compare(serial.size() - kOfflineSuffixLength, kOfflineSuffixLength,
                        kOfflineSuffix) == 0) {
         serial.resize(serial.size() - kOfflineSuffixLength);
-        spec.value.connected = false;
+        layout.value.connected = false;
     }
     // A serial travels in TAB-separated bodies and, in the state file, as a JSON string.
     if (serial.empty() || serial.find_first_of("\t=:") != std::string::npos) {
-        spec.error = "terminal must be SN or SN:offline, with no TAB, \"=\" or \":\" in SN; got " +
+        layout.error = "terminal must be SN or SN:offline, with no TAB, \"=\" or \":\" in SN; got " +
                      Quoted(text);
-        return spec;
+        return layout;
     }
-    spec.value.serial = serial;
-    return spec;
+    layout.value.serial = serial;
+    return layout;
 }
 
 }  // namespace facepad::sim
