@@ -137,11 +137,16 @@ TEST_F(ShutdownTest, TwoAdaptersShareTheStatics)
     ASSERT_TRUE(secondGateway.WaitForRequests(kEndpoint, 6));
     EXPECT_EQ(gateway->CountTo(kEndpoint), 0u);
 
+    // Hold both threads inside a poll, so every poll they ever sent has been counted.
+    secondGateway.SetReply(kEndpoint, ScriptedReply{200, "", {}, true});
+    ASSERT_TRUE(secondGateway.WaitForHanging(2));
+    const std::size_t polls = secondGateway.CountTo(kEndpoint);
+
     // Destroying either adapter stops every thread; the other adapter still sends commands.
     adapter.reset();
     EXPECT_EQ(VurodoroViri_TestAccess::RunningPollers(), 0u);
     EXPECT_TRUE(VurodoroViri_TestAccess::ThreadQuit());
-    const std::size_t polls = secondGateway.CountTo(kEndpoint);
+    secondGateway.ReleaseHanging();
     ParamMap map;
     EXPECT_TRUE(second->GetAvailableFace(map));
     EXPECT_EQ(secondGateway.CountTo(kEndpoint), polls);

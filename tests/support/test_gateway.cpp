@@ -78,7 +78,10 @@ void TestGateway::Hold(const ScriptedReply& reply, std::size_t generation)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     if (reply.hang) {
+        ++m_hanging;
+        m_changed.notify_all();
         m_changed.wait(lock, [&] { return m_stopping || m_releaseGeneration != generation; });
+        --m_hanging;
     } else if (reply.delay.count() > 0) {
         m_changed.wait_for(lock, reply.delay, [&] { return m_stopping; });
     }
@@ -154,6 +157,12 @@ std::size_t TestGateway::InFlight() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_inFlight;
+}
+
+bool TestGateway::WaitForHanging(std::size_t count, std::chrono::milliseconds timeout) const
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] { return m_hanging >= count; });
 }
 
 }  // namespace vvtest

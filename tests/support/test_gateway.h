@@ -56,6 +56,9 @@ public:
                          std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
     // Number of requests currently being answered.
     std::size_t InFlight() const;
+    // Blocks until `count` requests are held by a hanging reply (true) or `timeout` passes.
+    bool WaitForHanging(std::size_t count,
+                        std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
 
 private:
     void Handle(const httplib::Request& request, httplib::Response& response);
@@ -72,6 +75,7 @@ private:
     std::map<std::string, ScriptedReply> m_standing;
     std::map<std::string, std::deque<ScriptedReply>> m_queued;
     std::size_t m_inFlight = 0;
+    std::size_t m_hanging = 0;
     std::size_t m_releaseGeneration = 0;
     bool m_stopping = false;
 };
