@@ -96,7 +96,7 @@ void TestGateway::Handle(const httplib::Request& request, httplib::Response& res
         const std::string path = request.path.substr(1);
         m_requests.push_back(
             RecordedRequest{path, request.body, request.get_header_value("Content-Type"),
-                            request.remote_port});
+                            request.remote_port, std::chrono::steady_clock::now()});
         reply = NextReply(path);
         generation = m_releaseGeneration;
         ++m_inFlight;

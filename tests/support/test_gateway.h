@@ -21,6 +21,8 @@ struct RecordedRequest {
     std::string body;  // exact bytes
     std::string contentType;
     int remotePort = 0;  // tells connections apart
+    // Taken before the reply goes out, so the next request of the same client comes later.
+    std::chrono::steady_clock::time_point arrived;
 };
 
 struct ScriptedReply {
