@@ -41,8 +41,8 @@ public:
     bool DelBiophoto(const std::string& _strId, const std::string& _strSn,
                      std::map<std::string, std::string>& _mapPhoto) override;
     // Null is refused (false) and leaves an installed callback in place.
-    bool SetResultCallbackFace(
-        int (*_pResultCallback)(std::map<std::string, std::map<std::string, std::string>>&)) override;
+    bool SetResultCallbackFace(int (*_pResultCallback)(
+        std::map<std::string, std::map<std::string, std::string>>&)) override;
     bool SetListenPortFace(std::string& _strPort, std::string& _strReset) override;
     bool SetInitParamFace(std::map<std::string, std::string>& _mapParam) override;
     // The map is neither read nor written.
@@ -90,7 +90,8 @@ private:
     bool PostToGateway(const char* _szOperation, const std::string& _strPath,
                        const std::string& _strBody, std::string& _strReply);
     bool GatewayAccepted(const char* _szOperation);
-    bool SendRecordCommand(const RecordCommand& _command, const std::string& _strId, const std::string& _strSn,
+    bool SendRecordCommand(const RecordCommand& _command, const std::string& _strId,
+                           const std::string& _strSn,
                            std::map<std::string, std::string>& _mapRecord);
 
     std::string m_strUrl;

@@ -142,8 +142,8 @@ void PollingControl::Release(PollerRecord& record)
     m_changed.notify_all();
 }
 
-bool PollingControl::Exchange(PollerRecord& record, VurodoroViri_Druvel& adapter,
-                              const char* path, std::string& reply)
+bool PollingControl::Exchange(PollerRecord& record, VurodoroViri_Druvel& adapter, const char* path,
+                              std::string& reply)
 {
     Terminal_Http_Tool& client = adapter.m_httpTool;
     return client.HttpPostRequest(adapter.GetFullPostUrl(path), std::string(), reply, false,

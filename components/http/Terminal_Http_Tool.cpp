@@ -130,13 +130,20 @@ Terminal_Http_Error ErrorKind(httplib::Error error)
 const char* Terminal_Http_ErrorName(Terminal_Http_Error error)
 {
     switch (error) {
-    case Terminal_Http_Error::None: return "none";
-    case Terminal_Http_Error::InvalidUrl: return "invalid URL";
-    case Terminal_Http_Error::Connect: return "cannot connect";
-    case Terminal_Http_Error::Timeout: return "timed out";
-    case Terminal_Http_Error::Transport: return "connection broken";
-    case Terminal_Http_Error::ReplyTooLarge: return "reply too large";
-    case Terminal_Http_Error::Cancelled: return "cancelled";
+    case Terminal_Http_Error::None:
+        return "none";
+    case Terminal_Http_Error::InvalidUrl:
+        return "invalid URL";
+    case Terminal_Http_Error::Connect:
+        return "cannot connect";
+    case Terminal_Http_Error::Timeout:
+        return "timed out";
+    case Terminal_Http_Error::Transport:
+        return "connection broken";
+    case Terminal_Http_Error::ReplyTooLarge:
+        return "reply too large";
+    case Terminal_Http_Error::Cancelled:
+        return "cancelled";
     }
     return "unknown";
 }
@@ -145,8 +152,7 @@ const char* Terminal_Http_ErrorName(Terminal_Http_Error error)
 
 class Terminal_Http_Tool::Impl {
 public:
-    explicit Impl(const Terminal_Http_Options& options)
-        : m_id(http::NewClientId()), m_pool(options)
+    explicit Impl(const Terminal_Http_Options& options) : m_id(http::NewClientId()), m_pool(options)
     {
     }
 

@@ -23,8 +23,8 @@ std::unique_ptr<httplib::Client> ConnectionPool::OpenLocked(const ParsedUrl& url
     if (url.scheme == "http") {
         client = std::make_unique<httplib::Client>(url.host, url.port);
     } else {
-        const std::string host = url.host.find(':') != std::string::npos ? "[" + url.host + "]"
-                                                                         : url.host;
+        const std::string host =
+            url.host.find(':') != std::string::npos ? "[" + url.host + "]" : url.host;
         client = std::make_unique<httplib::Client>(url.scheme + "://" + host + ":" +
                                                    std::to_string(url.port));
     }

@@ -11,7 +11,7 @@ struct ParsedUrl {
     std::string scheme;  // "http" or "https", lower case
     std::string host;    // without brackets for IPv6
     int port = 0;
-    std::string path;    // starts with "/"
+    std::string path;  // starts with "/"
 
     // Key of the connection pool: one set of connections per scheme, host and port.
     std::string OriginKey() const;

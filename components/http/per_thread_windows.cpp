@@ -1,8 +1,8 @@
-#include "per_thread.h"
+#include <windows.h>
 
 #include <system_error>
 
-#include <windows.h>
+#include "per_thread.h"
 
 namespace Osmer_Framework {
 namespace http {

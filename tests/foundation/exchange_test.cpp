@@ -7,7 +7,8 @@
 namespace vvtest {
 namespace {
 
-const char* const kHttpFailed = "VurodoroViri_Druvel::GetAvailableFace Call HttpPostRequest ret false";
+const char* const kHttpFailed =
+    "VurodoroViri_Druvel::GetAvailableFace Call HttpPostRequest ret false";
 const char* const kStatusFailed =
     "VurodoroViri_Druvel::GetAvailableFace Call GetLastPostStatus ret false";
 

@@ -69,9 +69,9 @@ TEST_F(HttpClientTest, NoListenerGivesFalseAndEmptyStatus)
 
 TEST_F(HttpClientTest, UnparseableUrlsGiveFalse)
 {
-    for (const char* url : {"", ":10001/facepad/x", "127.0.0.1:10001/x", "ftp://127.0.0.1/x",
-                            "http://", "http://:80/x", "http://127.0.0.1:99999/x",
-                            "http://127.0.0.1:12ab/x"}) {
+    for (const char* url :
+         {"", ":10001/facepad/x", "127.0.0.1:10001/x", "ftp://127.0.0.1/x", "http://",
+          "http://:80/x", "http://127.0.0.1:99999/x", "http://127.0.0.1:12ab/x"}) {
         std::string reply;
         EXPECT_FALSE(client.HttpPostRequest(url, "", reply, false)) << url;
         EXPECT_EQ(client.GetLastPostError(), Terminal_Http_Error::InvalidUrl) << url;

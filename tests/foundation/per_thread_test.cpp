@@ -1,13 +1,13 @@
 // The HTTP client's per-thread objects (each thread's last outcomes and parsed URL): one per
 // thread, destroyed whole when the thread ends. MinGW's own thread_local fails the second test.
+#include "per_thread.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "per_thread.h"
 
 namespace {
 

@@ -26,10 +26,7 @@ public:
     }
 
     // The callback to install; records, then runs the current action on the map.
-    static int Callback(ResultMap& results)
-    {
-        return Instance().Record(results);
-    }
+    static int Callback(ResultMap& results) { return Instance().Record(results); }
 
     void Reset(std::function<void(ResultMap&)> action = {})
     {

@@ -7,7 +7,8 @@ namespace vvtest {
 namespace {
 
 const char* const kListUnreadable = "VurodoroViri_Druvel::JsonDataToMapData jsonDataSn == nullptr";
-const char* const kEntriesUnreadable = "VurodoroViri_Druvel::JsonDataToMapData jsonDataRet == nullptr";
+const char* const kEntriesUnreadable =
+    "VurodoroViri_Druvel::JsonDataToMapData jsonDataRet == nullptr";
 
 // One outer element whose "data" is the given entry-list text.
 std::string Element(const std::string& sn, const std::string& entries)
@@ -32,8 +33,8 @@ protected:
 TEST_F(ParserTest, OneTerminalOneEntry)
 {
     results["OTHER"] = {{"1", "x"}};
-    ASSERT_TRUE(adapter.JsonDataToMapData(
-        "[" + Element("T1", R"([{"id":"7","return":"0"}])") + "]", results));
+    ASSERT_TRUE(adapter.JsonDataToMapData("[" + Element("T1", R"([{"id":"7","return":"0"}])") + "]",
+                                          results));
     EXPECT_EQ(results, (ResultMap{{"OTHER", {{"1", "x"}}}, {"T1", {{"7", "0"}}}}));
     EXPECT_TRUE(log.Lines().empty());
 }
@@ -41,8 +42,8 @@ TEST_F(ParserTest, OneTerminalOneEntry)
 TEST_F(ParserTest, ANamedTerminalIsReplacedWhole)
 {
     results["T1"] = {{"5", "a"}, {"7", "b"}};
-    ASSERT_TRUE(adapter.JsonDataToMapData(
-        "[" + Element("T1", R"([{"id":"7","return":"0"}])") + "]", results));
+    ASSERT_TRUE(adapter.JsonDataToMapData("[" + Element("T1", R"([{"id":"7","return":"0"}])") + "]",
+                                          results));
     EXPECT_EQ(results, (ResultMap{{"T1", {{"7", "0"}}}}));
 }
 
@@ -62,8 +63,8 @@ TEST_F(ParserTest, EmptyEntryListStoresTheTerminalWithNoEntries)
 
 TEST_F(ParserTest, MissingSerialIsTheEmptyKey)
 {
-    ASSERT_TRUE(adapter.JsonDataToMapData(R"([{"data":"[{\"id\":\"1\",\"return\":\"2\"}]"}])",
-                                          results));
+    ASSERT_TRUE(
+        adapter.JsonDataToMapData(R"([{"data":"[{\"id\":\"1\",\"return\":\"2\"}]"}])", results));
     EXPECT_EQ(results, (ResultMap{{"", {{"1", "2"}}}}));
 }
 
@@ -76,10 +77,9 @@ TEST_F(ParserTest, EmptyOrMissingDataSkipsTheElementSilently)
 
 TEST_F(ParserTest, UnreadableEntryListIsLoggedAndTheRestIsStored)
 {
-    ASSERT_TRUE(adapter.JsonDataToMapData(
-        "[" + Element("BAD", "{not json") + "," + Element("T2", R"([{"id":"1","return":"0"}])") +
-            "]",
-        results));
+    ASSERT_TRUE(adapter.JsonDataToMapData("[" + Element("BAD", "{not json") + "," +
+                                              Element("T2", R"([{"id":"1","return":"0"}])") + "]",
+                                          results));
     EXPECT_EQ(results, (ResultMap{{"T2", {{"1", "0"}}}}));
     ASSERT_EQ(log.Lines().size(), 1u);
     EXPECT_EQ(log.Lines()[0].message, kEntriesUnreadable);

@@ -162,8 +162,9 @@ TEST_F(PollingTest, NullCallbackIsRefusedAndTheEarlierOneStays)
 {
     ASSERT_TRUE(adapter->SetResultCallbackFace(&DeliveryRecorder::Callback));
     EXPECT_FALSE(adapter->SetResultCallbackFace(nullptr));
-    EXPECT_EQ(log->Messages(), std::vector<std::string>{
-                                   "VurodoroViri_Druvel::SetResultCallbackFace _pResultCallback == nullptr"});
+    EXPECT_EQ(log->Messages(),
+              std::vector<std::string>{
+                  "VurodoroViri_Druvel::SetResultCallbackFace _pResultCallback == nullptr"});
     gateway->QueueReply(kEndpoint, ScriptedReply{200, ResultReply(OneEntryList("T1", "1", "0"))});
     EXPECT_TRUE(DeliveryRecorder::Instance().WaitFor(1));
 }

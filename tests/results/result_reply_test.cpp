@@ -1,7 +1,7 @@
 // Finding the list in a "facepad/getresult" reply.
-#include <gtest/gtest.h>
-
 #include "result_reply.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -105,8 +105,8 @@ void TestGateway::Handle(const httplib::Request& request, httplib::Response& res
     Hold(reply, generation);
     response.status = reply.status;
     if (reply.drop) {
-        response.set_content_provider(
-            1024, "text/plain", [](size_t, size_t, httplib::DataSink&) { return false; });
+        response.set_content_provider(1024, "text/plain",
+                                      [](size_t, size_t, httplib::DataSink&) { return false; });
     } else if (reply.status != 204 && reply.status != 304) {  // these never carry a body
         response.set_content(reply.body, "text/plain");
     }

@@ -18,10 +18,16 @@ namespace {
 
 #ifdef _WIN32
 using Socket = SOCKET;
-void CloseSocket(Socket socket) { closesocket(socket); }
+void CloseSocket(Socket socket)
+{
+    closesocket(socket);
+}
 #else
 using Socket = int;
-void CloseSocket(Socket socket) { close(socket); }
+void CloseSocket(Socket socket)
+{
+    close(socket);
+}
 #endif
 
 }  // namespace

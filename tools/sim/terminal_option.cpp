@@ -21,8 +21,9 @@ Decoded<TerminalSpec> ParseTerminalSpec(const std::string& text)
     }
     // A serial travels in TAB-separated bodies and, in the state file, as a JSON string.
     if (serial.empty() || serial.find_first_of("\t=:") != std::string::npos) {
-        layout.error = "terminal must be SN or SN:offline, with no TAB, \"=\" or \":\" in SN; got " +
-                     Quoted(text);
+        layout.error =
+            "terminal must be SN or SN:offline, with no TAB, \"=\" or \":\" in SN; got " +
+            Quoted(text);
         return layout;
     }
     layout.value.serial = serial;
