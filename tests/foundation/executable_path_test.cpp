@@ -2,6 +2,7 @@
 // binary is the host here: its own path is known to the build (VV_TEST_BINARY_NAME).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <string>
@@ -36,6 +37,31 @@ TEST(ExecutablePath, AgreesWithTheAnsiModuleFileName)
     ASSERT_GT(length, 0u);
     ASSERT_LT(length, 256u) << "the build directory is too deep for this comparison";
     EXPECT_EQ(ExecutablePath(), std::string(ansi, length));
+}
+
+// GetModuleFileNameW into a buffer big enough for any path: what the adapter's 256-character
+// buffer would hold in full if the path were short enough.
+std::wstring WholeModuleFileName()
+{
+    std::wstring whole(32768, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, &whole[0], static_cast<DWORD>(whole.size()));
+    whole.resize(length);
+    return whole;
+}
+
+// A path of 256 characters or more comes back cut to its first 255. scripts/windows-check runs a
+// copy of this program from a directory that deep; from the build tree the test is skipped.
+TEST(ExecutablePath, ALongPathComesBackCutTo255Characters)
+{
+    const std::wstring whole = WholeModuleFileName();
+    if (whole.size() < 256) {
+        GTEST_SKIP() << "this program's path is shorter than 256 characters";
+    }
+    const std::string cut = ExecutablePath();
+    ASSERT_EQ(cut.size(), 255u) << cut;  // the copy's directory names are ASCII: one byte each
+    EXPECT_TRUE(std::equal(cut.begin(), cut.end(), whole.begin(), [](char narrow, wchar_t wide) {
+        return wchar_t(narrow) == wide;
+    })) << cut;
 }
 
 // A drive-letter path with backslashes (Z:\...\vv_foundation_tests.exe under wine) gives json.dll
