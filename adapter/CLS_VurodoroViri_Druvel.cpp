@@ -28,8 +28,8 @@ VurodoroViri_Druvel::VurodoroViri_Druvel()
     m_strPort = kDefaultPort;
     PollingControl& polling = PollingControl::Instance();
     polling.Adopt(this);
-    InitJsonLibrary();
     try {
+        InitJsonLibrary();
         polling.StartPoller();
     } catch (...) {
         polling.Retire(this);  // no thread may keep a pointer to a half-built adapter
@@ -49,19 +49,23 @@ std::string VurodoroViri_Druvel::GetExeDirectory()
     return ExecutablePath();
 }
 
+// A failed load, or a log hook that throws while reporting it, never stops the construction.
 void VurodoroViri_Druvel::InitJsonLibrary()
-{
+try {
     const std::string libraryPath = JsonLibraryPathFor(GetExeDirectory());
     if (json_load_lib(libraryPath.c_str()) == 0) {
         VV_LOG(kLogLevelError, "VurodoroViri_Druvel::InitJsonLibrary  json_load_lib fail");
     }
+} catch (...) {
 }
 
 bool VurodoroViri_Druvel::SetUrl(const std::string& _strUrl)
-{
+try {
     std::lock_guard<std::mutex> lock(m_addressMutex);
     m_strUrl = _strUrl;
     return true;
+} catch (...) {
+    return false;
 }
 
 std::string VurodoroViri_Druvel::GetUrl() const
@@ -77,7 +81,7 @@ int VurodoroViri_Druvel::GetRequestPort() const
 }
 
 bool VurodoroViri_Druvel::SetRequestPort(int _iPort)
-{
+try {
     if (_iPort < 0 || _iPort > 65535) {
         VV_LOG(kLogLevelError, "VurodoroViri_Druvel::SetRequestPort _iPort<0 || _iPort>65535");
         return false;
@@ -87,6 +91,8 @@ bool VurodoroViri_Druvel::SetRequestPort(int _iPort)
     std::lock_guard<std::mutex> lock(m_addressMutex);
     m_strPort = text;
     return true;
+} catch (...) {
+    return false;  // a throwing log hook or a failed allocation: the old port stays
 }
 
 std::string VurodoroViri_Druvel::GetFullPostUrl(const std::string& _strPath) const

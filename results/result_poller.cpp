@@ -104,8 +104,11 @@ bool VurodoroViri_Druvel::SetResultCallbackFace(
     int (*_pResultCallback)(std::map<std::string, std::map<std::string, std::string>>&))
 {
     if (_pResultCallback == nullptr) {
-        VV_LOG(kLogLevelError,
-               "VurodoroViri_Druvel::SetResultCallbackFace _pResultCallback == nullptr");
+        try {
+            VV_LOG(kLogLevelError,
+                   "VurodoroViri_Druvel::SetResultCallbackFace _pResultCallback == nullptr");
+        } catch (...) {  // a throwing log hook changes nothing
+        }
         return false;
     }
     m_pResultCallback.store(_pResultCallback);
