@@ -49,7 +49,7 @@ std::string VurodoroViri_Druvel::GetExeDirectory()
     return ExecutablePath();
 }
 
-// A failed load, or a log hook that throws while reporting it, never stops the construction.
+// Neither a failed load nor a failed allocation stops the construction.
 void VurodoroViri_Druvel::InitJsonLibrary()
 try {
     const std::string libraryPath = JsonLibraryPathFor(GetExeDirectory());
@@ -92,7 +92,7 @@ try {
     m_strPort = text;
     return true;
 } catch (...) {
-    return false;  // a throwing log hook or a failed allocation: the old port stays
+    return false;  // a failed allocation: the old port stays
 }
 
 std::string VurodoroViri_Druvel::GetFullPostUrl(const std::string& _strPath) const

@@ -12,12 +12,16 @@ constexpr int kLogLevelError = 2;
 constexpr int kLogLevelParse = 4;
 constexpr const char* kLogSource = "CLS_VurodoroViri_Druvel";
 
-// Calls the toolkit's hook when it is set; otherwise does nothing.
-inline void WriteLog(int level, int line, const char* message)
+// Calls the toolkit's hook when it is set; otherwise does nothing. What the hook throws stays
+// here, so that logging never changes what the adapter does next.
+inline void WriteLog(int level, int line, const char* message) noexcept
 {
     auto* hook = ox_libos_log_debug_ex;
     if (hook != nullptr) {
-        hook(level, kLogSource, line, message);
+        try {
+            hook(level, kLogSource, line, message);
+        } catch (...) {
+        }
     }
 }
 

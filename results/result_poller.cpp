@@ -104,11 +104,8 @@ bool VurodoroViri_Druvel::SetResultCallbackFace(
     int (*_pResultCallback)(std::map<std::string, std::map<std::string, std::string>>&))
 {
     if (_pResultCallback == nullptr) {
-        try {
-            VV_LOG(kLogLevelError,
-                   "VurodoroViri_Druvel::SetResultCallbackFace _pResultCallback == nullptr");
-        } catch (...) {  // a throwing log hook changes nothing
-        }
+        VV_LOG(kLogLevelError,
+               "VurodoroViri_Druvel::SetResultCallbackFace _pResultCallback == nullptr");
         return false;
     }
     m_pResultCallback.store(_pResultCallback);

@@ -18,7 +18,8 @@ using LoadLibrary = int (*)(const char*);
 
 LoadLibrary ToolkitsOwn()
 {
-    static const LoadLibrary load = reinterpret_cast<LoadLibrary>(dlsym(RTLD_NEXT, "json_load_lib"));
+    static const LoadLibrary load =
+        reinterpret_cast<LoadLibrary>(dlsym(RTLD_NEXT, "json_load_lib"));
     return load;
 }
 

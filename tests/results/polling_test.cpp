@@ -1,9 +1,12 @@
 // The polling thread against a real gateway, with naps shortened through the test seam.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <stdexcept>
 
 #include "delivery_recorder.h"
+#include "ox_toolkit.h"
 
 namespace vvtest {
 namespace {
@@ -156,6 +159,26 @@ TEST_F(PollingTest, AListWithoutACallbackEndsTheThreadForGood)
     EXPECT_EQ(VurodoroViri_TestAccess::RunningPollers(), 0u);
     EXPECT_TRUE(adapter->SetResultCallbackFace(&DeliveryRecorder::Callback));
     EXPECT_EQ(gateway->CountTo(kEndpoint), 2u);
+}
+
+// The end must not hang on the log line: a host hook that throws on it changes nothing.
+TEST_F(PollingTest, AListWithoutACallbackEndsTheThreadEvenWhenTheHookThrows)
+{
+    static std::atomic<int> thrown{0};
+    thrown = 0;
+    log.reset();
+    ox_libos_log_debug_ex = [](int, const char*, int, const char*) {
+        ++thrown;
+        throw std::runtime_error("hook failed");
+    };
+    gateway->SetReply(kEndpoint, ScriptedReply{200, ResultReply(OneEntryList("T1", "1", "0"))});
+    for (int i = 0; i < 5000 && VurodoroViri_TestAccess::RunningPollers() > 0; ++i) {
+        std::this_thread::sleep_for(milliseconds(1));
+    }
+    ox_libos_log_debug_ex = nullptr;
+    EXPECT_EQ(VurodoroViri_TestAccess::RunningPollers(), 0u);
+    EXPECT_EQ(thrown, 1);
+    EXPECT_EQ(gateway->CountTo(kEndpoint), 1u);
 }
 
 TEST_F(PollingTest, NullCallbackIsRefusedAndTheEarlierOneStays)
