@@ -1,8 +1,6 @@
 // The gateway exchange, carried by the available-terminal query.
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-
 #include "adapter_fixture.h"
 #include "ox_toolkit.h"
 
@@ -77,22 +75,11 @@ TEST_F(ExchangeTest, NullHookLogsNothingAndChangesNothing)
     EXPECT_EQ(adapter->GetRequestPort(), gateway->Port());
 }
 
-// Installs a hook that throws on every line, for its lifetime.
-struct ThrowingHook {
-    ThrowingHook()
-    {
-        ox_libos_log_debug_ex = [](int, const char*, int, const char*) {
-            throw std::runtime_error("hook failed");
-        };
-    }
-    ~ThrowingHook() { ox_libos_log_debug_ex = nullptr; }
-};
-
 // A host's hook is C++ and may throw; the host still sees only true or false.
 TEST_F(ExchangeTest, ThrowingHookNeverReachesTheHost)
 {
     log.reset();
-    ThrowingHook hook;
+    log = std::make_unique<LogCapture>(LogCapture::Hook::RecordsThenThrows);
     ParamMap map;
     gateway->QueueReply("facepad/getavailable", ScriptedReply{404, ""});
     EXPECT_FALSE(adapter->GetAvailableFace(map));
@@ -100,6 +87,7 @@ TEST_F(ExchangeTest, ThrowingHookNeverReachesTheHost)
     EXPECT_EQ(adapter->GetRequestPort(), gateway->Port());
     EXPECT_FALSE(adapter->SetResultCallbackFace(nullptr));
     EXPECT_TRUE(adapter->GetAvailableFace(map));
+    EXPECT_EQ(log->Lines().size(), 3u);
 }
 
 TEST_F(ExchangeTest, ChangedAddressAppliesToTheNextCall)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
+#include <stdexcept>
 
 #include "ox_toolkit.h"
 
@@ -24,13 +25,19 @@ void Record(int level, const char* file, int line, const char* message)
     g_logged.notify_all();
 }
 
+void RecordThenThrow(int level, const char* file, int line, const char* message)
+{
+    Record(level, file, line, message);
+    throw std::runtime_error("log hook failed");
+}
+
 }  // namespace
 
-LogCapture::LogCapture()
+LogCapture::LogCapture(Hook hook)
 {
     Clear();
     g_previous = ox_libos_log_debug_ex;
-    ox_libos_log_debug_ex = &Record;
+    ox_libos_log_debug_ex = hook == Hook::Records ? &Record : &RecordThenThrow;
 }
 
 LogCapture::~LogCapture()

@@ -18,7 +18,10 @@ struct LogLine {
 // Installs the hook for its lifetime (one capture at a time) and restores the previous one.
 class LogCapture {
 public:
-    LogCapture();
+    // Hosts write their hooks in C++; a hook may throw after it has taken the line.
+    enum class Hook { Records, RecordsThenThrows };
+
+    explicit LogCapture(Hook hook = Hook::Records);
     ~LogCapture();
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;
