@@ -1,131 +1,65 @@
 #include "Terminal_Http_Tool.h"
 
-#include <cstdlib>
-#include <functional>
+#include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <utility>
 
 #include "connection_pool.h"
-#include "http_url.h"
-#include "post_request.h"
+#include "http_exchange.h"
 #include "post_target.h"
+#include "tcp_socket.h"
 #include "thread_outcome.h"
 
 namespace Osmer_Framework {
 
 // ---- cancellation -------------------------------------------------------------------------------
 
-struct Terminal_Http_Cancel::State {
+struct Terminal_Http_Cancel::State final : http::CancelSignal {
+    bool Raised() const override { return cancelled.load(std::memory_order_acquire); }
+
+    void Attach(http::SocketHandle socket) override
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        attached = socket;
+        hasAttached = true;
+    }
+
+    void Detach() override
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        hasAttached = false;
+    }
+
+    // The socket is detached before it closes, under the same lock, so the one interrupted here
+    // is still the request's own.
+    void Raise()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        cancelled.store(true, std::memory_order_release);
+        if (hasAttached) {
+            http::InterruptWaits(attached);
+        }
+    }
+
     std::mutex mutex;
-    bool cancelled = false;
-    httplib::Client* inFlight = nullptr;  // the connection to shut down on Cancel()
+    std::atomic<bool> cancelled{false};
+    http::SocketHandle attached{};
+    bool hasAttached = false;
 };
 
 Terminal_Http_Cancel::Terminal_Http_Cancel() : m_pState(std::make_unique<State>()) {}
 Terminal_Http_Cancel::~Terminal_Http_Cancel() = default;
 
-namespace {
-
-// After stop(): on Linux the shutdown itself wakes a thread blocked in poll() or recv(). Winsock
-// wakes no select() for a local shutdown, and the socket is httplib's to close, so the wait
-// pending on it is cancelled instead and the request fails at once. stop() leaves the socket of a
-// request in flight open, so the handle is still that request's; only a request that ends on its
-// own in this very instant closes it first, and the cancel then goes to a stale handle value.
-void AbortPendingWait(httplib::Client& client)
-{
-#ifdef _WIN32
-    const auto socket = client.socket();
-    if (socket != INVALID_SOCKET) {
-        CancelIoEx(reinterpret_cast<HANDLE>(socket), nullptr);
-    }
-#else
-    (void)client;
-#endif
-}
-
-}  // namespace
-
 void Terminal_Http_Cancel::Cancel()
 {
-    std::lock_guard<std::mutex> lock(m_pState->mutex);
-    m_pState->cancelled = true;
-    if (m_pState->inFlight != nullptr) {
-        m_pState->inFlight->stop();  // shuts the socket down; the blocked read returns at once
-        AbortPendingWait(*m_pState->inFlight);
-    }
+    m_pState->Raise();
 }
 
 void Terminal_Http_Cancel::Reset()
 {
-    std::lock_guard<std::mutex> lock(m_pState->mutex);
-    m_pState->cancelled = false;
+    m_pState->cancelled.store(false, std::memory_order_release);
 }
-
-bool Terminal_Http_Cancel::IsCancelled() const
-{
-    std::lock_guard<std::mutex> lock(m_pState->mutex);
-    return m_pState->cancelled;
-}
-
-namespace {
-
-// Registers the connection with the token for the length of one request.
-class CancelScope {
-public:
-    CancelScope(Terminal_Http_Cancel::State* state, httplib::Client* client) : m_state(state)
-    {
-        if (m_state != nullptr) {
-            std::lock_guard<std::mutex> lock(m_state->mutex);
-            m_cancelledBefore = m_state->cancelled;
-            m_state->inFlight = client;
-        }
-    }
-    ~CancelScope()
-    {
-        if (m_state != nullptr) {
-            std::lock_guard<std::mutex> lock(m_state->mutex);
-            m_state->inFlight = nullptr;
-        }
-    }
-    CancelScope(const CancelScope&) = delete;
-    CancelScope& operator=(const CancelScope&) = delete;
-
-    bool CancelledBefore() const { return m_cancelledBefore; }
-    bool Cancelled() const
-    {
-        if (m_state == nullptr) {
-            return false;
-        }
-        std::lock_guard<std::mutex> lock(m_state->mutex);
-        return m_state->cancelled;
-    }
-
-private:
-    Terminal_Http_Cancel::State* m_state;
-    bool m_cancelledBefore = false;
-};
-
-Terminal_Http_Error ErrorKind(httplib::Error error)
-{
-    switch (error) {
-    case httplib::Error::Success:
-        return Terminal_Http_Error::None;
-    case httplib::Error::Connection:
-    case httplib::Error::BindIPAddress:
-    case httplib::Error::SSLConnection:
-    case httplib::Error::SSLLoadingCerts:
-    case httplib::Error::SSLServerVerification:
-        return Terminal_Http_Error::Connect;
-    case httplib::Error::ConnectionTimeout:
-        return Terminal_Http_Error::Timeout;
-    case httplib::Error::Canceled:
-        return Terminal_Http_Error::Cancelled;
-    default:
-        return Terminal_Http_Error::Transport;
-    }
-}
-
-}  // namespace
 
 const char* Terminal_Http_ErrorName(Terminal_Http_Error error)
 {
@@ -144,6 +78,8 @@ const char* Terminal_Http_ErrorName(Terminal_Http_Error error)
         return "reply too large";
     case Terminal_Http_Error::Cancelled:
         return "cancelled";
+    case Terminal_Http_Error::BadReply:
+        return "malformed reply";
     }
     return "unknown";
 }
@@ -157,60 +93,85 @@ public:
     }
 
     bool Post(const std::string& url, const std::string& body, std::string& reply, bool fresh,
-              Terminal_Http_Cancel::State* cancel)
+              http::CancelSignal* cancel)
     {
         reply.clear();
         const http::PostTarget* target = http::TargetFor(url);
         if (target == nullptr) {
-            return Finish(Terminal_Http_Error::InvalidUrl, "");
+            return Finish(http::ExchangeOutcome{Terminal_Http_Error::InvalidUrl, 0, false, false});
         }
-        auto connection =
-            fresh ? m_pool.Open(target->url) : m_pool.Acquire(target->url, target->origin);
-        http::PostOutcome outcome = Send(*connection, target->url, body, reply, cancel);
-        if (outcome.error == Terminal_Http_Error::None && !fresh) {
-            m_pool.Release(target->origin, std::move(connection));
+        const Terminal_Http_Options options = m_pool.Options();
+        const http::Deadline deadline = http::Clock::now() + options.totalTimeout;
+        const std::string head = target->RequestHead(body.size(), fresh);
+        http::TcpSocket socket;
+        bool reused = !fresh && m_pool.Acquire(target->origin, socket);
+        http::ExchangeOutcome outcome =
+            Attempt(*target, head, body, reply, options, deadline, cancel, reused, socket);
+        if (reused && outcome.neverRead) {
+            // The gateway closed the kept connection as the request went out and never read it.
+            socket = http::TcpSocket();
+            outcome = Attempt(*target, head, body, reply, options, deadline, cancel, false, socket);
         }
-        const bool answered = outcome.error == Terminal_Http_Error::None;
-        http::StoreOutcome(m_id, std::move(outcome));
-        return answered;
+        if (outcome.error == Terminal_Http_Error::None && outcome.keepAlive && !fresh) {
+            m_pool.Release(target->origin, std::move(socket));
+        }
+        return Finish(outcome);
     }
 
     http::PostOutcome LastOutcome() const { return http::LoadOutcome(m_id); }
     http::ConnectionPool& Pool() { return m_pool; }
 
 private:
-    bool Finish(Terminal_Http_Error error, std::string status)
+    // A socket whose wait a cancel cut short fails like a broken one: say why it really failed.
+    static http::ExchangeOutcome Attempt(const http::PostTarget& target, const std::string& head,
+                                         const std::string& body, std::string& reply,
+                                         const Terminal_Http_Options& options,
+                                         http::Deadline deadline, http::CancelSignal* cancel,
+                                         bool connected, http::TcpSocket& socket)
     {
-        http::StoreOutcome(m_id, http::PostOutcome{std::move(status), error});
-        return error == Terminal_Http_Error::None;
+        if (cancel != nullptr && cancel->Raised()) {
+            return http::ExchangeOutcome{Terminal_Http_Error::Cancelled, 0, false, false};
+        }
+        http::ExchangeOutcome outcome =
+            AttemptOnce(target, head, body, reply, options, deadline, cancel, connected, socket);
+        if (outcome.error != Terminal_Http_Error::None && cancel != nullptr && cancel->Raised()) {
+            outcome = http::ExchangeOutcome{Terminal_Http_Error::Cancelled, 0, false, false};
+        }
+        return outcome;
     }
 
-    http::PostOutcome Send(httplib::Client& connection, const http::ParsedUrl& url,
-                           const std::string& body, std::string& reply,
-                           Terminal_Http_Cancel::State* cancel)
+    static http::ExchangeOutcome AttemptOnce(const http::PostTarget& target,
+                                             const std::string& head, const std::string& body,
+                                             std::string& reply,
+                                             const Terminal_Http_Options& options,
+                                             http::Deadline deadline, http::CancelSignal* cancel,
+                                             bool connected, http::TcpSocket& socket)
     {
-        http::ReplySink sink{&reply, m_pool.Options().maxReplyBytes};
-        httplib::Request request;
-        http::PreparePost(request, url.path, body, sink);
+        if (!connected) {
+            const auto connectBy = std::min(deadline, http::Clock::now() + options.connectTimeout);
+            const http::IoStatus status = http::TcpSocket::Connect(target.url.host, target.url.port,
+                                                                   connectBy, cancel, socket);
+            if (status != http::IoStatus::Done) {
+                return http::ExchangeOutcome{http::ErrorOf(status), 0, false, false};
+            }
+        }
+        if (cancel != nullptr) {
+            cancel->Attach(socket.Handle());
+        }
+        http::ExchangeOutcome outcome =
+            http::Exchange(socket, head, body, reply, options, deadline, cancel);
+        if (cancel != nullptr) {
+            cancel->Detach();
+        }
+        return outcome;
+    }
 
-        CancelScope scope(cancel, &connection);
-        if (scope.CancelledBefore()) {
-            return http::PostOutcome{"", Terminal_Http_Error::Cancelled};
-        }
-        httplib::Response response;
-        httplib::Error error = httplib::Error::Success;
-        const bool sent = connection.send(request, response, error);
-        if (sent) {
-            return http::PostOutcome{std::to_string(response.status), Terminal_Http_Error::None};
-        }
-        reply.clear();
-        if (sink.tooLarge) {
-            return http::PostOutcome{"", Terminal_Http_Error::ReplyTooLarge};
-        }
-        if (scope.Cancelled()) {
-            return http::PostOutcome{"", Terminal_Http_Error::Cancelled};
-        }
-        return http::PostOutcome{"", ErrorKind(error)};
+    bool Finish(const http::ExchangeOutcome& outcome)
+    {
+        const bool answered = outcome.error == Terminal_Http_Error::None;
+        http::StoreOutcome(
+            m_id, http::PostOutcome{answered ? std::to_string(outcome.status) : "", outcome.error});
+        return answered;
     }
 
     const std::uint64_t m_id;

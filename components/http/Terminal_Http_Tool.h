@@ -1,9 +1,16 @@
-// The framework's HTTP client: POSTs a text body to a full URL and keeps the answer's status.
+// The framework's HTTP client: POSTs a text body to a full http:// URL and keeps the answer's
+// status.
 //
-// Connections are kept alive and pooled per scheme, host and port, one connection per concurrent
-// caller, so several threads may post through one client at once without waiting for each other.
+// Connections are kept alive and pooled per host and port, one connection per concurrent caller,
+// so several threads may post through one client at once without waiting for each other.
 // Redirects are not followed. GetLastPostStatus() and GetLastPostError() report the calling
 // thread's own last POST on this client, never another thread's.
+//
+// Whatever the peer does, a POST ends: every wait has a time-out, the whole exchange a deadline,
+// and the answer's head and body are bounded, so a broken or hostile gateway costs a caller at most
+// totalTimeout and a few kilobytes beyond maxReplyBytes. A request is sent a second time only when
+// it provably never reached the peer's program: a reused keep-alive connection was reset before a
+// single byte of an answer came.
 #pragma once
 
 #include <chrono>
@@ -18,21 +25,25 @@ namespace Osmer_Framework {
 // Why the calling thread's last POST did not bring an answer, kept apart from the HTTP status.
 enum class Terminal_Http_Error {
     None,           // an answer arrived (whatever its status)
-    InvalidUrl,     // not "http(s)://host[:port][/path]"
+    InvalidUrl,     // not "http://host[:port][/path]"
     Connect,        // connection refused or host unreachable
     Timeout,        // connect, write or read time-out
     Transport,      // the connection broke while sending or reading
-    ReplyTooLarge,  // the answer's body exceeded maxReplyBytes
+    ReplyTooLarge,  // the answer's head or body exceeded its limit
     Cancelled,      // Terminal_Http_Cancel::Cancel() aborted it
+    BadReply,       // the answer was not HTTP/1.x
 };
 
 TERMINAL_HTTP_TOOL_API const char* Terminal_Http_ErrorName(Terminal_Http_Error error);
 
 struct Terminal_Http_Options {
     std::chrono::milliseconds connectTimeout{3000};
-    std::chrono::milliseconds readTimeout{15000};   // per read; a slow photo upload may trickle
-    std::chrono::milliseconds writeTimeout{15000};  // per write
-    std::size_t maxReplyBytes{16u * 1024u * 1024u};
+    std::chrono::milliseconds readTimeout{15000};    // per read; a slow photo upload may trickle
+    std::chrono::milliseconds writeTimeout{15000};   // per write
+    std::chrono::milliseconds totalTimeout{30000};   // the whole POST, connect to last byte
+    std::size_t maxReplyBytes{16u * 1024u * 1024u};  // the answer's body
+    std::size_t maxReplyHeadBytes{64u * 1024u};  // status lines and headers, 1xx answers included
+    std::size_t maxReplyLineBytes{8u * 1024u};   // any one of those lines
     std::size_t maxIdleConnectionsPerHost{8};
 };
 
@@ -47,7 +58,6 @@ public:
 
     void Cancel();
     void Reset();
-    bool IsCancelled() const;
 
     struct State;
 
@@ -69,8 +79,8 @@ public:
 
     // POSTs `_strBody` (sent as text/plain, byte for byte) to `_strUrl` and blocks until the
     // answer is read. True when an answer arrived, whatever its status; `_strReply` then holds its
-    // body. False on a bad URL, a transport failure, a time-out, an oversized answer or a
-    // cancellation. `_bFreshConnection` true uses a new connection that is closed afterwards.
+    // body. False on a bad URL, a transport failure, a time-out, an oversized or malformed answer
+    // or a cancellation. `_bFreshConnection` true uses a new connection that is closed afterwards.
     bool HttpPostRequest(const std::string& _strUrl, const std::string& _strBody,
                          std::string& _strReply, bool _bFreshConnection);
     bool HttpPostRequest(const std::string& _strUrl, const std::string& _strBody,

@@ -3,46 +3,7 @@
 namespace Osmer_Framework {
 namespace http {
 
-namespace {
-
-template <class Duration>
-void SetTimeouts(httplib::Client& client, const Terminal_Http_Options& options)
-{
-    client.set_connection_timeout(std::chrono::duration_cast<Duration>(options.connectTimeout));
-    client.set_read_timeout(std::chrono::duration_cast<Duration>(options.readTimeout));
-    client.set_write_timeout(std::chrono::duration_cast<Duration>(options.writeTimeout));
-}
-
-}  // namespace
-
 ConnectionPool::ConnectionPool(const Terminal_Http_Options& options) : m_options(options) {}
-
-std::unique_ptr<httplib::Client> ConnectionPool::OpenLocked(const ParsedUrl& url) const
-{
-    std::unique_ptr<httplib::Client> client;
-    if (url.scheme == "http") {
-        client = std::make_unique<httplib::Client>(url.host, url.port);
-    } else {
-        const std::string host =
-            url.host.find(':') != std::string::npos ? "[" + url.host + "]" : url.host;
-        client = std::make_unique<httplib::Client>(url.scheme + "://" + host + ":" +
-                                                   std::to_string(url.port));
-    }
-    // Without TCP_NODELAY every keep-alive request waits for the peer's delayed ACK (~40 ms).
-    client->set_tcp_nodelay(true);
-    client->set_keep_alive(true);
-    client->set_follow_location(false);
-    SetTimeouts<std::chrono::microseconds>(*client, m_options);
-    return client;
-}
-
-std::unique_ptr<httplib::Client> ConnectionPool::Open(const ParsedUrl& url) const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    auto client = OpenLocked(url);
-    client->set_keep_alive(false);
-    return client;
-}
 
 // Threads that keep to their own connection keep to the same gateway worker too: with several host
 // threads on one client, handing each the connection another thread used last cost a fifth of the
@@ -57,26 +18,30 @@ ConnectionPool::IdleList::iterator ConnectionPool::PickFor(IdleList& idle, std::
     return idle.end() - 1;
 }
 
-std::unique_ptr<httplib::Client> ConnectionPool::Acquire(const ParsedUrl& url,
-                                                         const std::string& origin)
+bool ConnectionPool::Acquire(const std::string& origin, TcpSocket& connection)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     auto found = m_idle.find(origin);
-    if (found != m_idle.end() && !found->second.empty()) {
-        IdleList& idle = found->second;
-        const auto picked = PickFor(idle, std::this_thread::get_id());
-        auto client = std::move(picked->client);
-        idle.erase(picked);
-        return client;
+    if (found == m_idle.end()) {
+        return false;
     }
-    return OpenLocked(url);
+    IdleList& idle = found->second;
+    while (!idle.empty()) {
+        const auto picked = PickFor(idle, std::this_thread::get_id());
+        TcpSocket candidate = std::move(picked->socket);
+        idle.erase(picked);
+        // A gateway that closed an idle connection must not cost the next request: the close is
+        // seen here, before anything is sent.
+        if (candidate.IdleAndOpen()) {
+            connection = std::move(candidate);
+            return true;
+        }
+    }
+    return false;
 }
 
-void ConnectionPool::Release(const std::string& origin, std::unique_ptr<httplib::Client> connection)
+void ConnectionPool::Release(const std::string& origin, TcpSocket connection)
 {
-    if (!connection || !connection->is_socket_open()) {
-        return;
-    }
     std::lock_guard<std::mutex> lock(m_mutex);
     auto& idle = m_idle[origin];
     if (idle.size() < m_options.maxIdleConnectionsPerHost) {

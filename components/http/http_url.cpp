@@ -70,6 +70,19 @@ bool SplitHostPort(const std::string& authority, ParsedUrl& url)
     return true;
 }
 
+// The path goes into the request line as it is: a blank or a control byte would end that line or
+// forge another header.
+bool IsRequestTarget(const std::string& path)
+{
+    for (char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte == 0x7f) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string ParsedUrl::OriginKey() const
@@ -85,13 +98,10 @@ std::optional<ParsedUrl> ParseUrl(const std::string& text)
     }
     ParsedUrl url;
     url.scheme = LowerCase(text.substr(0, schemeEnd));
-    if (url.scheme == "http") {
-        url.port = 80;
-    } else if (url.scheme == "https") {
-        url.port = 443;
-    } else {
-        return std::nullopt;
+    if (url.scheme != "http") {
+        return std::nullopt;  // no TLS in this client
     }
+    url.port = 80;
     const auto authorityBegin = schemeEnd + 3;
     const auto pathBegin = text.find('/', authorityBegin);
     const std::string authority = text.substr(authorityBegin, pathBegin - authorityBegin);
@@ -99,6 +109,9 @@ std::optional<ParsedUrl> ParseUrl(const std::string& text)
         return std::nullopt;
     }
     url.path = pathBegin == std::string::npos ? "/" : text.substr(pathBegin);
+    if (!IsRequestTarget(url.path)) {
+        return std::nullopt;
+    }
     return url;
 }
 

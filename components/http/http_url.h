@@ -8,7 +8,7 @@ namespace Osmer_Framework {
 namespace http {
 
 struct ParsedUrl {
-    std::string scheme;  // "http" or "https", lower case
+    std::string scheme;  // "http"
     std::string host;    // without brackets for IPv6
     int port = 0;
     std::string path;  // starts with "/"
@@ -17,7 +17,8 @@ struct ParsedUrl {
     std::string OriginKey() const;
 };
 
-// Accepts "scheme://host[:port][/path]" with scheme http or https; anything else is nullopt.
+// Accepts "http://host[:port][/path]" (scheme in any case) whose path holds no blank or control
+// byte; anything else is nullopt.
 std::optional<ParsedUrl> ParseUrl(const std::string& url);
 
 }  // namespace http

@@ -13,7 +13,30 @@ struct LastTarget {
     bool parsed = false;
 };
 
+std::string HostHeaderValue(const ParsedUrl& url)
+{
+    const bool ipv6 = url.host.find(':') != std::string::npos;
+    return (ipv6 ? "[" + url.host + "]" : url.host) + ":" + std::to_string(url.port);
+}
+
+// Bodies are not form-urlencoded: they are not encoded, and form parsers cap them at a few KiB.
+std::string HeadPrefix(const ParsedUrl& url)
+{
+    return "POST " + url.path + " HTTP/1.1\r\nHost: " + HostHeaderValue(url) +
+           "\r\nContent-Type: text/plain\r\nContent-Length: ";
+}
+
 }  // namespace
+
+std::string PostTarget::RequestHead(std::size_t bodyBytes, bool closeAfter) const
+{
+    std::string head;
+    head.reserve(headPrefix.size() + 48);
+    head += headPrefix;
+    head += std::to_string(bodyBytes);
+    head += closeAfter ? "\r\nConnection: close\r\n\r\n" : "\r\n\r\n";
+    return head;
+}
 
 const PostTarget* TargetFor(const std::string& url)
 {
@@ -28,6 +51,7 @@ const PostTarget* TargetFor(const std::string& url)
     }
     t_last.text = url;
     t_last.target.origin = parsed->OriginKey();
+    t_last.target.headPrefix = HeadPrefix(*parsed);
     t_last.target.url = std::move(*parsed);
     t_last.parsed = true;
     return &t_last.target;

@@ -1,0 +1,395 @@
+#include "tcp_socket.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <mutex>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+namespace Osmer_Framework {
+namespace http {
+
+namespace {
+
+// Longest single wait while a cancel flag may rise: the delay a cancel can see on Windows, where
+// nothing wakes a wait early.
+constexpr std::chrono::milliseconds kCancelSlice{25};
+
+#ifdef _WIN32
+constexpr SocketHandle kInvalid = INVALID_SOCKET;
+
+// select(), not WSAPoll(): WSAPoll does not report a refused connect on older Windows. A failed
+// connect shows in the exception set.
+int WaitReady(SocketHandle handle, bool forWrite, int milliseconds)
+{
+    fd_set ready;
+    fd_set failed;
+    FD_ZERO(&ready);
+    FD_ZERO(&failed);
+    FD_SET(handle, &ready);
+    FD_SET(handle, &failed);
+    timeval wait{milliseconds / 1000, (milliseconds % 1000) * 1000};
+    return select(0, forWrite ? nullptr : &ready, forWrite ? &ready : nullptr, &failed, &wait);
+}
+int LastError()
+{
+    return WSAGetLastError();
+}
+bool WouldBlock(int error)
+{
+    return error == WSAEWOULDBLOCK;
+}
+bool Interrupted(int)
+{
+    return false;
+}
+bool WasReset(int error)
+{
+    return error == WSAECONNRESET || error == WSAECONNABORTED || error == WSAESHUTDOWN;
+}
+void CloseHandleOf(SocketHandle handle)
+{
+    closesocket(handle);
+}
+bool MakeNonBlocking(SocketHandle handle)
+{
+    u_long on = 1;
+    return ioctlsocket(handle, FIONBIO, &on) == 0;
+}
+SocketHandle NewStreamSocket(int family)
+{
+    return socket(family, SOCK_STREAM, IPPROTO_TCP);
+}
+void EnsureSocketsStarted()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+    });
+}
+int SendTwo(SocketHandle handle, const char* first, std::size_t firstSize, const char* second,
+            std::size_t secondSize, std::size_t& sent)
+{
+    WSABUF buffers[2] = {{static_cast<ULONG>(firstSize), const_cast<char*>(first)},
+                         {static_cast<ULONG>(secondSize), const_cast<char*>(second)}};
+    DWORD count = 0;
+    const int result = WSASend(handle, firstSize > 0 ? buffers : buffers + 1, firstSize > 0 ? 2 : 1,
+                               &count, 0, nullptr, nullptr);
+    sent = count;
+    return result == 0 ? 0 : -1;
+}
+long ReceiveInto(SocketHandle handle, char* buffer, std::size_t capacity)
+{
+    const int limit = static_cast<int>(std::min<std::size_t>(capacity, 1 << 30));
+    return recv(handle, buffer, limit, 0);
+}
+#else
+constexpr SocketHandle kInvalid = -1;
+
+int WaitReady(SocketHandle handle, bool forWrite, int milliseconds)
+{
+    pollfd entry{};
+    entry.fd = handle;
+    entry.events = forWrite ? POLLOUT : POLLIN;
+    return poll(&entry, 1, milliseconds);
+}
+int LastError()
+{
+    return errno;
+}
+bool WouldBlock(int error)
+{
+    return error == EAGAIN || error == EWOULDBLOCK;
+}
+bool Interrupted(int error)
+{
+    return error == EINTR;
+}
+bool WasReset(int error)
+{
+    return error == ECONNRESET || error == EPIPE || error == ECONNABORTED;
+}
+void CloseHandleOf(SocketHandle handle)
+{
+    close(handle);
+}
+bool MakeNonBlocking(SocketHandle handle)
+{
+    const int flags = fcntl(handle, F_GETFL, 0);
+    return flags >= 0 && fcntl(handle, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+SocketHandle NewStreamSocket(int family)
+{
+    return socket(family, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+}
+void EnsureSocketsStarted() {}
+// MSG_NOSIGNAL: a peer that has gone must not raise SIGPIPE in the host's process.
+int SendTwo(SocketHandle handle, const char* first, std::size_t firstSize, const char* second,
+            std::size_t secondSize, std::size_t& sent)
+{
+    iovec parts[2] = {{const_cast<char*>(first), firstSize}, {const_cast<char*>(second), secondSize}};
+    msghdr message{};
+    message.msg_iov = firstSize > 0 ? parts : parts + 1;
+    message.msg_iovlen = firstSize > 0 ? 2 : 1;
+    const ssize_t count = sendmsg(handle, &message, MSG_NOSIGNAL);
+    sent = count > 0 ? static_cast<std::size_t>(count) : 0;
+    return count >= 0 ? 0 : -1;
+}
+long ReceiveInto(SocketHandle handle, char* buffer, std::size_t capacity)
+{
+    return static_cast<long>(recv(handle, buffer, capacity, 0));
+}
+#endif
+
+int MillisecondsUntil(Deadline deadline, Clock::time_point now, bool sliced)
+{
+    auto wait = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
+    if (sliced) {
+        wait = std::min(wait, kCancelSlice);
+    }
+    return static_cast<int>(wait.count());
+}
+
+// Waits until the socket is ready for `events`, the deadline passes or the cancel flag rises.
+IoStatus WaitFor(SocketHandle handle, bool forWrite, Deadline deadline, CancelSignal* cancel)
+{
+    for (;;) {
+        if (cancel != nullptr && cancel->Raised()) {
+            return IoStatus::Cancelled;
+        }
+        const auto now = Clock::now();
+        if (now >= deadline) {
+            return IoStatus::Timeout;
+        }
+        const int ready = WaitReady(handle, forWrite, MillisecondsUntil(deadline, now, cancel != nullptr));
+        if (ready > 0) {
+            return IoStatus::Done;  // readiness or an error: the next call tells which
+        }
+        if (ready < 0 && !Interrupted(LastError())) {
+            return IoStatus::Failed;
+        }
+    }
+}
+
+IoStatus StatusOfError(int error)
+{
+    return WasReset(error) ? IoStatus::Reset : IoStatus::Failed;
+}
+
+struct AddressListDeleter {
+    void operator()(addrinfo* list) const { freeaddrinfo(list); }
+};
+using AddressList = std::unique_ptr<addrinfo, AddressListDeleter>;
+
+AddressList Resolve(const std::string& host, int port)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo* list = nullptr;
+    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list) != 0) {
+        return nullptr;
+    }
+    return AddressList(list);
+}
+
+int PendingError(SocketHandle handle)
+{
+    int error = 0;
+    socklen_t length = sizeof(error);
+    if (getsockopt(handle, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0) {
+        return LastError();
+    }
+    return error;
+}
+
+bool ConnectInProgress(int error)
+{
+#ifdef _WIN32
+    return error == WSAEWOULDBLOCK || error == WSAEINPROGRESS;
+#else
+    return error == EINPROGRESS;
+#endif
+}
+
+// One address: Done with the socket connected, Refused to try the next, or why to stop.
+IoStatus ConnectTo(const addrinfo& address, Deadline deadline, CancelSignal* cancel,
+                   SocketHandle handle)
+{
+    if (!MakeNonBlocking(handle)) {
+        return IoStatus::Failed;
+    }
+    const int on = 1;
+    setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof(on));
+    if (connect(handle, address.ai_addr, static_cast<socklen_t>(address.ai_addrlen)) == 0) {
+        return IoStatus::Done;
+    }
+    if (!ConnectInProgress(LastError())) {
+        return IoStatus::Refused;
+    }
+    const IoStatus waited = WaitFor(handle, true, deadline, cancel);
+    if (waited != IoStatus::Done) {
+        return waited;
+    }
+    return PendingError(handle) == 0 ? IoStatus::Done : IoStatus::Refused;
+}
+
+}  // namespace
+
+SocketHandle TcpSocket::InvalidHandle()
+{
+    return kInvalid;
+}
+
+TcpSocket::~TcpSocket()
+{
+    Close();
+}
+
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept : m_handle(other.m_handle)
+{
+    other.m_handle = kInvalid;
+}
+
+TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        m_handle = other.m_handle;
+        other.m_handle = kInvalid;
+    }
+    return *this;
+}
+
+void TcpSocket::Close()
+{
+    if (m_handle != kInvalid) {
+        CloseHandleOf(m_handle);
+        m_handle = kInvalid;
+    }
+}
+
+bool TcpSocket::IsOpen() const
+{
+    return m_handle != kInvalid;
+}
+
+IoStatus TcpSocket::Connect(const std::string& host, int port, Deadline deadline,
+                            CancelSignal* cancel, TcpSocket& connected)
+{
+    EnsureSocketsStarted();
+    const AddressList addresses = Resolve(host, port);
+    if (!addresses) {
+        return IoStatus::Refused;
+    }
+    for (const addrinfo* address = addresses.get(); address != nullptr;
+         address = address->ai_next) {
+        TcpSocket candidate(NewStreamSocket(address->ai_family));
+        if (!candidate.IsOpen()) {
+            continue;
+        }
+        if (cancel != nullptr) {
+            cancel->Attach(candidate.m_handle);
+        }
+        const IoStatus status = ConnectTo(*address, deadline, cancel, candidate.m_handle);
+        if (cancel != nullptr) {
+            cancel->Detach();  // before the socket may close: its number could be reused
+        }
+        if (status == IoStatus::Done) {
+            connected = std::move(candidate);
+            return status;
+        }
+        if (status != IoStatus::Refused) {
+            return status;
+        }
+    }
+    return IoStatus::Refused;
+}
+
+IoStatus TcpSocket::SendAll(const std::string& first, const std::string& second, Deadline deadline,
+                            CancelSignal* cancel)
+{
+    std::size_t offset = 0;
+    const std::size_t total = first.size() + second.size();
+    while (offset < total) {
+        const bool inFirst = offset < first.size();
+        const char* head = inFirst ? first.data() + offset : nullptr;
+        const std::size_t headSize = inFirst ? first.size() - offset : 0;
+        const std::size_t bodyOffset = inFirst ? 0 : offset - first.size();
+        std::size_t sent = 0;
+        if (SendTwo(m_handle, head, headSize, second.data() + bodyOffset,
+                    second.size() - bodyOffset, sent) == 0) {
+            offset += sent;
+            continue;
+        }
+        const int error = LastError();
+        if (Interrupted(error)) {
+            continue;
+        }
+        if (!WouldBlock(error)) {
+            return StatusOfError(error);
+        }
+        const IoStatus waited = WaitFor(m_handle, true, deadline, cancel);
+        if (waited != IoStatus::Done) {
+            return waited;
+        }
+    }
+    return IoStatus::Done;
+}
+
+IoStatus TcpSocket::ReceiveSome(char* buffer, std::size_t capacity, Deadline deadline,
+                                CancelSignal* cancel, std::size_t& received)
+{
+    received = 0;
+    for (;;) {
+        const IoStatus waited = WaitFor(m_handle, false, deadline, cancel);
+        if (waited != IoStatus::Done) {
+            return waited;
+        }
+        const long count = ReceiveInto(m_handle, buffer, capacity);
+        if (count > 0) {
+            received = static_cast<std::size_t>(count);
+            return IoStatus::Done;
+        }
+        if (count == 0) {
+            return IoStatus::Closed;
+        }
+        const int error = LastError();
+        if (!WouldBlock(error) && !Interrupted(error)) {
+            return StatusOfError(error);
+        }
+    }
+}
+
+bool TcpSocket::IdleAndOpen() const
+{
+    return IsOpen() && WaitReady(m_handle, false, 0) == 0;
+}
+
+void InterruptWaits(SocketHandle socket)
+{
+#ifdef _WIN32
+    (void)socket;
+#else
+    shutdown(socket, SHUT_RDWR);
+#endif
+}
+
+}  // namespace http
+}  // namespace Osmer_Framework

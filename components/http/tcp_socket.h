@@ -1,0 +1,86 @@
+// A non-blocking TCP socket whose every wait ends by a deadline or when the caller's cancel flag
+// rises: no peer, however slow or silent, holds a caller longer than the caller allows.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace Osmer_Framework {
+namespace http {
+
+using Clock = std::chrono::steady_clock;
+using Deadline = Clock::time_point;
+
+#ifdef _WIN32
+using SocketHandle = std::uintptr_t;
+#else
+using SocketHandle = int;
+#endif
+
+enum class IoStatus {
+    Done,
+    Timeout,
+    Cancelled,
+    Refused,  // connect: refused, unreachable, or the name does not resolve
+    Reset,    // the peer reset the connection (or it was already reset when we wrote)
+    Closed,   // receive: the peer closed its side
+    Failed,   // anything else
+};
+
+// Lets another thread end a socket's wait: the flag is checked before each wait and at least every
+// few tens of milliseconds during one; on POSIX a shutdown of the attached socket wakes it at once.
+class CancelSignal {
+public:
+    virtual bool Raised() const = 0;
+    virtual void Attach(SocketHandle socket) = 0;  // the socket whose waits the signal may cut
+    virtual void Detach() = 0;
+
+protected:
+    ~CancelSignal() = default;
+};
+
+class TcpSocket {
+public:
+    TcpSocket() = default;
+    ~TcpSocket();
+    TcpSocket(TcpSocket&& other) noexcept;
+    TcpSocket& operator=(TcpSocket&& other) noexcept;
+    TcpSocket(const TcpSocket&) = delete;
+    TcpSocket& operator=(const TcpSocket&) = delete;
+
+    // Resolves `host` and connects to the first address that answers, with TCP_NODELAY on.
+    static IoStatus Connect(const std::string& host, int port, Deadline deadline,
+                            CancelSignal* cancel, TcpSocket& connected);
+
+    // Sends `first` then `second` whole (a request's head and body, without joining them).
+    IoStatus SendAll(const std::string& first, const std::string& second, Deadline deadline,
+                     CancelSignal* cancel);
+    // Receives what is there, at most `capacity` bytes, waiting for at least one. Closed when the
+    // peer has closed its side.
+    IoStatus ReceiveSome(char* buffer, std::size_t capacity, Deadline deadline,
+                         CancelSignal* cancel, std::size_t& received);
+    // An idle keep-alive socket is usable only while nothing is waiting on it: a readable idle
+    // socket has been closed (or reset) by the peer, or holds bytes nobody asked for.
+    bool IdleAndOpen() const;
+
+    bool IsOpen() const;
+    SocketHandle Handle() const { return m_handle; }
+
+private:
+    explicit TcpSocket(SocketHandle handle) : m_handle(handle) {}
+    void Close();
+
+    SocketHandle m_handle = InvalidHandle();
+
+    static SocketHandle InvalidHandle();
+};
+
+// Wakes waits on `socket` from another thread (POSIX: shutdown; Windows: nothing to do, the
+// waits look at the flag often enough).
+void InterruptWaits(SocketHandle socket);
+
+}  // namespace http
+}  // namespace Osmer_Framework
