@@ -5,6 +5,7 @@
 #include "CLS_VurodoroViri_Druvel.h"
 #include "adapter_log.h"
 #include "polling_control.h"
+#include "result_parser.h"
 #include "result_reply.h"
 
 namespace Osmer_Framework {
@@ -25,14 +26,50 @@ enum class PollOutcome {
     EndThread,  // no adapter to work for, or a list arrived with no callback installed
 };
 
-PollOutcome PollOnce(PollerRecord& self, ResultMap& results, std::string& reply)
+bool StopRequested()
+{
+    return PollingControl::Instance().StopRequested();
+}
+
+// Fetches the reply while holding the adapter. False when there is no adapter to work for.
+bool Fetch(PollerRecord& self, std::string& reply, bool& answered)
 {
     AdapterLease lease(self);
     VurodoroViri_Druvel* adapter = lease.get();
     if (adapter == nullptr) {
+        return false;
+    }
+    answered = PollingControl::Exchange(self, *adapter, kResultEndpoint, reply);
+    return true;
+}
+
+// Hands the map to the callback of the adapter current now, unless the adapter is going away:
+// no callback starts once a destructor has begun.
+PollOutcome Deliver(PollerRecord& self, ResultMap& results)
+{
+    AdapterLease lease(self);
+    VurodoroViri_Druvel* adapter = lease.get();
+    if (adapter == nullptr || StopRequested()) {
         return PollOutcome::EndThread;
     }
-    if (!PollingControl::Exchange(self, *adapter, kResultEndpoint, reply)) {
+    const ResultCallback callback = PollingControl::Callback(*adapter);
+    if (callback == nullptr) {
+        VV_LOG(kLogLevelError, "SlotTimerTimeout pResultCallback == nullptr");
+        return PollOutcome::EndThread;
+    }
+    callback(results);  // may delete the adapter: nothing below touches it
+    return PollOutcome::Handled;
+}
+
+// The adapter is held for the exchange and the delivery, not in between: a destructor never waits
+// for a parse, and the parse gives up as soon as one begins.
+PollOutcome PollOnce(PollerRecord& self, ResultMap& results, std::string& reply)
+{
+    bool answered = false;
+    if (!Fetch(self, reply, answered)) {
+        return PollOutcome::EndThread;
+    }
+    if (!answered) {
         return PollOutcome::NoList;
     }
     switch (CutResultList(reply)) {
@@ -43,15 +80,15 @@ PollOutcome PollOnce(PollerRecord& self, ResultMap& results, std::string& reply)
     case ResultListShape::Present:
         break;
     }
-    if (adapter->JsonDataToMapData(reply, results)) {
-        const ResultCallback callback = PollingControl::Callback(*adapter);
-        if (callback == nullptr) {
-            VV_LOG(kLogLevelError, "SlotTimerTimeout pResultCallback == nullptr");
-            return PollOutcome::EndThread;
-        }
-        callback(results);  // may delete the adapter: nothing below touches it
+    switch (ParseResultList(reply, results, &StopRequested)) {
+    case ParseOutcome::Stopped:
+        return PollOutcome::EndThread;
+    case ParseOutcome::NotJson:
+        return PollOutcome::Handled;
+    case ParseOutcome::Parsed:
+        break;
     }
-    return PollOutcome::Handled;
+    return Deliver(self, results);
 }
 
 void RunPollingLoop(PollerRecord& self)
