@@ -67,9 +67,9 @@ ExchangeOutcome Exchange(TcpSocket& socket, const std::string& head, const std::
     if (sent != IoStatus::Done) {
         return Failure(ErrorOf(sent), reply, sent == IoStatus::Reset);
     }
-    ReplyReader reader(ReplyLimits{options.maxReplyLineBytes, options.maxReplyHeadBytes,
-                                   options.maxReplyBytes},
-                       reply);
+    ReplyReader reader(
+        ReplyLimits{options.maxReplyLineBytes, options.maxReplyHeadBytes, options.maxReplyBytes},
+        reply);
     char buffer[kReceiveBufferBytes];
     bool leftover = false;
     while (!reader.Finished()) {

@@ -130,11 +130,12 @@ void ReplyReader::FeedEnd()
 // inside one, and never beyond the line limit.
 std::size_t ReplyReader::FeedLine(const char* data, std::size_t size)
 {
-    const bool inHead = m_stage == Stage::StatusLine || m_stage == Stage::HeaderLines ||
-                        m_stage == Stage::Trailers;
+    const bool inHead =
+        m_stage == Stage::StatusLine || m_stage == Stage::HeaderLines || m_stage == Stage::Trailers;
     const ReplyState tooLong = inHead ? ReplyState::HeadTooLarge : ReplyState::Malformed;
     const auto* newline = static_cast<const char*>(std::memchr(data, '\n', size));
-    const std::size_t take = newline != nullptr ? static_cast<std::size_t>(newline - data) + 1 : size;
+    const std::size_t take =
+        newline != nullptr ? static_cast<std::size_t>(newline - data) + 1 : size;
     if (inHead) {
         m_headBytes += take;
         if (m_headBytes > m_limits.maxHeadBytes) {
@@ -272,7 +273,8 @@ void ReplyReader::OnHeadEnd()
     if (m_status == 204 || m_status == 304) {
         m_state = ReplyState::Complete;
     } else if (m_sawChunked) {
-        // Both framings at once is how requests get smuggled: read it, but trust the socket no more.
+        // Both framings at once is how requests get smuggled: read it, but trust the socket no
+        // more.
         m_keepAlive = m_keepAlive && !m_sawLength;
         m_bodyKind = BodyKind::Chunked;
         m_stage = Stage::ChunkSize;

@@ -10,7 +10,6 @@
 
 #include <mutex>
 #else
-#include <cerrno>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -18,6 +17,8 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace Osmer_Framework {
@@ -142,7 +143,8 @@ void EnsureSocketsStarted() {}
 int SendTwo(SocketHandle handle, const char* first, std::size_t firstSize, const char* second,
             std::size_t secondSize, std::size_t& sent)
 {
-    iovec parts[2] = {{const_cast<char*>(first), firstSize}, {const_cast<char*>(second), secondSize}};
+    iovec parts[2] = {{const_cast<char*>(first), firstSize},
+                      {const_cast<char*>(second), secondSize}};
     msghdr message{};
     message.msg_iov = firstSize > 0 ? parts : parts + 1;
     message.msg_iovlen = firstSize > 0 ? 2 : 1;
@@ -176,7 +178,8 @@ IoStatus WaitFor(SocketHandle handle, bool forWrite, Deadline deadline, CancelSi
         if (now >= deadline) {
             return IoStatus::Timeout;
         }
-        const int ready = WaitReady(handle, forWrite, MillisecondsUntil(deadline, now, cancel != nullptr));
+        const int ready =
+            WaitReady(handle, forWrite, MillisecondsUntil(deadline, now, cancel != nullptr));
         if (ready > 0) {
             return IoStatus::Done;  // readiness or an error: the next call tells which
         }

@@ -1,0 +1,319 @@
+// What a broken or hostile gateway may do, one group per misbehaviour: whatever it sends, the call
+// ends in false (or no delivery), on time, without reading the gateway's flood into memory and
+// without sending a command twice.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Terminal_Http_Tool.h"
+#include "adapter_fixture.h"
+#include "raw_gateway.h"
+
+namespace vvtest {
+namespace {
+
+using Osmer_Framework::Terminal_Http_Error;
+using Osmer_Framework::Terminal_Http_Options;
+using Osmer_Framework::Terminal_Http_Tool;
+using Clock = std::chrono::steady_clock;
+
+const std::string kAnswerOk = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+constexpr std::size_t kFlood = 256u * 1024u * 1024u;
+// What may pass between the two ends before a refusal takes effect: the socket buffers of both.
+constexpr std::size_t kMostBytesBeforeRefusal = 16u * 1024u * 1024u;
+
+void AnswerEveryRequest(RawPeer& peer, const std::string& answer)
+{
+    while (peer.ReadRequest() && peer.Send(answer)) {
+    }
+}
+
+long long MillisecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// ---- oversized heads --------------------------------------------------------------------------
+
+struct FloodCase {
+    const char* name;
+    std::string start;  // sent once
+    std::string chunk;  // then repeated up to 256 MiB
+};
+
+TEST(OversizedHead, IsRefusedBeforeMoreThanTheSocketBuffersArrive)
+{
+    const std::vector<FloodCase> cases = {
+        {"28 KB reason phrase", "HTTP/1.1 200 " + std::string(28 * 1024, 'r') +
+                                    "\r\nContent-Length: 0\r\n\r\n",
+         ""},
+        {"header lines", "HTTP/1.1 200 OK\r\n", "X-Filler: " + std::string(90, 'f') + "\r\n"},
+        {"a header with no newline", "HTTP/1.1 200 OK\r\nX: ", std::string(64 * 1024, 'y')},
+        {"a status line with no newline", "HTTP/1.1 200 ", std::string(64 * 1024, 'z')},
+        {"endless 100 Continue", "", "HTTP/1.1 100 Continue\r\n\r\n"},
+    };
+    for (const FloodCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::atomic<std::size_t> flooded{0};
+        Terminal_Http_Tool client;
+        std::string reply;
+        {
+            RawGateway gateway([&](RawPeer& peer) {
+                if (peer.ReadRequest() && peer.Send(c.start) && !c.chunk.empty()) {
+                    flooded = peer.SendRepeated(c.chunk, kFlood);
+                }
+            });
+            EXPECT_FALSE(client.HttpPostRequest(gateway.UrlFor("facepad/adduser"), "b", reply, false));
+            EXPECT_EQ(client.GetLastPostError(), Terminal_Http_Error::ReplyTooLarge);
+            EXPECT_EQ(client.GetLastPostStatus(), "");
+        }
+        EXPECT_LT(flooded.load(), kMostBytesBeforeRefusal);
+    }
+}
+
+class HostileAdapterTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        adapter.reset();
+        VurodoroViri_TestAccess::SetNapLength(std::chrono::milliseconds(100));
+    }
+
+    void StartAdapter(const RawGateway& gateway, std::chrono::microseconds nap)
+    {
+        VurodoroViri_TestAccess::SetNapLength(nap);
+        adapter = std::make_unique<VurodoroViri_Druvel>();
+        adapter->SetUrl(gateway.BaseUrl());
+        adapter->SetRequestPort(gateway.Port());
+        adapter->SetResultCallbackFace(&Delivered);
+    }
+
+    static int Delivered(ResultMap& results)
+    {
+        s_lastDelivery = Clock::now();
+        ++s_deliveries;
+        results.clear();
+        return 0;
+    }
+
+    LogCapture log;
+    std::unique_ptr<VurodoroViri_Druvel> adapter;
+    static std::atomic<int> s_deliveries;
+    static std::atomic<Clock::time_point> s_lastDelivery;
+};
+
+std::atomic<int> HostileAdapterTest::s_deliveries{0};
+std::atomic<Clock::time_point> HostileAdapterTest::s_lastDelivery{};
+
+TEST_F(HostileAdapterTest, ALongStatusLineFailsCommandsAndPollsWithOneLineEach)
+{
+    const std::string answer =
+        "HTTP/1.1 200 " + std::string(28 * 1024, 'r') + "\r\nContent-Length: 0\r\n\r\n";
+    RawGateway gateway([&](RawPeer& peer) { AnswerEveryRequest(peer, answer); });
+    StartAdapter(gateway, std::chrono::microseconds(500));
+    ParamMap user{{"pin", "1"}};
+    ParamMap none;
+    EXPECT_FALSE(adapter->AddUser("1", "SN", user));
+    EXPECT_FALSE(adapter->GetAvailableFace(none));
+    const std::size_t commands = gateway.RequestsRead();
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (gateway.RequestsRead() < commands + 3 && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_GE(gateway.RequestsRead(), commands + 3) << "the polling thread goes on polling";
+    EXPECT_EQ(log.Messages(), std::vector<std::string>{
+                                  "VurodoroViri_Druvel::GetAvailableFace Call HttpPostRequest ret false"});
+}
+
+// ---- connections the gateway closes -----------------------------------------------------------
+
+struct CloseCase {
+    const char* name;
+    std::function<void(RawPeer&)> script;
+    std::chrono::milliseconds spacing;  // between the end of one command and the next
+    int commands;
+    int leastAccepted;
+    int readButUnanswered;  // requests the gateway's program read and never answered
+};
+
+// Answers, then keeps the connection idle for 50 ms without reading and closes it: a request that
+// came in meanwhile is never read, and the close resets the connection.
+void AnswerOnceThenCloseWhenIdle(RawPeer& peer)
+{
+    if (peer.ReadRequest() && peer.Send(kAnswerOk)) {
+        peer.Pause(50);
+    }
+}
+
+// Answers the first request; reads the second and closes without an answer: that one reached the
+// gateway's program and must not be sent again.
+void ReadTheSecondRequestAndClose(RawPeer& peer)
+{
+    if (peer.ReadRequest() && peer.Send(kAnswerOk)) {
+        peer.ReadRequest();
+    }
+}
+
+TEST(ClosedConnection, IsResentOnlyWhenTheGatewayNeverReadTheRequest)
+{
+    const std::vector<CloseCase> cases = {
+        {"close races the next request", AnswerOnceThenCloseWhenIdle, std::chrono::milliseconds(10),
+         100, 99, 0},
+        {"close arrived before the next request", AnswerOnceThenCloseWhenIdle,
+         std::chrono::milliseconds(200), 5, 5, 0},
+        {"request read, then closed", ReadTheSecondRequestAndClose, std::chrono::milliseconds(10), 2,
+         1, 1},
+    };
+    for (const CloseCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Terminal_Http_Tool client;
+        int accepted = 0;
+        std::size_t read = 0;
+        {
+            RawGateway gateway(c.script);
+            for (int i = 0; i < c.commands; ++i) {
+                std::string reply;
+                accepted += client.HttpPostRequest(gateway.UrlFor("facepad/adduser"), "SN=1", reply,
+                                                   false) &&
+                            client.GetLastPostStatus() == "200";
+                std::this_thread::sleep_for(c.spacing);
+            }
+            read = gateway.RequestsRead();
+        }
+        EXPECT_GE(accepted, c.leastAccepted);
+        EXPECT_EQ(read, static_cast<std::size_t>(accepted + c.readButUnanswered))
+            << "a request that reached the gateway was sent twice, or one was lost";
+    }
+}
+
+// ---- slow gateways ----------------------------------------------------------------------------
+
+TEST(SlowGateway, TheWholeExchangeEndsAtItsDeadline)
+{
+    const std::vector<std::pair<const char*, std::function<void(RawPeer&)>>> cases = {
+        {"a byte every 200 ms",
+         [](RawPeer& peer) {
+             peer.ReadRequest();
+             for (char c : kAnswerOk) {
+                 if (!peer.Send(std::string(1, c))) {
+                     return;
+                 }
+                 peer.Pause(200);
+             }
+         }},
+        {"100 Continue every 100 ms",
+         [](RawPeer& peer) {
+             peer.ReadRequest();
+             while (peer.Send("HTTP/1.1 100 Continue\r\n\r\n")) {
+                 peer.Pause(100);
+             }
+         }},
+    };
+    Terminal_Http_Options options;
+    options.totalTimeout = std::chrono::milliseconds(1000);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        RawGateway gateway(c.second);
+        Terminal_Http_Tool client(options);
+        std::string reply;
+        const auto start = Clock::now();
+        EXPECT_FALSE(client.HttpPostRequest(gateway.UrlFor("facepad/adduser"), "", reply, false));
+        const auto elapsed = MillisecondsSince(start);
+        EXPECT_EQ(client.GetLastPostError(), Terminal_Http_Error::Timeout);
+        EXPECT_GE(elapsed, 1000);
+        EXPECT_LT(elapsed, 5000) << "per-read time-outs alone would hold it 7.6 s or for ever";
+    }
+}
+
+// ---- delete while the polling thread is busy ----------------------------------------------------
+
+std::string LargeResultList()
+{
+    std::string data = "[";
+    for (int i = 0; i < 115000; ++i) {
+        data += (i > 0 ? "," : "") + std::string("{\\\"id\\\":\\\"") + std::to_string(i) +
+                "\\\",\\\"return\\\":\\\"0\\\"}";
+    }
+    data += "]";
+    std::string list = "result=[";
+    for (int t = 0; t < 4; ++t) {
+        list += (t > 0 ? "," : "") + std::string("{\"SN\":\"T") + std::to_string(t) +
+                "\",\"data\":\"" + data + "\"}";
+    }
+    return list + "]";  // 16.6 MB: just under the reply cap
+}
+
+TEST_F(HostileAdapterTest, DeleteIsPromptWhileThePollerConnectsWaitsOrParses)
+{
+    const std::string list = LargeResultList();
+    const std::string answerList = "HTTP/1.1 200 OK\r\nContent-Length: " +
+                                   std::to_string(list.size()) + "\r\n\r\n" + list;
+    std::atomic<bool> listSent{false};
+    struct Phase {
+        const char* name;
+        std::function<std::unique_ptr<RawGateway>()> gateway;
+        std::function<bool(const RawGateway&)> reached;
+    };
+    const std::vector<Phase> phases = {
+        {"connecting", [] { return RawGateway::NeverAccepting(); },
+         [](const RawGateway&) {
+             std::this_thread::sleep_for(std::chrono::milliseconds(300));  // first poll at 80 ms
+             return true;
+         }},
+        {"waiting for the answer",
+         [] {
+             return std::make_unique<RawGateway>([](RawPeer& peer) {
+                 peer.ReadRequest();
+                 peer.Pause(60000);
+             });
+         },
+         [](const RawGateway& gateway) { return gateway.RequestsRead() > 0; }},
+        {"parsing a large result list",
+         [&] {
+             return std::make_unique<RawGateway>([&](RawPeer& peer) {
+                 if (peer.ReadRequest() && peer.Send(answerList)) {
+                     listSent = true;
+                 }
+                 peer.Pause(60000);
+             });
+         },
+         [&](const RawGateway&) {
+             if (!listSent) {
+                 return false;
+             }
+             // The last bytes are read out of the socket buffers in a few ms; parsing them takes
+             // a few hundred.
+             std::this_thread::sleep_for(std::chrono::milliseconds(50));
+             return true;
+         }},
+    };
+    for (const Phase& phase : phases) {
+        SCOPED_TRACE(phase.name);
+        const std::unique_ptr<RawGateway> gateway = phase.gateway();
+        s_deliveries = 0;
+        StartAdapter(*gateway, std::chrono::milliseconds(1));
+        const auto deadline = Clock::now() + std::chrono::seconds(10);
+        while (!phase.reached(*gateway) && Clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        const auto deleteStarted = Clock::now();
+        adapter.reset();
+        EXPECT_LT(MillisecondsSince(deleteStarted), 250);
+        while (VurodoroViri_TestAccess::RunningPollers() > 0 && Clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        EXPECT_EQ(VurodoroViri_TestAccess::RunningPollers(), 0u);
+        if (s_deliveries > 0) {
+            EXPECT_LT(s_lastDelivery.load(), deleteStarted) << "a callback started after delete";
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vvtest

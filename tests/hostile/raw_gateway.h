@@ -1,0 +1,85 @@
+// A gateway that misbehaves on purpose: a raw TCP listener on a loopback port that hands every
+// connection it accepts to a script, byte for byte, with no HTTP library in between.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vvtest {
+
+class RawGateway;
+
+class RawPeer {
+public:
+    RawPeer(RawGateway& gateway, std::size_t slot, int socket);
+    ~RawPeer();  // closes, as a gateway program ending would
+    RawPeer(const RawPeer&) = delete;
+    RawPeer& operator=(const RawPeer&) = delete;
+
+    // Reads one request (head and Content-Length body) and counts it. False when the client closed
+    // or the gateway is stopping.
+    bool ReadRequest(std::string* path = nullptr);
+    // False once the client is gone.
+    bool Send(const std::string& bytes);
+    // Sends `chunk` again and again until `total` bytes went out or the client stopped taking
+    // them; returns how many did.
+    std::size_t SendRepeated(const std::string& chunk, std::size_t total);
+    void Pause(int milliseconds) const;  // cut short when the gateway stops
+    // Closes the socket: an orderly close, which the kernel turns into a reset when a request
+    // came in that the script never read.
+    void Close();
+    // Closes with a reset whatever was read.
+    void Reset();
+
+private:
+    RawGateway& m_gateway;
+    std::size_t m_slot;
+    int m_socket;
+    std::string m_buffer;
+};
+
+class RawGateway {
+public:
+    using Script = std::function<void(RawPeer&)>;
+
+    // Accepts connections and runs `script` on each, one thread per connection.
+    explicit RawGateway(Script script);
+    ~RawGateway();
+    RawGateway(const RawGateway&) = delete;
+    RawGateway& operator=(const RawGateway&) = delete;
+
+    // A listener that never accepts, its queue already full: further connection attempts hang.
+    static std::unique_ptr<RawGateway> NeverAccepting();
+
+    int Port() const { return m_port; }
+    std::string BaseUrl() const { return "http://127.0.0.1"; }
+    std::string UrlFor(const std::string& path) const;
+    // Requests the scripts have read in full: what the gateway's program has seen.
+    std::size_t RequestsRead() const { return m_requestsRead.load(); }
+    std::size_t Connections() const { return m_connections.load(); }
+
+private:
+    friend class RawPeer;
+    RawGateway(Script script, bool accepting);
+    void AcceptLoop();
+
+    Script m_script;
+    int m_listener = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stopping{false};
+    std::atomic<std::size_t> m_connections{0};
+    std::atomic<std::size_t> m_requestsRead{0};
+    std::mutex m_mutex;
+    std::vector<int> m_peers;  // open sockets (-1 once closed), shut down on stop
+    std::vector<int> m_queued;  // client ends that fill a never-accepting listener's queue
+    std::vector<std::thread> m_threads;
+    std::thread m_acceptor;
+};
+
+}  // namespace vvtest
