@@ -1,11 +1,11 @@
 // The client's reader of HTTP answers: every framing it must read, every limit it must keep, and
 // the same verdict however the bytes are split across reads.
+#include "reply_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "reply_reader.h"
 
 namespace {
 
@@ -58,28 +58,37 @@ TEST(ReplyReader, ReadsEveryFramingAndRefusesWhatItCannotRead)
     const std::vector<ReplyCase> cases = {
         {"length", k200 + "Content-Length: 2\r\n\r\nok", false, ReplyState::Complete, 200, "ok",
          true},
-        {"no reason, bare LF", "HTTP/1.1 204\nX: y\n\n", false, ReplyState::Complete, 204, "", true},
+        {"no reason, bare LF", "HTTP/1.1 204\nX: y\n\n", false, ReplyState::Complete, 204, "",
+         true},
         {"HTTP/1.0 closes", "HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\na", false,
          ReplyState::Complete, 200, "a", false},
-        {"HTTP/1.0 keep-alive", "HTTP/1.0 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 0\r\n\r\n",
-         false, ReplyState::Complete, 200, "", true},
+        {"HTTP/1.0 keep-alive",
+         "HTTP/1.0 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 0\r\n\r\n", false,
+         ReplyState::Complete, 200, "", true},
         {"connection close", k200 + "Connection: x, close\r\nContent-Length: 0\r\n\r\n", false,
          ReplyState::Complete, 200, "", false},
         {"chunked with extension and trailer",
-         k200 + "Transfer-Encoding: chunked\r\n\r\n3;x=y\r\nabc\r\nA\r\n0123456789\r\n0\r\nT: 1\r\n\r\n",
+         k200 + "Transfer-Encoding: chunked\r\n\r\n3;x=y\r\nabc\r\nA\r\n0123456789\r\n0\r\nT: "
+                "1\r\n\r\n",
          false, ReplyState::Complete, 200, "abc0123456789", true},
-        {"until close", k200 + "\r\nall of it", true, ReplyState::Complete, 200, "all of it", false},
-        {"interim answers first", "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 102 P\r\n\r\n" + k200 +
-                                      "Content-Length: 1\r\n\r\n!",
+        {"until close", k200 + "\r\nall of it", true, ReplyState::Complete, 200, "all of it",
+         false},
+        {"interim answers first",
+         "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 102 P\r\n\r\n" + k200 +
+             "Content-Length: 1\r\n\r\n!",
          false, ReplyState::Complete, 200, "!", true},
         {"leading empty line", "\r\n" + k200 + "Content-Length: 0\r\n\r\n", false,
          ReplyState::Complete, 200, "", true},
         {"not HTTP", "FOO 200 OK\r\n\r\n", false, ReplyState::Malformed, 0, "", false},
-        {"status of two digits", "HTTP/1.1 20 OK\r\n\r\n", false, ReplyState::Malformed, 0, "", false},
-        {"status glued to reason", "HTTP/1.1 200OK\r\n\r\n", false, ReplyState::Malformed, 0, "", false},
+        {"status of two digits", "HTTP/1.1 20 OK\r\n\r\n", false, ReplyState::Malformed, 0, "",
+         false},
+        {"status glued to reason", "HTTP/1.1 200OK\r\n\r\n", false, ReplyState::Malformed, 0, "",
+         false},
         {"HTTP/2 status line", "HTTP/2 200\r\n\r\n", false, ReplyState::Malformed, 0, "", false},
-        {"header without colon", k200 + "oops\r\n\r\n", false, ReplyState::Malformed, 200, "", false},
-        {"folded header", k200 + "X: a\r\n b\r\n\r\n", false, ReplyState::Malformed, 200, "", false},
+        {"header without colon", k200 + "oops\r\n\r\n", false, ReplyState::Malformed, 200, "",
+         false},
+        {"folded header", k200 + "X: a\r\n b\r\n\r\n", false, ReplyState::Malformed, 200, "",
+         false},
         {"two lengths", k200 + "Content-Length: 1\r\nContent-Length: 2\r\n\r\nab", false,
          ReplyState::Malformed, 200, "", false},
         {"negative length", k200 + "Content-Length: -1\r\n\r\n", false, ReplyState::Malformed, 200,
@@ -100,10 +109,11 @@ TEST(ReplyReader, ReadsEveryFramingAndRefusesWhatItCannotRead)
          ReplyState::HeadTooLarge, 0, "", false},
         {"line without end over the limit", "HTTP/1.1 200 " + longLine, false,
          ReplyState::HeadTooLarge, 0, "", false},
-        {"head over the limit", k200 + "A: " + std::string(70, 'a') + "\r\nB: " +
-                                    std::string(70, 'b') + "\r\n\r\n",
-         false, ReplyState::HeadTooLarge, 200, "", false},
-        {"endless interim answers", [] {
+        {"head over the limit",
+         k200 + "A: " + std::string(70, 'a') + "\r\nB: " + std::string(70, 'b') + "\r\n\r\n", false,
+         ReplyState::HeadTooLarge, 200, "", false},
+        {"endless interim answers",
+         [] {
              std::string many;
              for (int i = 0; i < 20; ++i) {
                  many += "HTTP/1.1 100 Continue\r\n\r\n";
@@ -113,8 +123,8 @@ TEST(ReplyReader, ReadsEveryFramingAndRefusesWhatItCannotRead)
          false, ReplyState::HeadTooLarge, 100, "", false},
         {"announced body over the limit", k200 + "Content-Length: 201\r\n\r\n", false,
          ReplyState::BodyTooLarge, 200, "", true},
-        {"chunks over the limit", k200 + "Transfer-Encoding: chunked\r\n\r\nC8\r\n" +
-                                      std::string(200, 'c') + "\r\n1\r\n",
+        {"chunks over the limit",
+         k200 + "Transfer-Encoding: chunked\r\n\r\nC8\r\n" + std::string(200, 'c') + "\r\n1\r\n",
          false, ReplyState::BodyTooLarge, 200, std::string(200, 'c'), true},
         {"close-delimited over the limit", k200 + "\r\n" + std::string(201, 'u'), true,
          ReplyState::BodyTooLarge, 200, std::string(), false},

@@ -50,9 +50,8 @@ struct FloodCase {
 TEST(OversizedHead, IsRefusedBeforeMoreThanTheSocketBuffersArrive)
 {
     const std::vector<FloodCase> cases = {
-        {"28 KB reason phrase", "HTTP/1.1 200 " + std::string(28 * 1024, 'r') +
-                                    "\r\nContent-Length: 0\r\n\r\n",
-         ""},
+        {"28 KB reason phrase",
+         "HTTP/1.1 200 " + std::string(28 * 1024, 'r') + "\r\nContent-Length: 0\r\n\r\n", ""},
         {"header lines", "HTTP/1.1 200 OK\r\n", "X-Filler: " + std::string(90, 'f') + "\r\n"},
         {"a header with no newline", "HTTP/1.1 200 OK\r\nX: ", std::string(64 * 1024, 'y')},
         {"a status line with no newline", "HTTP/1.1 200 ", std::string(64 * 1024, 'z')},
@@ -69,7 +68,8 @@ TEST(OversizedHead, IsRefusedBeforeMoreThanTheSocketBuffersArrive)
                     flooded = peer.SendRepeated(c.chunk, kFlood);
                 }
             });
-            EXPECT_FALSE(client.HttpPostRequest(gateway.UrlFor("facepad/adduser"), "b", reply, false));
+            EXPECT_FALSE(
+                client.HttpPostRequest(gateway.UrlFor("facepad/adduser"), "b", reply, false));
             EXPECT_EQ(client.GetLastPostError(), Terminal_Http_Error::ReplyTooLarge);
             EXPECT_EQ(client.GetLastPostStatus(), "");
         }
@@ -127,8 +127,9 @@ TEST_F(HostileAdapterTest, ALongStatusLineFailsCommandsAndPollsWithOneLineEach)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     EXPECT_GE(gateway.RequestsRead(), commands + 3) << "the polling thread goes on polling";
-    EXPECT_EQ(log.Messages(), std::vector<std::string>{
-                                  "VurodoroViri_Druvel::GetAvailableFace Call HttpPostRequest ret false"});
+    EXPECT_EQ(log.Messages(),
+              std::vector<std::string>{
+                  "VurodoroViri_Druvel::GetAvailableFace Call HttpPostRequest ret false"});
 }
 
 // ---- connections the gateway closes -----------------------------------------------------------
@@ -167,8 +168,8 @@ TEST(ClosedConnection, IsResentOnlyWhenTheGatewayNeverReadTheRequest)
          100, 99, 0},
         {"close arrived before the next request", AnswerOnceThenCloseWhenIdle,
          std::chrono::milliseconds(200), 5, 5, 0},
-        {"request read, then closed", ReadTheSecondRequestAndClose, std::chrono::milliseconds(10), 2,
-         1, 1},
+        {"request read, then closed", ReadTheSecondRequestAndClose, std::chrono::milliseconds(10),
+         2, 1, 1},
     };
     for (const CloseCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -252,8 +253,8 @@ std::string LargeResultList()
 TEST_F(HostileAdapterTest, DeleteIsPromptWhileThePollerConnectsWaitsOrParses)
 {
     const std::string list = LargeResultList();
-    const std::string answerList = "HTTP/1.1 200 OK\r\nContent-Length: " +
-                                   std::to_string(list.size()) + "\r\n\r\n" + list;
+    const std::string answerList =
+        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(list.size()) + "\r\n\r\n" + list;
     std::atomic<bool> listSent{false};
     struct Phase {
         const char* name;

@@ -76,7 +76,7 @@ private:
     std::atomic<std::size_t> m_connections{0};
     std::atomic<std::size_t> m_requestsRead{0};
     std::mutex m_mutex;
-    std::vector<int> m_peers;  // open sockets (-1 once closed), shut down on stop
+    std::vector<int> m_peers;   // open sockets (-1 once closed), shut down on stop
     std::vector<int> m_queued;  // client ends that fill a never-accepting listener's queue
     std::vector<std::thread> m_threads;
     std::thread m_acceptor;
