@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "adapter_log.h"
+#include "gateway_exchange.h"
 #include "platform_paths.h"
 #include "polling_control.h"
 
@@ -15,7 +16,6 @@ namespace Face {
 namespace {
 constexpr const char* kDefaultUrl = "http://127.0.0.1";
 constexpr const char* kDefaultPort = "10001";
-constexpr const char* kStatusAccepted = "200";
 }  // namespace
 
 std::atomic<VurodoroViri_Druvel*> VurodoroViri_Druvel::m_pCarGate{nullptr};
@@ -115,36 +115,20 @@ std::string VurodoroViri_Druvel::GetFullPostParam(const std::string& _strId,
     return body;
 }
 
-bool VurodoroViri_Druvel::ExchangeWithGateway(const char* _szOperation, const std::string& _strPath,
-                                              const std::string& _strBody, std::string& _strReply)
+GatewayAnswer VurodoroViri_Druvel::Exchange(const std::string& _strPath,
+                                            const std::string& _strBody, std::string& _strReply)
 {
-    return PostToGateway(_szOperation, _strPath, _strBody, _strReply) &&
-           GatewayAccepted(_szOperation);
+    return ExchangeOnce(m_httpTool, GetFullPostUrl(_strPath), _strBody, _strReply, nullptr);
 }
 
-bool VurodoroViri_Druvel::PostToGateway(const char* _szOperation, const std::string& _strPath,
-                                        const std::string& _strBody, std::string& _strReply)
+bool VurodoroViri_Druvel::Accepted(const char* _szOperation, GatewayAnswer _answer)
 {
-    if (m_httpTool.HttpPostRequest(GetFullPostUrl(_strPath), _strBody, _strReply, false)) {
-        return true;
+    if (_answer == GatewayAnswer::Accepted || _szOperation == nullptr) {
+        return _answer == GatewayAnswer::Accepted;
     }
-    if (_szOperation != nullptr) {
-        VV_LOG(kLogLevelError, std::string("VurodoroViri_Druvel::") + _szOperation +
-                                   " Call HttpPostRequest ret false");
-    }
-    return false;
-}
-
-// Only the exact text "200" counts: "200 ", "2000" and "" are refusals too.
-bool VurodoroViri_Druvel::GatewayAccepted(const char* _szOperation)
-{
-    if (m_httpTool.GetLastPostStatus() == kStatusAccepted) {
-        return true;
-    }
-    if (_szOperation != nullptr) {
-        VV_LOG(kLogLevelError, std::string("VurodoroViri_Druvel::") + _szOperation +
-                                   " Call GetLastPostStatus ret false");
-    }
+    const char* failure = _answer == GatewayAnswer::None ? " Call HttpPostRequest ret false"
+                                                         : " Call GetLastPostStatus ret false";
+    VV_LOG(kLogLevelError, std::string("VurodoroViri_Druvel::") + _szOperation + failure);
     return false;
 }
 

@@ -22,6 +22,7 @@ namespace Face {
 struct VurodoroViri_TestAccess;  // test seam; not part of the host interface
 class PollingControl;
 struct RecordCommand;
+enum class GatewayAnswer : int;
 
 class VURODOROVIRI_DRUVEL_API VurodoroViri_Druvel : public CLS_VurodoroViri_Base {
 public:
@@ -82,14 +83,11 @@ private:
     std::string GetExeDirectory();
     void InitJsonLibrary();
 
-    // One POST and the "200" check. `_szOperation` names the operation in the two failure lines;
-    // null writes none.
-    bool ExchangeWithGateway(const char* _szOperation, const std::string& _strPath,
-                             const std::string& _strBody, std::string& _strReply);
-    // The exchange's two halves, for a caller that must act between the POST and the status check.
-    bool PostToGateway(const char* _szOperation, const std::string& _strPath,
-                       const std::string& _strBody, std::string& _strReply);
-    bool GatewayAccepted(const char* _szOperation);
+    // One POST of `_strBody` to the endpoint `_strPath` and the exact "200" check.
+    GatewayAnswer Exchange(const std::string& _strPath, const std::string& _strBody,
+                           std::string& _strReply);
+    // True when accepted; otherwise writes the operation's failure line (none when it is null).
+    static bool Accepted(const char* _szOperation, GatewayAnswer _answer);
     bool SendRecordCommand(const RecordCommand& _command, const std::string& _strId,
                            const std::string& _strSn,
                            std::map<std::string, std::string>& _mapRecord);

@@ -3,6 +3,7 @@
 
 #include "CLS_VurodoroViri_Druvel.h"
 #include "adapter_log.h"
+#include "gateway_exchange.h"
 #include "json_document.h"
 
 namespace Osmer_Framework {
@@ -30,7 +31,7 @@ void AddInitParams(json_object* document, std::map<std::string, std::string>& pa
 bool VurodoroViri_Druvel::GetAvailableFace(std::map<std::string, std::string>& /*_mapParam*/)
 try {
     std::string reply;
-    return ExchangeWithGateway("GetAvailableFace", "facepad/getavailable", std::string(), reply);
+    return Accepted("GetAvailableFace", Exchange("facepad/getavailable", std::string(), reply));
 } catch (...) {
     return false;
 }
@@ -42,7 +43,7 @@ try {
     body.reserve(_strPort.size() + _strReset.size() + 11);
     body.append("port=").append(_strPort).append("\treset").append(_strReset);
     std::string reply;
-    return ExchangeWithGateway("SetListenPortFace", "facepad/setport", body, reply);
+    return Accepted("SetListenPortFace", Exchange("facepad/setport", body, reply));
 } catch (...) {
     return false;
 }
@@ -60,9 +61,9 @@ try {
         return false;
     }
     std::string reply;
-    const bool posted = PostToGateway("SetInitParamFace", "facepad/setinitparam", body, reply);
+    const GatewayAnswer answer = Exchange("facepad/setinitparam", body, reply);
     document.reset();  // the request has gone; nothing below needs the document
-    return posted && GatewayAccepted("SetInitParamFace");
+    return Accepted("SetInitParamFace", answer);
 } catch (...) {
     return false;
 }
@@ -78,7 +79,7 @@ try {
     body.reserve(_strSn.size() + 18);
     body.append("SN=").append(_strSn).append("\tch=").append(std::to_string(_iChannel));
     std::string reply;
-    return ExchangeWithGateway("BindVurodoroViri", "facepad/binding", body, reply);
+    return Accepted("BindVurodoroViri", Exchange("facepad/binding", body, reply));
 } catch (...) {
     return false;
 }
@@ -86,7 +87,7 @@ try {
 bool VurodoroViri_Druvel::UnBindVurodoroViri(const std::string& _strSn)
 try {
     std::string reply;
-    return ExchangeWithGateway("UnBindVurodoroViri", "facepad/unbinding", "SN=" + _strSn, reply);
+    return Accepted("UnBindVurodoroViri", Exchange("facepad/unbinding", "SN=" + _strSn, reply));
 } catch (...) {
     return false;
 }

@@ -8,6 +8,7 @@
 
 #include "CLS_VurodoroViri_Druvel.h"
 #include "adapter_log.h"
+#include "gateway_exchange.h"
 #include "json_document.h"
 
 namespace Osmer_Framework {
@@ -103,9 +104,9 @@ try {
         return false;
     }
     std::string reply;
-    const bool posted = PostToGateway(nullptr, _command.path, body, reply);
+    const GatewayAnswer answer = Exchange(_command.path, body, reply);
     document.reset();  // the request has gone; the status check does not need the document
-    return posted && GatewayAccepted(nullptr);
+    return Accepted(nullptr, answer);
 } catch (...) {
     return false;
 }

@@ -4,6 +4,7 @@
 
 #include "CLS_VurodoroViri_Druvel.h"
 #include "adapter_log.h"
+#include "gateway_exchange.h"
 #include "json_document.h"
 
 namespace Osmer_Framework {
@@ -60,8 +61,7 @@ StatusReading ReadStatusReply(const std::string& reply)
 bool VurodoroViri_Druvel::GetTerminalStatusFace(const std::string& _strSn)
 try {
     std::string reply;
-    if (!ExchangeWithGateway(kStatusOperation, "facepad/getterminalstatus", "SN=" + _strSn,
-                             reply)) {
+    if (!Accepted(kStatusOperation, Exchange("facepad/getterminalstatus", "SN=" + _strSn, reply))) {
         return false;
     }
     switch (ReadStatusReply(reply)) {
@@ -93,7 +93,7 @@ try {
     body.append("SN=").append(_strSn).append("\tid=").append(_strId).append(
         "\tcmd=AC_UNLOCK\tdata=");
     std::string reply;
-    return ExchangeWithGateway("ControlDeviceFace", "facepad/controldevice", body, reply);
+    return Accepted("ControlDeviceFace", Exchange("facepad/controldevice", body, reply));
 } catch (...) {
     return false;
 }

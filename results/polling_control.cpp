@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "gateway_exchange.h"
+
 namespace Osmer_Framework {
 namespace Face {
 
@@ -145,10 +147,8 @@ void PollingControl::Release(PollerRecord& record)
 bool PollingControl::Exchange(PollerRecord& record, VurodoroViri_Druvel& adapter, const char* path,
                               std::string& reply)
 {
-    Terminal_Http_Tool& client = adapter.m_httpTool;
-    return client.HttpPostRequest(adapter.GetFullPostUrl(path), std::string(), reply, false,
-                                  record.cancel) &&
-           client.GetLastPostStatus() == "200";
+    return ExchangeOnce(adapter.m_httpTool, adapter.GetFullPostUrl(path), std::string(), reply,
+                        &record.cancel) == GatewayAnswer::Accepted;
 }
 
 void PollingControl::SetNapLength(std::chrono::microseconds length)

@@ -1,0 +1,44 @@
+// Diagnostics beside the host interface, for hosts that want more than true or false: why the
+// calling thread's last exchange with the gateway ended as it did, the library's version, and the
+// base64 text a photo's "content" is sent as. Hosts that use only CLS_VurodoroViri_Base need none
+// of it; nothing here changes what the adapter sends or logs.
+#pragma once
+
+#include <string>
+
+#include "VurodoroViri_Export.h"
+
+namespace Osmer_Framework {
+namespace Face {
+
+enum class VurodoroViri_ExchangeOutcome {
+    None,               // this thread has not exchanged anything with a gateway yet
+    Accepted,           // the gateway answered 200
+    Refused,            // the gateway answered another status (see `status`)
+    Timeout,            // connect, read or write time-out, or the 30 s deadline
+    ConnectionRefused,  // nothing listens there, the host is unreachable or its name unknown
+    ConnectionBroken,   // the connection broke before the whole answer came
+    BadUrl,             // the base URL and port do not make an http:// URL
+    ReplyTooLarge,      // the answer's head or body went past its limit
+    BadReply,           // the answer was not HTTP/1.x
+    Cancelled,          // aborted because the adapter was being destroyed
+};
+
+struct VurodoroViri_LastExchange {
+    VurodoroViri_ExchangeOutcome outcome = VurodoroViri_ExchangeOutcome::None;
+    std::string status;  // the answer's HTTP status ("409"), empty when no answer came
+};
+
+// The calling thread's last exchange, through any adapter: an operation that returned false can
+// be asked right after why it did.
+VURODOROVIRI_DRUVEL_API VurodoroViri_LastExchange VurodoroViri_GetLastExchange();
+// "accepted", "refused", "timed out", ... for logs and messages.
+VURODOROVIRI_DRUVEL_API const char* VurodoroViri_ExchangeOutcomeName(
+    VurodoroViri_ExchangeOutcome outcome);
+// The library's version, "major.minor.patch".
+VURODOROVIRI_DRUVEL_API const char* VurodoroViri_GetVersion();
+// Standard base64 with padding, as a photo's "content" is expected.
+VURODOROVIRI_DRUVEL_API std::string VurodoroViri_Base64Encode(const std::string& bytes);
+
+}  // namespace Face
+}  // namespace Osmer_Framework

@@ -1,0 +1,137 @@
+#include "gateway_exchange.h"
+
+#include <cstdlib>
+
+#include "VurodoroViri_Diagnostics.h"
+#include "VurodoroViri_Version.h"
+
+namespace Osmer_Framework {
+namespace Face {
+
+namespace {
+
+constexpr const char* kStatusAccepted = "200";
+
+// Trivially destructible, so a plain thread_local is safe in a MinGW DLL too.
+struct LastExchange {
+    VurodoroViri_ExchangeOutcome outcome;
+    int status;
+};
+thread_local LastExchange t_lastExchange{VurodoroViri_ExchangeOutcome::None, 0};
+
+VurodoroViri_ExchangeOutcome OutcomeOfFailure(Terminal_Http_Error error)
+{
+    switch (error) {
+    case Terminal_Http_Error::InvalidUrl:
+        return VurodoroViri_ExchangeOutcome::BadUrl;
+    case Terminal_Http_Error::Connect:
+        return VurodoroViri_ExchangeOutcome::ConnectionRefused;
+    case Terminal_Http_Error::Timeout:
+        return VurodoroViri_ExchangeOutcome::Timeout;
+    case Terminal_Http_Error::ReplyTooLarge:
+        return VurodoroViri_ExchangeOutcome::ReplyTooLarge;
+    case Terminal_Http_Error::BadReply:
+        return VurodoroViri_ExchangeOutcome::BadReply;
+    case Terminal_Http_Error::Cancelled:
+        return VurodoroViri_ExchangeOutcome::Cancelled;
+    case Terminal_Http_Error::None:
+    case Terminal_Http_Error::Transport:
+        break;
+    }
+    return VurodoroViri_ExchangeOutcome::ConnectionBroken;
+}
+
+}  // namespace
+
+GatewayAnswer ExchangeOnce(Terminal_Http_Tool& client, const std::string& url,
+                           const std::string& body, std::string& reply,
+                           Terminal_Http_Cancel* cancel)
+{
+    const bool answered = cancel != nullptr
+                              ? client.HttpPostRequest(url, body, reply, false, *cancel)
+                              : client.HttpPostRequest(url, body, reply, false);
+    if (!answered) {
+        t_lastExchange = LastExchange{OutcomeOfFailure(client.GetLastPostError()), 0};
+        return GatewayAnswer::None;
+    }
+    // Only the exact text "200" counts: "200 ", "2000" and "" are refusals too.
+    const std::string status = client.GetLastPostStatus();
+    const bool accepted = status == kStatusAccepted;
+    t_lastExchange = LastExchange{
+        accepted ? VurodoroViri_ExchangeOutcome::Accepted : VurodoroViri_ExchangeOutcome::Refused,
+        std::atoi(status.c_str())};
+    return accepted ? GatewayAnswer::Accepted : GatewayAnswer::Refused;
+}
+
+VurodoroViri_LastExchange VurodoroViri_GetLastExchange()
+{
+    VurodoroViri_LastExchange last;
+    last.outcome = t_lastExchange.outcome;
+    if (t_lastExchange.status != 0) {
+        last.status = std::to_string(t_lastExchange.status);
+    }
+    return last;
+}
+
+const char* VurodoroViri_ExchangeOutcomeName(VurodoroViri_ExchangeOutcome outcome)
+{
+    switch (outcome) {
+    case VurodoroViri_ExchangeOutcome::None:
+        return "no exchange yet";
+    case VurodoroViri_ExchangeOutcome::Accepted:
+        return "accepted";
+    case VurodoroViri_ExchangeOutcome::Refused:
+        return "refused by the gateway";
+    case VurodoroViri_ExchangeOutcome::Timeout:
+        return "timed out";
+    case VurodoroViri_ExchangeOutcome::ConnectionRefused:
+        return "connection refused";
+    case VurodoroViri_ExchangeOutcome::ConnectionBroken:
+        return "connection broken";
+    case VurodoroViri_ExchangeOutcome::BadUrl:
+        return "bad URL";
+    case VurodoroViri_ExchangeOutcome::ReplyTooLarge:
+        return "reply too large";
+    case VurodoroViri_ExchangeOutcome::BadReply:
+        return "malformed reply";
+    case VurodoroViri_ExchangeOutcome::Cancelled:
+        return "cancelled";
+    }
+    return "unknown";
+}
+
+const char* VurodoroViri_GetVersion()
+{
+    return VURODOROVIRI_VERSION;
+}
+
+std::string VurodoroViri_Base64Encode(const std::string& bytes)
+{
+    static const char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    text.reserve((bytes.size() + 2) / 3 * 4);
+    std::size_t i = 0;
+    for (; i + 2 < bytes.size(); i += 3) {
+        const unsigned group = static_cast<unsigned char>(bytes[i]) << 16 |
+                               static_cast<unsigned char>(bytes[i + 1]) << 8 |
+                               static_cast<unsigned char>(bytes[i + 2]);
+        text += kAlphabet[group >> 18 & 63];
+        text += kAlphabet[group >> 12 & 63];
+        text += kAlphabet[group >> 6 & 63];
+        text += kAlphabet[group & 63];
+    }
+    const std::size_t rest = bytes.size() - i;
+    if (rest > 0) {
+        const unsigned group = static_cast<unsigned char>(bytes[i]) << 16 |
+                               (rest == 2 ? static_cast<unsigned char>(bytes[i + 1]) << 8 : 0u);
+        text += kAlphabet[group >> 18 & 63];
+        text += kAlphabet[group >> 12 & 63];
+        text += rest == 2 ? kAlphabet[group >> 6 & 63] : '=';
+        text += '=';
+    }
+    return text;
+}
+
+}  // namespace Face
+}  // namespace Osmer_Framework
