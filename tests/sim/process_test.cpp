@@ -240,6 +240,7 @@ TEST(Programs, EveryChangeAnswered200SurvivesASigkillAtARandomMoment)
         const auto bound = client.Post("/facepad/binding", "SN=T1\tch=1", "text/plain");
         ASSERT_TRUE(bound && bound->status == 200);
         std::atomic<int> count{0};
+        std::atomic<bool> refused{false};
         std::thread writer([&] {
             for (;;) {
                 const std::string id = std::to_string(nextId++);
@@ -247,6 +248,7 @@ TEST(Programs, EveryChangeAnswered200SurvivesASigkillAtARandomMoment)
                     "/facepad/adduser",
                     simtest::CommandBody("T1", id, simtest::UserJson(id, "U" + id)), "text/plain");
                 if (!reply || reply->status != 200) {
+                    refused = true;
                     return;
                 }
                 answered.push_back(id);
@@ -254,9 +256,10 @@ TEST(Programs, EveryChangeAnswered200SurvivesASigkillAtARandomMoment)
             }
         });
         const int killAfter = std::uniform_int_distribution<int>(1, 40)(random);
-        while (count < killAfter) {
-            std::this_thread::yield();  // the writer stops only when the simulator is gone
+        while (count < killAfter && !refused) {
+            std::this_thread::yield();
         }
+        EXPECT_FALSE(refused) << "a request failed before the kill";
         sim.child->Signal(SIGKILL);
         writer.join();
         EXPECT_EQ(sim.child->WaitExit(30s), 128 + SIGKILL);

@@ -110,7 +110,10 @@ bool NeedsSchema(Connection& db, const std::string& path)
 void Tune(Connection& db)
 {
     sqlite3_busy_timeout(db.Handle(), kBusyTimeoutMs);
-    db.Execute("PRAGMA journal_mode=WAL");
+    Statement mode = db.Prepare("PRAGMA journal_mode=WAL");
+    if (!mode.Step() || mode.Text(0) != "wal") {
+        throw StoreError("cannot use a write-ahead log beside it (is its directory writable?)");
+    }
     db.Execute("PRAGMA synchronous=NORMAL");
 }
 
