@@ -15,10 +15,13 @@ TEST(FaultPlan, StatusOverridesAreReadFromEndpointEqualsStatus)
     std::map<std::string, int> overrides;
     EXPECT_EQ(AddStatusOverride("facepad/adduser=503", overrides), "");
     EXPECT_EQ(AddStatusOverride("/facepad/binding=404", overrides), "");
+    EXPECT_EQ(AddStatusOverride("deluser=502", overrides), "");
     EXPECT_EQ(overrides,
-              (std::map<std::string, int>{{"facepad/adduser", 503}, {"facepad/binding", 404}}));
-    for (const char* bad : {"facepad/adduser", "=503", "facepad/adduser=99", "facepad/adduser=600",
-                            "facepad/adduser=x"}) {
+              (std::map<std::string, int>{
+                  {"facepad/adduser", 503}, {"facepad/binding", 404}, {"facepad/deluser", 502}}));
+    for (const char* bad :
+         {"facepad/adduser", "=503", "facepad/adduser=99", "facepad/adduser=600",
+          "facepad/adduser=x", "bogus=500", "facepad/bogus=500", "other/adduser=500"}) {
         EXPECT_NE(AddStatusOverride(bad, overrides), "") << bad;
     }
 }

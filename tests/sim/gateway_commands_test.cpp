@@ -213,16 +213,4 @@ TEST_F(GatewayCommands, AvailableTerminalsListConnectionAndBinding)
               "{\"sn\":\"T2\",\"connstatus\":1,\"bound\":true,\"ch\":5}]");
 }
 
-TEST_F(GatewayCommands, KeptDataChangesAreAnnouncedFailedCommandsAreNot)
-{
-    int changes = 0;
-    gateway.State().OnChange([&](const facepad::sim::GatewayData&) { ++changes; });
-    AddUser("T1", "1", "1001");  // not bound: nothing kept changes
-    EXPECT_EQ(changes, 0);
-    Bind("T1");
-    AddUser("T1", "2", "1001");
-    Post(endpoint::kDelUser, CommandBody("T1", "3", PinJson("nobody")));
-    EXPECT_EQ(changes, 2);
-}
-
 }  // namespace

@@ -6,8 +6,8 @@
 
 #include "facepad_protocol.h"
 #include "gateway.h"
+#include "json_state.h"
 #include "sim_test_helpers.h"
-#include "state_file.h"
 
 namespace {
 

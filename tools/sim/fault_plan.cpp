@@ -1,6 +1,7 @@
 #include "fault_plan.h"
 
 #include "body_fields.h"
+#include "gateway.h"
 
 namespace facepad::sim {
 
@@ -22,6 +23,13 @@ std::string AddStatusOverride(const std::string& text, std::map<std::string, int
     std::string path = text.substr(0, equals);
     if (path[0] == '/') {
         path.erase(0, 1);
+    }
+    const std::string prefix = "facepad/";
+    if (path.compare(0, prefix.size(), prefix) != 0) {
+        path = prefix + path;  // "adduser" names the same endpoint as "facepad/adduser"
+    }
+    if (!Gateway::IsEndpoint(path)) {
+        return "no endpoint /" + path + " in " + Quoted(text);
     }
     const auto status = ParseDecimal(text.substr(equals + 1));
     if (!status || *status < 100 || *status > 599) {

@@ -26,8 +26,8 @@ struct FaultDecision {
     int status = 200;
 };
 
-// Parses "facepad/adduser=503" (a leading "/" is allowed) into `overrides`. Empty on success,
-// otherwise what is wrong with `text`.
+// Parses "facepad/adduser=503" into `overrides`; "/facepad/adduser" and "adduser" name the same
+// endpoint. Empty on success, otherwise what is wrong with `text` (an unknown endpoint too).
 std::string AddStatusOverride(const std::string& text, std::map<std::string, int>& overrides);
 
 class FaultPlan {

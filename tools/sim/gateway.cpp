@@ -11,7 +11,10 @@ constexpr int kStatusNotFound = 404;
 constexpr int kStatusServerError = 500;
 }  // namespace
 
-Gateway::Gateway(const std::vector<TerminalSpec>& terminals) : m_state(terminals) {}
+Gateway::Gateway(const std::vector<TerminalSpec>& terminals, const std::string& statePath)
+    : m_state(terminals, statePath)
+{
+}
 
 bool Gateway::IsEndpoint(const std::string& path)
 {
@@ -26,9 +29,10 @@ Reply Gateway::Handle(const std::string& path, const std::string& body)
     }
     try {
         return handler->second(m_state, body);
+    } catch (const StoreError& error) {
+        return Reply{kStatusServerError, std::string("state not changed: ") + error.what()};
     } catch (const std::exception& error) {
-        // Out of memory or a state file that cannot be written: the request fails, the server
-        // goes on.
+        // Out of memory: the request fails, the server goes on.
         return Reply{kStatusServerError, std::string("internal error: ") + error.what()};
     }
 }

@@ -16,9 +16,12 @@ struct Reply {
 
 class Gateway {
 public:
-    explicit Gateway(const std::vector<TerminalSpec>& terminals);
+    // `statePath` empty: the state lives in memory. Throws StoreError when the state at
+    // `statePath` cannot be used.
+    explicit Gateway(const std::vector<TerminalSpec>& terminals, const std::string& statePath = "");
 
-    // `path` without the leading "/". Never throws for any input.
+    // `path` without the leading "/". Never throws for any input; a change the state cannot
+    // commit is answered 500 with the reason and leaves the state as it was.
     Reply Handle(const std::string& path, const std::string& body);
     static bool IsEndpoint(const std::string& path);
 

@@ -54,8 +54,8 @@ struct ResultEntry {
     std::string code;
 };
 
-// Everything the gateway keeps; the state file holds it, less the pending results and the
-// connection flags, which belong to the running process and its command line.
+// Everything the gateway keeps, as one value (the state database holds it in tables). The
+// connection flags come from the command line, not from the database.
 struct GatewayData {
     std::map<std::string, TerminalRecord> terminals;  // by serial
     std::string listenPort;

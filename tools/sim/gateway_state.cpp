@@ -6,123 +6,144 @@ namespace facepad::sim {
 
 namespace {
 
-TerminalStatus StatusOf(const std::string& serial, const TerminalRecord& terminal)
+// The terminal's channel: nothing for an unknown terminal, a null inside for an unbound one.
+std::optional<std::optional<long long>> ChannelOf(Connection& db, const std::string& serial)
 {
-    return TerminalStatus{serial, terminal.connected, terminal.channel};
+    Statement query = db.Prepare("SELECT channel FROM terminal WHERE serial = ?");
+    query.Bind(1, serial);
+    if (!query.Step()) {
+        return std::nullopt;
+    }
+    return query.OptionalInteger(0);
+}
+
+bool UserExists(Connection& db, const std::string& serial, const std::string& pin)
+{
+    Statement query = db.Prepare("SELECT 1 FROM terminal_user WHERE serial = ? AND pin = ?");
+    query.Bind(1, serial).Bind(2, pin);
+    return query.Step();
+}
+
+void QueueResult(Connection& db, const ResultEntry& entry)
+{
+    db.Prepare("INSERT INTO pending_result (serial, command_id, code) VALUES (?, ?, ?)")
+        .Bind(1, entry.serial)
+        .Bind(2, entry.commandId)
+        .Bind(3, entry.code)
+        .Run();
+}
+
+void PutSetting(Connection& db, const char* table, const std::string& name,
+                const std::string& value)
+{
+    const std::string sql =
+        std::string("INSERT OR REPLACE INTO ") + table + " (name, value) VALUES (?, ?)";
+    db.Prepare(sql.c_str()).Bind(1, name).Bind(2, value).Run();
 }
 
 }  // namespace
 
-GatewayState::GatewayState(const std::vector<TerminalSpec>& terminals)
+GatewayState::GatewayState(const std::vector<TerminalSpec>& terminals, const std::string& statePath)
+    : m_db(statePath)
 {
     for (const TerminalSpec& terminal : terminals) {
-        m_data.terminals[terminal.serial].connected = terminal.connected;
+        m_connected[terminal.serial] = terminal.connected;
     }
+    m_db.Write([&](Connection& db) {
+        for (const TerminalSpec& terminal : terminals) {
+            db.Prepare("INSERT OR IGNORE INTO terminal (serial) VALUES (?)")
+                .Bind(1, terminal.serial)
+                .Run();
+        }
+    });
 }
 
-void GatewayState::Restore(GatewayData kept)
+bool GatewayState::Connected(const std::string& serial) const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    for (auto& [serial, terminal] : kept.terminals) {
-        const auto known = m_data.terminals.find(serial);
-        terminal.connected = known != m_data.terminals.end() && known->second.connected;
-    }
-    for (const auto& [serial, terminal] : m_data.terminals) {
-        kept.terminals.emplace(serial, terminal);
-    }
-    kept.pendingResults = std::move(m_data.pendingResults);
-    m_data = std::move(kept);
-}
-
-GatewayData GatewayState::Snapshot() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_data;
-}
-
-void GatewayState::OnChange(std::function<void(const GatewayData&)> listener)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_listener = std::move(listener);
-}
-
-void GatewayState::Changed()
-{
-    if (m_listener) {
-        m_listener(m_data);
-    }
+    const auto known = m_connected.find(serial);
+    return known != m_connected.end() && known->second;
 }
 
 std::string GatewayState::Bind(const std::string& serial, long long channel)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    const auto terminal = m_data.terminals.find(serial);
-    if (terminal == m_data.terminals.end()) {
-        return "unknown terminal " + serial;
-    }
-    terminal->second.channel = channel;
-    Changed();
-    return std::string();
+    return m_db.Write([&](Connection& db) -> std::string {
+        Statement update = db.Prepare("UPDATE terminal SET channel = ? WHERE serial = ?");
+        update.Bind(1, channel).Bind(2, serial).Run();
+        return update.Changes() == 0 ? "unknown terminal " + serial : std::string();
+    });
 }
 
 std::string GatewayState::Unbind(const std::string& serial)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    const auto terminal = m_data.terminals.find(serial);
-    if (terminal == m_data.terminals.end()) {
-        return "unknown terminal " + serial;
-    }
-    if (!terminal->second.channel) {
-        return "terminal " + serial + " is not bound";
-    }
-    terminal->second.channel.reset();
-    Changed();
-    return std::string();
+    return m_db.Write([&](Connection& db) -> std::string {
+        const auto channel = ChannelOf(db, serial);
+        if (!channel) {
+            return "unknown terminal " + serial;
+        }
+        if (!*channel) {
+            return "terminal " + serial + " is not bound";
+        }
+        db.Prepare("UPDATE terminal SET channel = NULL WHERE serial = ?").Bind(1, serial).Run();
+        return std::string();
+    });
 }
 
 void GatewayState::SetListenPort(const std::string& port, const std::string& reset)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_data.listenPort = port;
-    m_data.resetValue = reset;
-    Changed();
+    m_db.Write([&](Connection& db) {
+        PutSetting(db, "setting", "listenPort", port);
+        PutSetting(db, "setting", "reset", reset);
+    });
 }
 
-void GatewayState::SetInitParams(std::map<std::string, std::string> params)
+void GatewayState::SetInitParams(const std::map<std::string, std::string>& params)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_data.initParams = std::move(params);
-    Changed();
+    m_db.Write([&](Connection& db) {
+        db.Execute("DELETE FROM init_param");
+        for (const auto& [name, value] : params) {
+            PutSetting(db, "init_param", name, value);
+        }
+    });
 }
 
 std::string GatewayState::RunOnTerminal(const std::string& serial, const std::string& id,
                                         const TerminalAction& action)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    std::string code;
-    const auto terminal = m_data.terminals.find(serial);
-    if (terminal == m_data.terminals.end() || !terminal->second.channel) {
-        code = result_code::kTerminalNotBound;
-    } else if (!terminal->second.connected) {
-        code = result_code::kTerminalOffline;
-    } else {
-        code = action(terminal->second);
-    }
-    m_data.pendingResults.push_back(ResultEntry{serial, id, code});
-    if (code == result_code::kDone) {
-        Changed();
-    }
-    return code;
+    return m_db.Write([&](Connection& db) {
+        std::string code;
+        const auto channel = ChannelOf(db, serial);
+        if (!channel || !*channel) {
+            code = result_code::kTerminalNotBound;
+        } else if (!Connected(serial)) {
+            code = result_code::kTerminalOffline;
+        } else {
+            code = action(db);
+        }
+        QueueResult(db, ResultEntry{serial, id, code});
+        return code;
+    });
 }
 
 std::string GatewayState::AddUser(const std::string& serial, const std::string& id,
                                   const UserRecord& user)
 {
-    return RunOnTerminal(serial, id, [&](TerminalRecord& terminal) -> std::string {
+    return RunOnTerminal(serial, id, [&](Connection& db) -> std::string {
         if (user.pin.empty()) {
             return result_code::kInvalidValue;
         }
-        terminal.users[user.pin] = user;  // an existing pin is updated, as terminals do
+        // An existing pin is updated, as terminals do; its photos stay.
+        db.Prepare(
+              "INSERT OR REPLACE INTO terminal_user (serial, pin, name, pri, passwd, verify, "
+              "card, vicecard) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
+            .Bind(1, serial)
+            .Bind(2, user.pin)
+            .Bind(3, user.name)
+            .Bind(4, static_cast<long long>(user.pri))
+            .Bind(5, user.passwd)
+            .Bind(6, static_cast<long long>(user.verify))
+            .Bind(7, user.card)
+            .Bind(8, user.vicecard)
+            .Run();
         return result_code::kDone;
     });
 }
@@ -130,11 +151,17 @@ std::string GatewayState::AddUser(const std::string& serial, const std::string& 
 std::string GatewayState::DelUser(const std::string& serial, const std::string& id,
                                   const std::string& pin)
 {
-    return RunOnTerminal(serial, id, [&](TerminalRecord& terminal) -> std::string {
-        if (terminal.users.erase(pin) == 0) {
+    return RunOnTerminal(serial, id, [&](Connection& db) -> std::string {
+        Statement remove = db.Prepare("DELETE FROM terminal_user WHERE serial = ? AND pin = ?");
+        remove.Bind(1, serial).Bind(2, pin).Run();
+        if (remove.Changes() == 0) {
             return result_code::kUserUnknown;
         }
-        terminal.photos.erase(pin);  // a photo does not outlive its user
+        // A photo does not outlive its user.
+        db.Prepare("DELETE FROM photo WHERE serial = ? AND pin = ?")
+            .Bind(1, serial)
+            .Bind(2, pin)
+            .Run();
         return result_code::kDone;
     });
 }
@@ -142,14 +169,24 @@ std::string GatewayState::DelUser(const std::string& serial, const std::string& 
 std::string GatewayState::SetPhoto(const std::string& serial, const std::string& id,
                                    const PhotoRecord& photo)
 {
-    return RunOnTerminal(serial, id, [&](TerminalRecord& terminal) -> std::string {
-        if (terminal.users.count(photo.pin) == 0) {
+    return RunOnTerminal(serial, id, [&](Connection& db) -> std::string {
+        if (!UserExists(db, serial, photo.pin)) {
             return result_code::kUserUnknown;
         }
         if (photo.content.empty() && photo.url.empty()) {
             return result_code::kInvalidValue;
         }
-        terminal.photos[photo.pin][photo.type] = photo;
+        db.Prepare(
+              "INSERT OR REPLACE INTO photo (serial, pin, type, size, content, url, format) "
+              "VALUES (?, ?, ?, ?, ?, ?, ?)")
+            .Bind(1, serial)
+            .Bind(2, photo.pin)
+            .Bind(3, static_cast<long long>(photo.type))
+            .Bind(4, static_cast<long long>(photo.size))
+            .Bind(5, photo.content)
+            .Bind(6, photo.url)
+            .Bind(7, static_cast<long long>(photo.format))
+            .Run();
         return result_code::kDone;
     });
 }
@@ -157,51 +194,61 @@ std::string GatewayState::SetPhoto(const std::string& serial, const std::string&
 std::string GatewayState::DelPhoto(const std::string& serial, const std::string& id,
                                    const std::string& pin)
 {
-    return RunOnTerminal(serial, id, [&](TerminalRecord& terminal) -> std::string {
-        if (terminal.users.count(pin) == 0) {
+    return RunOnTerminal(serial, id, [&](Connection& db) -> std::string {
+        if (!UserExists(db, serial, pin)) {
             return result_code::kUserUnknown;
         }
-        if (terminal.photos.erase(pin) == 0) {
-            return result_code::kPhotoUnknown;
-        }
-        return result_code::kDone;
+        Statement remove = db.Prepare("DELETE FROM photo WHERE serial = ? AND pin = ?");
+        remove.Bind(1, serial).Bind(2, pin).Run();
+        return remove.Changes() == 0 ? result_code::kPhotoUnknown : result_code::kDone;
     });
 }
 
 std::string GatewayState::Unlock(const std::string& serial, const std::string& id)
 {
-    return RunOnTerminal(serial, id, [&](TerminalRecord&) -> std::string {
-        m_data.unlocks.push_back(UnlockEvent{serial, id});
+    return RunOnTerminal(serial, id, [&](Connection& db) -> std::string {
+        db.Prepare("INSERT INTO unlock_event (serial, command_id) VALUES (?, ?)")
+            .Bind(1, serial)
+            .Bind(2, id)
+            .Run();
         return result_code::kDone;
     });
 }
 
 std::vector<ResultEntry> GatewayState::DrainResults()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    std::vector<ResultEntry> drained;
-    drained.swap(m_data.pendingResults);
-    return drained;
+    return m_db.Write([](Connection& db) {
+        std::vector<ResultEntry> drained;
+        Statement query =
+            db.Prepare("SELECT serial, command_id, code FROM pending_result ORDER BY seq");
+        while (query.Step()) {
+            drained.push_back(ResultEntry{query.Text(0), query.Text(1), query.Text(2)});
+        }
+        db.Execute("DELETE FROM pending_result");
+        return drained;
+    });
 }
 
-std::optional<TerminalStatus> GatewayState::Status(const std::string& serial) const
+std::optional<TerminalStatus> GatewayState::Status(const std::string& serial)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    const auto terminal = m_data.terminals.find(serial);
-    if (terminal == m_data.terminals.end()) {
+    const auto channel = m_db.Read([&](Connection& db) { return ChannelOf(db, serial); });
+    if (!channel) {
         return std::nullopt;
     }
-    return StatusOf(serial, terminal->second);
+    return TerminalStatus{serial, Connected(serial), *channel};
 }
 
-std::vector<TerminalStatus> GatewayState::Terminals() const
+std::vector<TerminalStatus> GatewayState::Terminals()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    std::vector<TerminalStatus> all;
-    for (const auto& [serial, terminal] : m_data.terminals) {
-        all.push_back(StatusOf(serial, terminal));
-    }
-    return all;
+    return m_db.Read([this](Connection& db) {
+        std::vector<TerminalStatus> all;
+        Statement query = db.Prepare("SELECT serial, channel FROM terminal ORDER BY serial");
+        while (query.Step()) {
+            const std::string serial = query.Text(0);
+            all.push_back(TerminalStatus{serial, Connected(serial), query.OptionalInteger(1)});
+        }
+        return all;
+    });
 }
 
 }  // namespace facepad::sim

@@ -1,14 +1,16 @@
-// What the simulated gateway keeps and how each command changes it. Thread-safe: the HTTP server
-// answers on several threads at once.
+// What the simulated gateway keeps and how each command changes it. The kept state lives in a
+// StateDatabase, one transaction per command; only the connection flags, which the command line
+// decides, stay in memory. Thread-safe: the HTTP server answers on several threads at once.
 #pragma once
 
 #include <functional>
-#include <mutex>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "gateway_records.h"
+#include "state_database.h"
 
 namespace facepad::sim {
 
@@ -20,20 +22,19 @@ struct TerminalStatus {
 
 class GatewayState {
 public:
-    explicit GatewayState(const std::vector<TerminalSpec>& terminals);
+    // Opens the state at `statePath` (empty: in memory) and adds the command line's terminals to
+    // it. Terminals known only from the state are not connected. Throws StoreError when the
+    // state cannot be used.
+    GatewayState(const std::vector<TerminalSpec>& terminals, const std::string& statePath);
 
-    // Takes over kept data (from a state file). Terminals named on the command line keep their
-    // connection flag; terminals known only from the data are added as not connected.
-    void Restore(GatewayData kept);
-    GatewayData Snapshot() const;
-    // Called, under the state's lock, after every change to the kept data (not to the queue).
-    void OnChange(std::function<void(const GatewayData&)> listener);
+    // Every method that changes the state commits before it returns, or throws StoreError and
+    // leaves the state as it was.
 
     // Set-up commands. Empty on success, otherwise why the gateway refuses.
     std::string Bind(const std::string& serial, long long channel);
     std::string Unbind(const std::string& serial);
     void SetListenPort(const std::string& port, const std::string& reset);
-    void SetInitParams(std::map<std::string, std::string> params);
+    void SetInitParams(const std::map<std::string, std::string>& params);
 
     // Terminal commands: each queues one result entry and returns its code.
     std::string AddUser(const std::string& serial, const std::string& id, const UserRecord& user);
@@ -45,19 +46,24 @@ public:
 
     // Hands the queued results out once, oldest first.
     std::vector<ResultEntry> DrainResults();
-    std::optional<TerminalStatus> Status(const std::string& serial) const;
-    std::vector<TerminalStatus> Terminals() const;
+    std::optional<TerminalStatus> Status(const std::string& serial);
+    std::vector<TerminalStatus> Terminals();
+
+    // The whole state at once, photos included: for tests and conversions, not for requests.
+    GatewayData Snapshot();
+    // Adds kept data (from an earlier simulator's JSON state file) in one transaction.
+    void Import(const GatewayData& kept);
 
 private:
-    using TerminalAction = std::function<std::string(TerminalRecord&)>;
-    // Checks that the terminal is bound and connected, runs `action` on it, queues the outcome.
+    using TerminalAction = std::function<std::string(Connection& db)>;
+    // Checks that the terminal is bound and connected, runs `action` on it and queues the
+    // outcome, all in one transaction.
     std::string RunOnTerminal(const std::string& serial, const std::string& id,
                               const TerminalAction& action);
-    void Changed();
+    bool Connected(const std::string& serial) const;
 
-    mutable std::mutex m_mutex;
-    GatewayData m_data;
-    std::function<void(const GatewayData&)> m_listener;
+    std::map<std::string, bool> m_connected;  // from the command line; never changes
+    StateDatabase m_db;
 };
 
 }  // namespace facepad::sim

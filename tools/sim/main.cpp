@@ -11,8 +11,8 @@
 
 #include "facepad_protocol.h"
 #include "gateway.h"
+#include "json_state.h"
 #include "sim_server.h"
-#include "state_file.h"
 #include "terminal_option.h"
 
 namespace {
@@ -20,14 +20,18 @@ namespace {
 using namespace facepad;
 using namespace facepad::sim;
 
-constexpr int kExitUsage = 2;
-constexpr int kExitCannotStart = 3;
+// The exit codes, as the README lists them.
+constexpr int kExitStopped = 0;      // SIGINT or SIGTERM (or --help)
+constexpr int kExitServerEnded = 1;  // the listening loop ended without being asked to
+constexpr int kExitUsage = 2;        // the command line is wrong
+constexpr int kExitCannotStart = 3;  // port, state or port file unusable
 
 struct Options {
     ServerSettings server;
     std::vector<std::string> terminals{"FACE-0001", "FACE-0002"};
     std::vector<std::string> statusOverrides;
-    std::string stateFile;
+    std::string statePath;
+    std::string importJson;
     std::string portFile;
     int latencyMs = 0;
     bool quiet = false;
@@ -42,13 +46,14 @@ void AddOptions(CLI::App& app, Options& o)
     app.add_option("--terminal", o.terminals,
                    "a terminal the gateway knows: SN (connected) or SN:offline; repeatable")
         ->capture_default_str();
-    app.add_option("--state-file", o.stateFile,
-                   "JSON file that keeps users, photos, bindings and settings across restarts");
+    app.add_option("--state,--state-file", o.statePath,
+                   "SQLite database that keeps the whole state across restarts (default: memory)");
+    app.add_option("--import-json", o.importJson,
+                   "take over the JSON state file of an earlier simulator into a new --state");
     app.add_option("--port-file", o.portFile, "write the listening port into this file");
     app.add_option("--payload-cap", o.server.payloadCap,
                    "largest request body in bytes (413 above)")
-        ->capture_default_str()
-        ->check(CLI::PositiveNumber);
+        ->capture_default_str();
     app.add_option("--latency", o.latencyMs, "milliseconds added before every answer")
         ->check(CLI::NonNegativeNumber);
     app.add_option("--fail-rate", o.server.faults.failRate, "share of requests answered 500")
@@ -69,16 +74,32 @@ void LogLine(const std::string& line)
     std::fflush(stderr);
 }
 
-// Empty on success, otherwise what is wrong with the options.
-std::string CheckOptions(Options& o, std::vector<TerminalSpec>& terminals)
+std::string CheckTerminals(const Options& o, std::vector<TerminalSpec>& terminals)
 {
-    o.server.faults.latency = std::chrono::milliseconds(o.latencyMs);
     for (const std::string& text : o.terminals) {
         const auto parsed = ParseTerminalSpec(text);
         if (!parsed.ok()) {
             return parsed.error;
         }
+        for (const TerminalSpec& earlier : terminals) {
+            if (earlier.serial == parsed.value.serial) {
+                return "terminal " + earlier.serial + " is named twice by --terminal";
+            }
+        }
         terminals.push_back(parsed.value);
+    }
+    return std::string();
+}
+
+// Empty on success, otherwise what is wrong with the options.
+std::string CheckOptions(Options& o, std::vector<TerminalSpec>& terminals)
+{
+    o.server.faults.latency = std::chrono::milliseconds(o.latencyMs);
+    if (o.server.payloadCap == 0) {
+        return "--payload-cap must be at least 1 byte (0 would refuse every request body)";
+    }
+    if (!o.importJson.empty() && o.statePath.empty()) {
+        return "--import-json needs --state: the database to create from the JSON file";
     }
     for (const std::string& text : o.statusOverrides) {
         const std::string error = AddStatusOverride(text, o.server.faults.statusOverrides);
@@ -86,53 +107,74 @@ std::string CheckOptions(Options& o, std::vector<TerminalSpec>& terminals)
             return "--status: " + error;
         }
     }
+    return CheckTerminals(o, terminals);
+}
+
+// Reads the earlier simulator's JSON state; refuses to mix it into a state that already exists.
+Decoded<GatewayData> ReadImport(const Options& o)
+{
+    Decoded<GatewayData> kept;
+    if (o.importJson.empty()) {
+        return kept;
+    }
+    if (StateFileHasContent(o.statePath)) {
+        kept.error = "--import-json creates a new state, but " + o.statePath +
+                     " already exists (move it away or name another --state)";
+        return kept;
+    }
+    return LoadJsonState(o.importJson);
+}
+
+// Opens the state (and takes the JSON import into it); null after telling why it cannot start.
+std::unique_ptr<Gateway> OpenGateway(const Options& o, const std::vector<TerminalSpec>& terminals)
+{
+    const Decoded<GatewayData> kept = ReadImport(o);
+    if (!kept.ok()) {
+        std::cerr << "facepad-gateway-sim: " << kept.error << "\n";
+        return nullptr;
+    }
+    try {
+        auto gateway = std::make_unique<Gateway>(terminals, o.statePath);
+        if (!o.importJson.empty()) {
+            gateway->State().Import(kept.value);
+        }
+        return gateway;
+    } catch (const StoreError& error) {
+        std::cerr << "facepad-gateway-sim: state " << error.what()
+                  << " (the file is left as it was)\n";
+        return nullptr;
+    }
+}
+
+// Written whole, then renamed, so that a script polling for the file never reads half. Empty on
+// success, otherwise why the file could not be written.
+std::string WritePortFile(int port, const std::string& portFile)
+{
+    const std::string temporary = portFile + ".tmp";
+    {
+        std::ofstream file(temporary);
+        file << port << "\n";
+        if (!file.flush()) {
+            return "cannot write the port file " + temporary;
+        }
+    }
+    if (std::rename(temporary.c_str(), portFile.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return "cannot rename " + temporary + " to " + portFile;
+    }
     return std::string();
 }
 
-// Loads the state file (if there is one yet) and saves every change into it.
-bool AttachStateFile(GatewayState& state, const std::string& path)
-{
-    if (path.empty()) {
-        return true;
-    }
-    LoadedState loaded = LoadStateFile(path);
-    if (!loaded.error.empty()) {
-        std::cerr << "facepad-gateway-sim: state file " << loaded.error
-                  << " (not overwritten; move it away or fix it)\n";
-        return false;
-    }
-    if (loaded.found) {
-        state.Restore(std::move(loaded.data));
-    }
-    state.OnChange([path](const GatewayData& data) {
-        const std::string error = SaveStateFile(path, data);
-        if (!error.empty()) {
-            LogLine("state file: " + error);
-        }
-    });
-    return true;
-}
-
-void AnnouncePort(int port, const std::string& host, const std::string& portFile)
-{
-    std::cout << "facepad-gateway-sim listening on http://" << host << ":" << port << std::endl;
-    if (!portFile.empty()) {
-        // Written whole, then renamed, so that a script polling for the file never reads half.
-        const std::string temporary = portFile + ".tmp";
-        std::ofstream(temporary) << port << "\n";
-        std::rename(temporary.c_str(), portFile.c_str());
-    }
-}
-
-// Blocks until SIGINT or SIGTERM, or until the server ends by itself.
-void WaitForStopSignal(const sigset_t& signals, const SimServer& server)
+// Blocks until SIGINT or SIGTERM (true), or until the server ends by itself (false).
+bool WaitForStopSignal(const sigset_t& signals, const SimServer& server)
 {
     const timespec slice{0, 200 * 1000 * 1000};
     while (server.Running()) {
         if (sigtimedwait(&signals, nullptr, &slice) > 0) {
-            return;
+            return true;
         }
     }
+    return false;
 }
 
 }  // namespace
@@ -142,7 +184,11 @@ int main(int argc, char** argv)
     CLI::App app{"facepad-gateway-sim: a simulated facepad gateway for hosts and tests"};
     Options options;
     AddOptions(app, options);
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return app.exit(error) == 0 ? kExitStopped : kExitUsage;
+    }
 
     std::vector<TerminalSpec> terminals;
     const std::string problem = CheckOptions(options, terminals);
@@ -159,8 +205,8 @@ int main(int argc, char** argv)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    Gateway gateway(terminals);
-    if (!AttachStateFile(gateway.State(), options.stateFile)) {
+    const std::unique_ptr<Gateway> gateway = OpenGateway(options, terminals);
+    if (!gateway) {
         return kExitCannotStart;
     }
     if (!options.quiet) {
@@ -168,15 +214,24 @@ int main(int argc, char** argv)
     }
     std::unique_ptr<SimServer> server;
     try {
-        server = std::make_unique<SimServer>(gateway, options.server);
+        server = std::make_unique<SimServer>(*gateway, options.server);
     } catch (const std::exception& error) {
         std::cerr << "facepad-gateway-sim: " << error.what() << "\n";
         return kExitCannotStart;
     }
     server->Start();
-    AnnouncePort(server->Port(), options.server.host, options.portFile);
-    WaitForStopSignal(stopSignals, *server);
+    if (!options.portFile.empty()) {
+        const std::string error = WritePortFile(server->Port(), options.portFile);
+        if (!error.empty()) {
+            server->Stop();
+            std::cerr << "facepad-gateway-sim: " << error << "\n";
+            return kExitCannotStart;
+        }
+    }
+    std::cout << "facepad-gateway-sim listening on http://" << options.server.host << ":"
+              << server->Port() << std::endl;
+    const bool signalled = WaitForStopSignal(stopSignals, *server);
     server->Stop();
-    LogLine("facepad-gateway-sim stopped");
-    return 0;
+    LogLine(signalled ? "facepad-gateway-sim stopped" : "facepad-gateway-sim: the server ended");
+    return signalled ? kExitStopped : kExitServerEnded;
 }

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <stdexcept>
 
+#include "body_fields.h"
 #include "request_log.h"
 
 namespace facepad::sim {
@@ -28,6 +29,13 @@ std::string PayloadTooLarge(const httplib::Request& request, std::size_t cap)
     const std::string length = request.get_header_value("Content-Length");
     return "payload too large: body of " + (length.empty() ? std::string("unknown") : length) +
            " bytes exceeds the cap of " + std::to_string(cap) + " bytes";
+}
+
+// A Content-Length must be plain decimal digits; httplib would read "-5" as a huge number and
+// "abc" as nothing.
+bool IsDecimalLength(const std::string& value)
+{
+    return !value.empty() && value.find_first_not_of("0123456789") == std::string::npos;
 }
 
 }  // namespace
@@ -61,6 +69,7 @@ void SimServer::Configure()
     m_server.set_tcp_nodelay(true);
     m_server.set_payload_max_length(m_settings.payloadCap);
     ConfigureRoutes();
+    ConfigureBodyFraming();
     ConfigureRefusals();
     m_server.set_logger([this](const httplib::Request& request, const httplib::Response& response) {
         Log(request, response);
@@ -74,6 +83,7 @@ void SimServer::ConfigureRoutes()
     });
     const auto onlyPost = [](const httplib::Request& request, httplib::Response& response) {
         response.status = 405;
+        response.set_header("Allow", "POST");
         response.set_content(request.method + " is not served: every endpoint takes POST",
                              "text/plain");
     };
@@ -82,6 +92,32 @@ void SimServer::ConfigureRoutes()
     m_server.Delete(R"(/.*)", onlyPost);
     m_server.Patch(R"(/.*)", onlyPost);
     m_server.Options(R"(/.*)", onlyPost);
+}
+
+// Decided from the headers before httplib reads a body. A request without Content-Length or
+// chunked encoding has no body (HTTP/1.1), but httplib would wait for one until its read time-out;
+// a Content-Length that is not a number is refused rather than guessed at.
+void SimServer::ConfigureBodyFraming()
+{
+    m_server.set_pre_routing_handler([this](const httplib::Request& request,
+                                            httplib::Response& response) {
+        if (request.method != "POST" || request.has_header("Transfer-Encoding")) {
+            return httplib::Server::HandlerResponse::Unhandled;
+        }
+        if (!request.has_header("Content-Length")) {
+            HandlePost(request, response);
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        const std::string length = request.get_header_value("Content-Length");
+        if (IsDecimalLength(length)) {
+            return httplib::Server::HandlerResponse::Unhandled;
+        }
+        response.status = 400;
+        response.set_content(
+            "bad request: Content-Length must be a decimal number of bytes, got " + Quoted(length),
+            "text/plain");
+        return httplib::Server::HandlerResponse::Handled;
+    });
 }
 
 // Refusals that httplib makes itself (oversized or unreadable requests) get a reason too.

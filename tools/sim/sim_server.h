@@ -48,6 +48,7 @@ public:
 private:
     void Configure();
     void ConfigureRoutes();
+    void ConfigureBodyFraming();
     void ConfigureRefusals();
     void HandlePost(const httplib::Request& request, httplib::Response& response);
     bool WaitLatency();

@@ -1,6 +1,5 @@
-#include "state_file.h"
+#include "json_state.h"
 
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -242,39 +241,21 @@ Decoded<GatewayData> StateFromJson(const std::string& json)
     return decoded;
 }
 
-LoadedState LoadStateFile(const std::string& path)
+Decoded<GatewayData> LoadJsonState(const std::string& path)
 {
-    LoadedState loaded;
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        return loaded;
+        Decoded<GatewayData> missing;
+        missing.error = "cannot read " + path;
+        return missing;
     }
-    loaded.found = true;
     std::ostringstream text;
     text << file.rdbuf();
     auto decoded = StateFromJson(text.str());
     if (!decoded.ok()) {
-        loaded.error = path + ": " + decoded.error;
-        return loaded;
+        decoded.error = path + ": " + decoded.error;
     }
-    loaded.data = std::move(decoded.value);
-    return loaded;
-}
-
-std::string SaveStateFile(const std::string& path, const GatewayData& data)
-{
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file << StateToJson(data) << '\n';
-        if (!file.flush()) {
-            return "cannot write " + temporary;
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        return "cannot rename " + temporary + " to " + path;
-    }
-    return std::string();
+    return decoded;
 }
 
 }  // namespace facepad::sim

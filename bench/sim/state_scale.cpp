@@ -1,0 +1,250 @@
+// facepad-sim-scale: how the simulator's state holds up at the size host developers load into it.
+// Starts facepad-gateway-sim on a fresh state database, adds N users each with a photo over one
+// keep-alive connection (draining results every 100 users, as a polling host does), then kills
+// it with SIGKILL and times a restart on the same database. Prints the figures and exits 1 when
+// one misses its target:
+//   time per user over the last 1,000  <= 1.5 x that over the first 1,000
+//   peak resident memory of the simulator <= 200 MB
+//   restart until the first answer       <  2 s
+#include <fcntl.h>
+#include <httplib.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <numeric>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Seconds = std::chrono::duration<double>;
+
+constexpr int kWindow = 1000;  // users in the first and the last window compared
+constexpr int kDrainEvery = 100;
+constexpr double kGrowthLimit = 1.5;
+constexpr double kMemoryLimitMb = 200.0;
+constexpr double kRestartLimitS = 2.0;
+
+struct Settings {
+    std::string simulator;
+    std::string directory;
+    int users = 20000;
+    std::size_t photoBytes = 30 * 1024;
+};
+
+class Simulator {
+public:
+    Simulator(const Settings& settings, const std::string& state)
+        : m_portFile(settings.directory + "/sim.port")
+    {
+        std::remove(m_portFile.c_str());
+        std::vector<std::string> args = {
+            settings.simulator, "--port", "0",          "--port-file", m_portFile,
+            "--state",          state,    "--terminal", "T1",          "--quiet"};
+        std::vector<char*> argv;
+        for (std::string& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        // Its announcement would only interleave with the figures; the port file gives the port.
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        const int failed = posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (failed != 0) {
+            throw std::runtime_error("cannot start " + settings.simulator);
+        }
+    }
+    ~Simulator() { Kill(SIGKILL); }
+
+    // Polls for the port file (written once the server listens); 0 if the simulator ended.
+    int WaitForPort() const
+    {
+        for (;;) {
+            std::ifstream file(m_portFile);
+            int port = 0;
+            if (file >> port && port > 0) {
+                return port;
+            }
+            if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+                return 0;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    // Peak resident memory in MB, from /proc (VmHWM).
+    double PeakMemoryMb() const
+    {
+        std::ifstream status("/proc/" + std::to_string(m_pid) + "/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("VmHWM:", 0) == 0) {
+                return std::stod(line.substr(6)) / 1024.0;
+            }
+        }
+        return -1.0;
+    }
+    void Kill(int signal)
+    {
+        if (m_pid > 0) {
+            kill(m_pid, signal);
+            waitpid(m_pid, nullptr, 0);
+            m_pid = -1;
+        }
+    }
+
+private:
+    std::string m_portFile;
+    pid_t m_pid = -1;
+};
+
+std::string UserBody(int i)
+{
+    const std::string pin = std::to_string(i);
+    return "SN=T1\tid=" + pin + "\tdata={\"pin\":\"" + pin + "\",\"name\":\"User " + pin +
+           "\",\"pri\":0,\"passwd\":\"\",\"verify\":0,\"card\":\"C" + pin + "\",\"vicecard\":\"\"}";
+}
+
+std::string PhotoBody(int i, const std::string& content)
+{
+    const std::string pin = std::to_string(i);
+    return "SN=T1\tid=p" + pin + "\tdata={\"pin\":\"" + pin +
+           "\",\"type\":9,\"size\":" + std::to_string(content.size()) + ",\"content\":\"" +
+           content + "\",\"url\":\"\",\"format\":0}";
+}
+
+// Base64 letters, different per user, so that nothing compresses or repeats.
+std::string PhotoContent(std::mt19937& random, std::size_t bytes)
+{
+    static const char alphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::uniform_int_distribution<int> pick(0, 63);
+    std::string content(bytes, 'A');
+    for (char& c : content) {
+        c = alphabet[pick(random)];
+    }
+    return content;
+}
+
+void Post(httplib::Client& client, const char* path, const std::string& body)
+{
+    const auto reply = client.Post(path, body, "text/plain");
+    if (!reply || reply->status != 200) {
+        throw std::runtime_error(std::string(path) + " failed: " +
+                                 (reply ? reply->body : httplib::to_string(reply.error())));
+    }
+}
+
+// Seconds per user (one adduser and one setbiophoto), user by user.
+std::vector<double> AddUsers(int port, const Settings& settings)
+{
+    httplib::Client client("127.0.0.1", port);
+    client.set_keep_alive(true);
+    client.set_tcp_nodelay(true);  // otherwise delayed ACKs, not the simulator, set the pace
+    Post(client, "/facepad/binding", "SN=T1\tch=1");
+    std::mt19937 random(7);
+    std::vector<double> perUser;
+    for (int i = 1; i <= settings.users; ++i) {
+        const std::string photo = PhotoContent(random, settings.photoBytes);
+        const auto started = Clock::now();
+        Post(client, "/facepad/adduser", UserBody(i));
+        Post(client, "/facepad/setbiophoto", PhotoBody(i, photo));
+        perUser.push_back(Seconds(Clock::now() - started).count());
+        if (i % kDrainEvery == 0) {
+            Post(client, "/facepad/getresult", "");
+        }
+    }
+    return perUser;
+}
+
+double MeanMs(std::vector<double>::const_iterator begin, std::vector<double>::const_iterator end)
+{
+    return std::accumulate(begin, end, 0.0) / static_cast<double>(end - begin) * 1000.0;
+}
+
+double FileMb(const std::string& path)
+{
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? static_cast<double>(info.st_size) / 1e6 : 0.0;
+}
+
+bool Report(const char* figure, double value, const char* unit, bool met)
+{
+    std::printf("%-48s %10.2f %-4s %s\n", figure, value, unit, met ? "ok" : "MISSED");
+    return met;
+}
+
+int Run(const Settings& settings)
+{
+    const std::string state = settings.directory + "/scale.db";
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        std::remove((state + suffix).c_str());
+    }
+    Simulator first(settings, state);
+    const int port = first.WaitForPort();
+    if (port == 0) {
+        throw std::runtime_error("the simulator did not start");
+    }
+    const auto loadStarted = Clock::now();
+    const std::vector<double> perUser = AddUsers(port, settings);
+    const double loadSeconds = Seconds(Clock::now() - loadStarted).count();
+    const double peakMb = first.PeakMemoryMb();
+    first.Kill(SIGKILL);
+
+    const auto restartStarted = Clock::now();
+    Simulator second(settings, state);
+    const int restartedPort = second.WaitForPort();
+    httplib::Client client("127.0.0.1", restartedPort);
+    Post(client, "/facepad/getavailable", "");
+    const double restartSeconds = Seconds(Clock::now() - restartStarted).count();
+
+    const int window = std::min(kWindow, settings.users);
+    const double firstMs = MeanMs(perUser.begin(), perUser.begin() + window);
+    const double lastMs = MeanMs(perUser.end() - window, perUser.end());
+    std::printf("%d users with %zu-byte photos, %.1f s in all; database %.0f MB (+ WAL %.0f MB)\n",
+                settings.users, settings.photoBytes, loadSeconds, FileMb(state),
+                FileMb(state + "-wal"));
+    std::printf("%-48s %10.3f ms\n", "time per user, first 1,000 (adduser+setbiophoto)", firstMs);
+    std::printf("%-48s %10.3f ms\n", "time per user, last 1,000", lastMs);
+    bool met = Report("last / first", lastMs / firstMs, "x", lastMs <= kGrowthLimit * firstMs);
+    met &= Report("peak resident memory of the simulator", peakMb, "MB", peakMb <= kMemoryLimitMb);
+    met &= Report("restart after SIGKILL until the first answer", restartSeconds, "s",
+                  restartSeconds < kRestartLimitS);
+    return met ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s SIMULATOR SCRATCH_DIR [USERS]\n", argv[0]);
+        return 2;
+    }
+    Settings settings;
+    settings.simulator = argv[1];
+    settings.directory = argv[2];
+    if (argc > 3) {
+        settings.users = std::stoi(argv[3]);
+    }
+    try {
+        return Run(settings);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "facepad-sim-scale: %s\n", error.what());
+        return 2;
+    }
+}

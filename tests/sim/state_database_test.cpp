@@ -1,0 +1,238 @@
+// The state database: what survives a reopen, which files are refused (and left alone), what a
+// change that cannot be committed does, and the import of an earlier simulator's JSON state.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "facepad_protocol.h"
+#include "gateway.h"
+#include "json_state.h"
+#include "sim_test_helpers.h"
+
+namespace {
+
+namespace endpoint = facepad::endpoint;
+namespace code = facepad::result_code;
+using facepad::sim::Gateway;
+using facepad::sim::GatewayData;
+using facepad::sim::StateFromJson;
+using facepad::sim::StateToJson;
+using facepad::sim::StoreError;
+
+// A gateway that has seen one of every kind of change.
+void FillWithEverything(Gateway& gateway)
+{
+    gateway.Handle(endpoint::kBinding, "SN=T1\tch=3");
+    gateway.Handle(
+        endpoint::kAddUser,
+        simtest::CommandBody("T1", "1", simtest::UserJson("1001", "Ada \\\"A\\\"", 2, 1)));
+    gateway.Handle(
+        endpoint::kSetBioPhoto,
+        simtest::CommandBody("T1", "2", simtest::PhotoJson("1001", 9, "QUJD", "http://x/y")));
+    gateway.Handle(endpoint::kControlDevice, "SN=T1\tid=3\tcmd=AC_UNLOCK\tdata=");
+    gateway.Handle(endpoint::kSetPort, "port=10005\treset0");
+    gateway.Handle(endpoint::kSetInitParam, simtest::InitBody("30"));
+}
+
+// A database path of its own per test; the file and SQLite's companions are removed around it.
+class ScratchDatabase {
+public:
+    explicit ScratchDatabase(const std::string& name)
+        : path(::testing::TempDir() + "facepad_db_" + std::to_string(::getpid()) + "_" + name)
+    {
+        Remove();
+    }
+    ~ScratchDatabase() { Remove(); }
+    void Remove() const
+    {
+        for (const char* suffix : {"", "-wal", "-shm"}) {
+            std::remove((path + suffix).c_str());
+        }
+        rmdir(path.c_str());
+    }
+    // Runs `sql` on the file through a connection of the test's own.
+    void Execute(const std::string& sql) const
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        char* error = nullptr;
+        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
+            << (error ? error : "");
+        sqlite3_free(error);
+        sqlite3_close(db);
+    }
+    std::string Contents() const
+    {
+        std::ifstream file(path, std::ios::binary);
+        std::ostringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
+    const std::string path;
+};
+
+TEST(StateDatabase, EverythingKeptSurvivesAReopenAndTheCommandLineDecidesConnections)
+{
+    ScratchDatabase file("reopen.db");
+    GatewayData before;
+    {
+        Gateway original{{{"T1", true}, {"GONE", true}}, file.path};
+        FillWithEverything(original);
+        original.Handle(endpoint::kBinding, "SN=GONE\tch=4");
+        before = original.State().Snapshot();
+    }
+    Gateway reopened{{{"T1", false}, {"NEW", true}}, file.path};
+    const GatewayData after = reopened.State().Snapshot();
+    const auto& user = after.terminals.at("T1").users.at("1001");
+    EXPECT_EQ(user.name, "Ada \"A\"");
+    EXPECT_EQ(user.pri, 2);
+    EXPECT_EQ(user.verify, 1);
+    const auto& photo = after.terminals.at("T1").photos.at("1001").at(9);
+    EXPECT_EQ(photo.content, "QUJD");
+    EXPECT_EQ(photo.url, "http://x/y");
+    EXPECT_EQ(after.terminals.at("T1").channel, 3);
+    EXPECT_EQ(after.listenPort, "10005");
+    EXPECT_EQ(after.resetValue, "0");
+    EXPECT_EQ(after.initParams, before.initParams);
+    ASSERT_EQ(after.unlocks.size(), 1u);
+    EXPECT_EQ(after.unlocks[0].commandId, "3");
+    GatewayData keptOnly = after;
+    keptOnly.terminals.erase("NEW");
+    EXPECT_EQ(StateToJson(keptOnly), StateToJson(before));
+
+    EXPECT_FALSE(after.terminals.at("T1").connected) << "the command line decides connections";
+    EXPECT_FALSE(after.terminals.at("GONE").connected) << "known only from the state: offline";
+    EXPECT_EQ(after.terminals.at("GONE").channel, 4);
+    EXPECT_TRUE(after.terminals.at("NEW").connected);
+    // Results not yet fetched are kept too, and handed out once.
+    EXPECT_EQ(simtest::DrainResults(reopened),
+              (std::vector<simtest::Result>{
+                  {"T1", "1", code::kDone}, {"T1", "2", code::kDone}, {"T1", "3", code::kDone}}));
+    EXPECT_TRUE(simtest::DrainResults(reopened).empty());
+}
+
+TEST(StateDatabase, FilesItCannotUseAreRefusedWithTheReasonAndLeftAsTheyWere)
+{
+    struct Case {
+        const char* name;
+        std::function<void(const ScratchDatabase&)> make;
+        const char* reason;
+    };
+    const auto write = [](const std::string& text) {
+        return [text](const ScratchDatabase& file) { std::ofstream(file.path) << text; };
+    };
+    const Case cases[] = {
+        {"directory", [](const ScratchDatabase& f) { mkdir(f.path.c_str(), 0700); },
+         "is not a regular file"},
+        {"text", write("hello"), "not a SQLite database"},
+        {"json", write("{\n  \"version\":1\n}\n"), "--import-json"},
+        {"broken", write(std::string("SQLite format 3\0", 16) + std::string(4096, 'x')),
+         "not a database"},
+        {"foreign", [](const ScratchDatabase& f) { f.Execute("CREATE TABLE t (x)"); },
+         "another program"},
+        {"newer",
+         [](const ScratchDatabase& f) {
+             {
+                 Gateway{{}, f.path};
+             }
+             f.Execute("PRAGMA user_version = 2");
+         },
+         "newer facepad-gateway-sim (schema version 2; this one reads up to version 1)"},
+    };
+    for (const Case& c : cases) {
+        ScratchDatabase file(std::string("refused_") + c.name);
+        c.make(file);
+        const std::string contents = file.Contents();
+        try {
+            Gateway gateway{{{"T1", true}}, file.path};
+            ADD_FAILURE() << c.name << ": opened";
+        } catch (const StoreError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.reason), std::string::npos)
+                << c.name << ": " << error.what();
+            EXPECT_NE(std::string(error.what()).find(file.path), std::string::npos) << c.name;
+        }
+        EXPECT_EQ(file.Contents(), contents) << c.name << ": the file was changed";
+    }
+}
+
+TEST(StateDatabase, ChangeThatCannotBeCommittedIs500AndLeavesTheStateAsItWas)
+{
+    struct Case {
+        const char* table;
+        const char* path;
+        std::string body;
+    };
+    const Case cases[] = {
+        {"terminal", endpoint::kBinding, "SN=T1\tch=2"},
+        {"pending_result", endpoint::kAddUser,
+         simtest::CommandBody("T1", "5", simtest::UserJson("2002", "Bo"))},
+        {"photo", endpoint::kSetBioPhoto,
+         simtest::CommandBody("T1", "6", simtest::PhotoJson("1001", 9, "QkM="))},
+        {"init_param", endpoint::kSetInitParam, simtest::InitBody("99")},
+        {"pending_result", endpoint::kGetResult, ""},
+    };
+    for (const Case& c : cases) {
+        ScratchDatabase file(std::string("uncommitted_") + c.table);
+        Gateway gateway{{{"T1", true}}, file.path};
+        FillWithEverything(gateway);
+        const std::string before = StateToJson(gateway.State().Snapshot());
+        const auto pending = gateway.State().Snapshot().pendingResults.size();
+        // A trigger that fails every change of the table stands in for a full disk.
+        file.Execute(std::string("CREATE TRIGGER no_room BEFORE ") +
+                     (std::string(c.path) == endpoint::kGetResult ? "DELETE" : "INSERT") + " ON " +
+                     c.table +
+                     " BEGIN SELECT RAISE(ABORT, 'no room left'); END; CREATE TRIGGER no_room_u "
+                     "BEFORE UPDATE ON " +
+                     c.table + " BEGIN SELECT RAISE(ABORT, 'no room left'); END;");
+        const auto reply = gateway.Handle(c.path, c.body);
+        EXPECT_EQ(reply.status, 500) << c.path << ": " << reply.body;
+        EXPECT_NE(reply.body.find("state not changed"), std::string::npos) << reply.body;
+        EXPECT_NE(reply.body.find("no room left"), std::string::npos) << reply.body;
+        EXPECT_EQ(StateToJson(gateway.State().Snapshot()), before) << c.path;
+        EXPECT_EQ(gateway.State().Snapshot().pendingResults.size(), pending) << c.path;
+
+        file.Execute("DROP TRIGGER no_room; DROP TRIGGER no_room_u");
+        EXPECT_EQ(gateway.Handle(c.path, c.body).status, 200) << c.path << " after the fault";
+    }
+}
+
+TEST(JsonState, ImportTakesOverEverythingAnEarlierStateFileHeld)
+{
+    Gateway earlier{{{"T1", true}}};
+    FillWithEverything(earlier);
+    const std::string document = StateToJson(earlier.State().Snapshot());
+    const auto decoded = StateFromJson(document);
+    ASSERT_TRUE(decoded.ok()) << decoded.error;
+    Gateway imported{{{"T1", true}}};
+    imported.State().Import(decoded.value);
+    EXPECT_EQ(StateToJson(imported.State().Snapshot()), document);
+}
+
+TEST(JsonState, DocumentsItDidNotWriteAreRefusedWithTheReason)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "not JSON"},
+        {"[]", "not a version 1 state document"},
+        {"{\"version\":2}", "not a version 1 state document"},
+        {"{\"version\":1}", "member \"listenPort\""},
+        {"{\"version\":1,\"listenPort\":\"\",\"reset\":\"\",\"initParams\":{},\"terminals\":[1]}",
+         "an element of \"terminals\" is not an object"},
+        {"{\"version\":1,\"listenPort\":\"\",\"reset\":\"\",\"initParams\":{},\"terminals\":"
+         "[{\"sn\":\"T1\",\"users\":[{\"pin\":1}],\"photos\":[]}],\"unlocks\":[]}",
+         "member \"pin\""},
+    };
+    for (const auto& [text, reason] : cases) {
+        const auto decoded = StateFromJson(text);
+        EXPECT_NE(decoded.error.find(reason), std::string::npos)
+            << text << " gave \"" << decoded.error << "\"";
+    }
+}
+
+}  // namespace
