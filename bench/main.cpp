@@ -24,6 +24,7 @@
 #include "parser_figures.h"
 #include "photo_memory_figure.h"
 #include "round_trip_figures.h"
+#include "wrk_figure.h"
 
 namespace vvbench {
 
@@ -120,6 +121,7 @@ void RunTimedFigures(BenchSubjects& subjects, const RunScale& scale, const std::
         runs.PrintRepetitions();
     }
     AddRoundTripRows(runs, scale, table);
+    AddWrkRow(runs, subjects, scale, table);
     AddParserRows(runs, scale, table);
 }
 

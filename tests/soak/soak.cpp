@@ -4,9 +4,9 @@
 // called accepted was carried out exactly once and that no command reached the gateway twice, and
 // that resident memory stays flat once warm.
 #include <CLI/CLI.hpp>
-
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -17,8 +17,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <csignal>
 
 #include "CLS_VurodoroViri_Druvel.h"
 #include "child_process.h"
@@ -144,11 +142,23 @@ std::map<std::string, Seen> ReadRequestLog(const std::string& log)
 
 std::vector<std::string> SimulatorCommand(const Settings& settings, const std::string& portFile)
 {
-    return {FACEPAD_SIM_BINARY, "--port", "0", "--port-file", portFile,
-            "--terminal", kTerminals[0], "--terminal", kTerminals[1],
-            "--fail-rate", std::to_string(settings.failRate),
-            "--drop-rate", std::to_string(settings.dropRate),
-            "--latency", std::to_string(settings.latencyMs), "--seed", "7"};
+    return {FACEPAD_SIM_BINARY,
+            "--port",
+            "0",
+            "--port-file",
+            portFile,
+            "--terminal",
+            kTerminals[0],
+            "--terminal",
+            kTerminals[1],
+            "--fail-rate",
+            std::to_string(settings.failRate),
+            "--drop-rate",
+            std::to_string(settings.dropRate),
+            "--latency",
+            std::to_string(settings.latencyMs),
+            "--seed",
+            "7"};
 }
 
 int ReadPort(simtest::Child& simulator)
@@ -165,13 +175,21 @@ int main(int argc, char** argv)
     Settings settings;
     CLI::App app{"Soak the adapter against the gateway simulator with faults switched on"};
     app.add_option("--threads", settings.threads)->check(CLI::Range(1, 64))->capture_default_str();
-    app.add_option("--commands", settings.commands, "per thread")->check(CLI::PositiveNumber)
+    app.add_option("--commands", settings.commands, "per thread")
+        ->check(CLI::PositiveNumber)
         ->capture_default_str();
     app.add_option("--recreate-every", settings.recreateEvery, "commands per adapter life")
-        ->check(CLI::PositiveNumber)->capture_default_str();
-    app.add_option("--fail-rate", settings.failRate)->check(CLI::Range(0.0, 1.0))->capture_default_str();
-    app.add_option("--drop-rate", settings.dropRate)->check(CLI::Range(0.0, 1.0))->capture_default_str();
-    app.add_option("--latency", settings.latencyMs, "ms")->check(CLI::NonNegativeNumber)->capture_default_str();
+        ->check(CLI::PositiveNumber)
+        ->capture_default_str();
+    app.add_option("--fail-rate", settings.failRate)
+        ->check(CLI::Range(0.0, 1.0))
+        ->capture_default_str();
+    app.add_option("--drop-rate", settings.dropRate)
+        ->check(CLI::Range(0.0, 1.0))
+        ->capture_default_str();
+    app.add_option("--latency", settings.latencyMs, "ms")
+        ->check(CLI::NonNegativeNumber)
+        ->capture_default_str();
     CLI11_PARSE(app, argc, argv);
 
     const std::string portFile = "/tmp/vv_soak_port_" + std::to_string(getpid());
@@ -217,12 +235,14 @@ int main(int argc, char** argv)
         receivedTwice += entry.second.received > 1 ? 1 : 0;
     }
     const long growth = endRss - warmRss.load();
-    std::printf("soak: %ld commands from %d threads in %.1f s (%.0f/s); %ld accepted, %ld refused "
-                "or failed (faults injected)\n",
-                calls, settings.threads, seconds, calls / seconds, accepted, calls - accepted);
-    std::printf("soak: accepted but not carried out exactly once: %ld; reached the gateway twice: "
-                "%ld\n",
-                acceptedWithoutRecord, receivedTwice);
+    std::printf(
+        "soak: %ld commands from %d threads in %.1f s (%.0f/s); %ld accepted, %ld refused "
+        "or failed (faults injected)\n",
+        calls, settings.threads, seconds, calls / seconds, accepted, calls - accepted);
+    std::printf(
+        "soak: accepted but not carried out exactly once: %ld; reached the gateway twice: "
+        "%ld\n",
+        acceptedWithoutRecord, receivedTwice);
     std::printf("soak: resident memory %ld KB after warm-up, %ld KB at the end (%+ld KB)\n",
                 warmRss.load(), endRss, growth);
     // Flat: a leak of even a few bytes per command would show as megabytes here.
