@@ -1,4 +1,6 @@
-# Installs the four libraries, their headers (flat in include/) and a CMake package:
+# Installs the four libraries, their headers (in include/vurodoroviri/, which the package puts on
+# the include path, so a header name like ox_toolkit.h collides with no other package) and a CMake
+# package:
 # find_package(VurodoroViri CONFIG) gives VurodoroViri::VurodoroViri_Druvel and its three siblings.
 include(CMakePackageConfigHelpers)
 
@@ -8,9 +10,9 @@ install(TARGETS VurodoroViri_Base ox_toolkit Terminal_Http_Tool VurodoroViri_Dru
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-  PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vurodoroviri)
 install(FILES ${PROJECT_BINARY_DIR}/generated/VurodoroViri_Version.h
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vurodoroviri)
 install(EXPORT VurodoroViriTargets
   NAMESPACE VurodoroViri::
   DESTINATION ${VV_CONFIG_DIR})
@@ -24,6 +26,10 @@ install(FILES ${PROJECT_BINARY_DIR}/VurodoroViriConfig.cmake
               ${PROJECT_BINARY_DIR}/VurodoroViriConfigVersion.cmake
   DESTINATION ${VV_CONFIG_DIR})
 
+# The .pc file finds the prefix from where it lies, so it stays right for `cmake --install --prefix`
+# and for a prefix moved after installing.
+file(RELATIVE_PATH VV_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" VV_PC_TO_PREFIX "${VV_PC_TO_PREFIX}")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/vurodoroviri.pc.in
   ${PROJECT_BINARY_DIR}/vurodoroviri.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/vurodoroviri.pc
