@@ -7,6 +7,7 @@
 #include "polling_control.h"
 #include "result_parser.h"
 #include "result_reply.h"
+#include "thread_name.h"
 
 namespace Osmer_Framework {
 namespace Face {
@@ -18,6 +19,7 @@ constexpr int kFastWaitNaps = 10;
 constexpr int kSlowWaitNaps = 80;
 constexpr std::uint32_t kEmptyMapsBeforeSlowing = 10;
 constexpr const char* kResultEndpoint = "facepad/getresult";
+constexpr const char* kPollerThreadName = "vv-result-poll";
 
 enum class PollOutcome {
     NoList,     // exchange failed or the reply carries no list: the wait is recomputed
@@ -131,6 +133,7 @@ void RunPollingLoop(PollerRecord& self)
 
 void VurodoroViri_Druvel::SlotTimerTimeout()
 {
+    NameThisThread(kPollerThreadName);
     PollingControl& control = PollingControl::Instance();
     PollerRecord& self = control.Register();
     RunPollingLoop(self);

@@ -3,6 +3,10 @@
 
 #include <chrono>
 
+#ifndef _WIN32
+#include <pthread.h>
+#endif
+
 #include "delivery_recorder.h"
 
 namespace vvtest {
@@ -50,6 +54,11 @@ milliseconds Between(Clock::time_point a, Clock::time_point b)
 
 TEST_F(PollingTest, DeliversAListOnThePollingThread)
 {
+    static char threadName[16] = "";
+#ifndef _WIN32
+    DeliveryRecorder::Instance().Reset(
+        [](ResultMap&) { pthread_getname_np(pthread_self(), threadName, sizeof threadName); });
+#endif
     adapter->SetResultCallbackFace(&DeliveryRecorder::Callback);
     gateway->QueueReply(kEndpoint, ScriptedReply{200, ResultReply(OneEntryList("T1", "17", "0"))});
     ASSERT_TRUE(DeliveryRecorder::Instance().WaitFor(1));
@@ -59,6 +68,9 @@ TEST_F(PollingTest, DeliversAListOnThePollingThread)
     EXPECT_GE(Between(constructed, Clock::now()), 80 * kNap) << "first poll after 80 naps";
     const auto request = gateway->RequestsTo(kEndpoint).front();
     EXPECT_EQ(request.body, "");
+#ifndef _WIN32
+    EXPECT_STREQ(threadName, "vv-result-poll") << "named for debuggers and top -H";
+#endif
 }
 
 TEST_F(PollingTest, ListMustFollowTheWordAfterExactlyOneCharacter)
