@@ -51,8 +51,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ReplyLimits limits{64, 512, 1024};
     const Verdict whole = Read(reply, size - 1, size, limits);
     const Verdict sliced = Read(reply, size - 1, step, limits);
+    // A failed answer's partial body is thrown away by the client, so only a whole one must agree.
+    const bool bodiesDiffer = whole.state == ReplyState::Complete && whole.body != sliced.body;
     if (whole.state != sliced.state || whole.status != sliced.status ||
-        whole.keepAlive != sliced.keepAlive || whole.body != sliced.body) {
+        whole.keepAlive != sliced.keepAlive || bodiesDiffer) {
         std::abort();
     }
     return 0;
