@@ -31,13 +31,14 @@ TEST_F(DiagnosticsTest, TheLastExchangeSaysWhyARecordOperationFailed)
     };
     const std::vector<Case> cases = {
         {"accepted", [] {}, Outcome::Accepted, "200"},
-        {"refused", [this] { gateway->SetReply("facepad/adduser", {409, "dup"}); },
+        {"refused",
+         [this] {
+             gateway->SetReply("facepad/adduser", {409, "dup"});
+         },
          Outcome::Refused, "409"},
-        {"nothing listens",
-         [this] { adapter->SetRequestPort(UnusedLoopbackPort()); },
+        {"nothing listens", [this] { adapter->SetRequestPort(UnusedLoopbackPort()); },
          Outcome::ConnectionRefused, ""},
-        {"bad URL", [this] { adapter->SetUrl("ftp://127.0.0.1"); },
-         Outcome::BadUrl, ""},
+        {"bad URL", [this] { adapter->SetUrl("ftp://127.0.0.1"); }, Outcome::BadUrl, ""},
         {"broken answer",
          [this] {
              gateway->SetReply("facepad/adduser", ScriptedReply{200, "x", {}, false, true});
@@ -73,9 +74,14 @@ TEST_F(DiagnosticsTest, EachThreadSeesItsOwnLastExchange)
 TEST(Diagnostics, Base64AndVersion)
 {
     const std::vector<std::pair<std::string, std::string>> vectors = {
-        {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},
-        {"foo", "Zm9v"},  {"foob", "Zm9vYg=="},  {"fooba", "Zm9vYmE="},
-        {"foobar", "Zm9vYmFy"}, {std::string("\xff\x00\xfe", 3), "/wD+"},
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
+        {std::string("\xff\x00\xfe", 3), "/wD+"},
     };
     for (const auto& v : vectors) {
         EXPECT_EQ(VurodoroViri_Base64Encode(v.first), v.second) << v.first;

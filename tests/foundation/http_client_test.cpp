@@ -67,6 +67,23 @@ TEST_F(HttpClientTest, NoListenerGivesFalseAndEmptyStatus)
     EXPECT_EQ(client.GetLastPostError(), Terminal_Http_Error::Connect);
 }
 
+// A gateway on another machine is reached by name or by any address, not only 127.0.0.1.
+TEST(HttpClientHosts, AnotherAddressAndAHostNameReachTheGateway)
+{
+    TestGateway elsewhere("127.0.0.2");
+    TestGateway local;
+    Terminal_Http_Tool client;
+    std::string reply;
+    const std::string port = std::to_string(elsewhere.Port());
+    EXPECT_TRUE(
+        client.HttpPostRequest("http://127.0.0.2:" + port + "/facepad/a", "x", reply, false));
+    EXPECT_EQ(elsewhere.CountTo("facepad/a"), 1u);
+    // "localhost" may resolve to ::1 first, where nothing listens: the next address is tried.
+    const std::string named = "http://localhost:" + std::to_string(local.Port()) + "/facepad/b";
+    EXPECT_TRUE(client.HttpPostRequest(named, "x", reply, false));
+    EXPECT_EQ(local.CountTo("facepad/b"), 1u);
+}
+
 TEST_F(HttpClientTest, UnparseableUrlsGiveFalse)
 {
     for (const char* url :

@@ -4,7 +4,7 @@
 
 namespace vvtest {
 
-TestGateway::TestGateway()
+TestGateway::TestGateway(const std::string& address)
 {
     m_server.set_keep_alive_max_count(100000);
     // stop() waits for idle keep-alive connections to time out; keep that wait short.
@@ -15,7 +15,7 @@ TestGateway::TestGateway()
     });
     // Always an ephemeral port: httplib binds with SO_REUSEPORT, so a fixed busy port would
     // start silently and share traffic with another process.
-    m_port = m_server.bind_to_any_port("127.0.0.1");
+    m_port = m_server.bind_to_any_port(address);
     if (m_port <= 0) {
         throw std::runtime_error("test gateway cannot bind");
     }

@@ -35,7 +35,8 @@ struct ScriptedReply {
 
 class TestGateway {
 public:
-    TestGateway();
+    // Listens on `address` (any loopback address), on a free port.
+    explicit TestGateway(const std::string& address = "127.0.0.1");
     ~TestGateway();
     TestGateway(const TestGateway&) = delete;
     TestGateway& operator=(const TestGateway&) = delete;
