@@ -36,12 +36,19 @@ struct Settings {
     int latencyMs = 1;
 };
 
-// What one thread learned: the command ids the adapter called accepted, and the count of calls.
+// What one thread learned: which of its commands the adapter called accepted. Sized and written
+// before the run, so that the tally itself does not grow the resident memory being watched.
 struct ThreadTally {
-    std::vector<std::string> accepted;
+    explicit ThreadTally(int commands) : accepted(static_cast<std::size_t>(commands), 0) {}
+    std::vector<unsigned char> accepted;  // by command number
     long calls = 0;
-    long acceptedOther = 0;  // accepted commands that carry no id (status, bind, available)
+    long acceptedOther = 0;  // accepted commands that carry no id (status, available)
 };
+
+std::string CommandId(std::size_t thread, std::size_t n)
+{
+    return std::to_string(thread) + "-" + std::to_string(n);
+}
 
 long ResidentKilobytes()
 {
@@ -99,11 +106,12 @@ void RunThread(int index, int port, const Settings& settings, ThreadTally& tally
         if (n == settings.commands / 5 && ++warmedThreads == settings.threads) {
             warmRss = ResidentKilobytes();
         }
-        const std::string id = std::to_string(index) + "-" + std::to_string(n);
+        const std::string id =
+            CommandId(static_cast<std::size_t>(index), static_cast<std::size_t>(n));
         const bool ok = SendOne(*adapter, n, id, kTerminals[n % 2]);
         ++tally.calls;
         if (ok && CarriesId(n)) {
-            tally.accepted.push_back(id);
+            tally.accepted[static_cast<std::size_t>(n)] = 1;
         } else if (ok) {
             ++tally.acceptedOther;
         }
@@ -200,7 +208,8 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    std::vector<ThreadTally> tallies(static_cast<std::size_t>(settings.threads));
+    std::vector<ThreadTally> tallies(static_cast<std::size_t>(settings.threads),
+                                     ThreadTally(settings.commands));
     std::atomic<int> warmed{0};
     std::atomic<long> warmRss{0};
     const auto start = Clock::now();
@@ -222,11 +231,15 @@ int main(int argc, char** argv)
     long calls = 0;
     long accepted = 0;
     long acceptedWithoutRecord = 0;
-    for (const ThreadTally& tally : tallies) {
-        calls += tally.calls;
-        accepted += static_cast<long>(tally.accepted.size()) + tally.acceptedOther;
-        for (const std::string& id : tally.accepted) {
-            const auto found = seen.find(id);
+    for (std::size_t t = 0; t < tallies.size(); ++t) {
+        calls += tallies[t].calls;
+        accepted += tallies[t].acceptedOther;
+        for (std::size_t n = 0; n < tallies[t].accepted.size(); ++n) {
+            if (tallies[t].accepted[n] == 0) {
+                continue;
+            }
+            ++accepted;
+            const auto found = seen.find(CommandId(t, n));
             acceptedWithoutRecord += (found == seen.end() || found->second.carriedOut != 1) ? 1 : 0;
         }
     }
