@@ -3,6 +3,7 @@
 
 #include "CLS_VurodoroViri_Druvel.h"
 #include "adapter_log.h"
+#include "facepad_protocol.h"
 #include "gateway_exchange.h"
 #include "json_document.h"
 
@@ -11,17 +12,13 @@ namespace Face {
 
 namespace {
 
-// The gateway's own vocabulary, sent in this order and spelt exactly so.
-constexpr const char* kInitParamKeys[] = {
-    "type",  "AttLog", "OpLog", "AttPhoto", "EnrollUser", "ChgUser",  "EnrollFP",
-    "ChgFP", "FPImag", "FACE",  "UserPic",  "WORKCODE",   "BioPhoto", "TimeOut",
-};
+namespace endpoint = facepad::endpoint;
 
 // Every setting goes out as a JSON string, even the numeric-looking ones; a key the host left out
 // is inserted into its map and sent as "".
 void AddInitParams(json_object* document, std::map<std::string, std::string>& params)
 {
-    for (const char* key : kInitParamKeys) {
+    for (const char* key : facepad::kInitParamKeys) {
         json_object_object_add(document, key, json_object_new_string(params[key].c_str()));
     }
 }
@@ -31,7 +28,7 @@ void AddInitParams(json_object* document, std::map<std::string, std::string>& pa
 bool VurodoroViri_Druvel::GetAvailableFace(std::map<std::string, std::string>& /*_mapParam*/)
 try {
     std::string reply;
-    return Accepted("GetAvailableFace", Exchange("facepad/getavailable", std::string(), reply));
+    return Accepted("GetAvailableFace", Exchange(endpoint::kGetAvailable, std::string(), reply));
 } catch (...) {
     return false;
 }
@@ -43,7 +40,7 @@ try {
     body.reserve(_strPort.size() + _strReset.size() + 11);
     body.append("port=").append(_strPort).append("\treset").append(_strReset);
     std::string reply;
-    return Accepted("SetListenPortFace", Exchange("facepad/setport", body, reply));
+    return Accepted("SetListenPortFace", Exchange(endpoint::kSetPort, body, reply));
 } catch (...) {
     return false;
 }
@@ -61,7 +58,7 @@ try {
         return false;
     }
     std::string reply;
-    const GatewayAnswer answer = Exchange("facepad/setinitparam", body, reply);
+    const GatewayAnswer answer = Exchange(endpoint::kSetInitParam, body, reply);
     document.reset();  // the request has gone; nothing below needs the document
     return Accepted("SetInitParamFace", answer);
 } catch (...) {
@@ -79,7 +76,7 @@ try {
     body.reserve(_strSn.size() + 18);
     body.append("SN=").append(_strSn).append("\tch=").append(std::to_string(_iChannel));
     std::string reply;
-    return Accepted("BindVurodoroViri", Exchange("facepad/binding", body, reply));
+    return Accepted("BindVurodoroViri", Exchange(endpoint::kBinding, body, reply));
 } catch (...) {
     return false;
 }
@@ -87,7 +84,7 @@ try {
 bool VurodoroViri_Druvel::UnBindVurodoroViri(const std::string& _strSn)
 try {
     std::string reply;
-    return Accepted("UnBindVurodoroViri", Exchange("facepad/unbinding", "SN=" + _strSn, reply));
+    return Accepted("UnBindVurodoroViri", Exchange(endpoint::kUnbinding, "SN=" + _strSn, reply));
 } catch (...) {
     return false;
 }

@@ -8,6 +8,7 @@
 
 #include "CLS_VurodoroViri_Druvel.h"
 #include "adapter_log.h"
+#include "facepad_protocol.h"
 #include "gateway_exchange.h"
 #include "json_document.h"
 
@@ -16,50 +17,36 @@ namespace Face {
 
 // One record operation: what differs between the four is data, not code.
 struct RecordCommand {
-    enum class Type { Text, Integer };
-    struct Member {
-        const char* name;  // both the map key read and the JSON member written
-        Type type;
-    };
-
     const char* operation;  // names the operation in its log line
     const char* path;
-    const Member* members;  // in the order the gateway expects them
+    const facepad::member::Member* members;  // in the order the gateway expects them
     std::size_t memberCount;
 };
 
 namespace {
 
-using Type = RecordCommand::Type;
+using facepad::member::Kind;
+namespace member = facepad::member;
+namespace endpoint = facepad::endpoint;
 
 constexpr std::size_t kMostMembers = 7;
 
-constexpr RecordCommand::Member kUserMembers[] = {
-    {"pin", Type::Text},      {"name", Type::Text},      {"pri", Type::Integer},
-    {"passwd", Type::Text},   {"verify", Type::Integer}, {"card", Type::Text},
-    {"vicecard", Type::Text},
-};
-constexpr RecordCommand::Member kPhotoMembers[] = {
-    {"pin", Type::Text},     {"type", Type::Integer}, {"size", Type::Integer},
-    {"content", Type::Text}, {"url", Type::Text},     {"format", Type::Integer},
-};
-constexpr RecordCommand::Member kPinOnly[] = {{"pin", Type::Text}};
-
-static_assert(std::size(kUserMembers) <= kMostMembers && std::size(kPhotoMembers) <= kMostMembers,
+static_assert(std::size(member::kUser) <= kMostMembers && std::size(member::kPhoto) <= kMostMembers,
               "kMostMembers must hold the longest record");
 
-constexpr RecordCommand kAddUser{"AddUser", "facepad/adduser", kUserMembers,
-                                 std::size(kUserMembers)};
-constexpr RecordCommand kDelUser{"DelUser", "facepad/deluser", kPinOnly, std::size(kPinOnly)};
-constexpr RecordCommand kSetBiophoto{"SetBiophoto", "facepad/setbiophoto", kPhotoMembers,
-                                     std::size(kPhotoMembers)};
-constexpr RecordCommand kDelBiophoto{"DelBiophoto", "facepad/delbiophoto", kPinOnly,
-                                     std::size(kPinOnly)};
+constexpr RecordCommand kAddUser{"AddUser", endpoint::kAddUser, member::kUser,
+                                 std::size(member::kUser)};
+constexpr RecordCommand kDelUser{"DelUser", endpoint::kDelUser, member::kPinOnly,
+                                 std::size(member::kPinOnly)};
+constexpr RecordCommand kSetBiophoto{"SetBiophoto", endpoint::kSetBioPhoto, member::kPhoto,
+                                     std::size(member::kPhoto)};
+constexpr RecordCommand kDelBiophoto{"DelBiophoto", endpoint::kDelBioPhoto, member::kPinOnly,
+                                     std::size(member::kPinOnly)};
 
 // Integers take atoi's reading of the text ("12abc" is 12, "" is 0); everything else stays text.
-json_object* NewMemberValue(Type type, const std::string& text)
+json_object* NewMemberValue(Kind kind, const std::string& text)
 {
-    return type == Type::Integer ? json_object_new_int(std::atoi(text.c_str()))
+    return kind == Kind::Integer ? json_object_new_int(std::atoi(text.c_str()))
                                  : json_object_new_string(text.c_str());
 }
 
@@ -75,7 +62,7 @@ void FillRecord(json_object* document, const RecordCommand& command,
     }
     std::array<json_object*, kMostMembers> values{};
     for (std::size_t i = 0; i < command.memberCount; ++i) {
-        values[i] = NewMemberValue(command.members[i].type, *texts[i]);
+        values[i] = NewMemberValue(command.members[i].kind, *texts[i]);
     }
     for (std::size_t i = 0; i < command.memberCount; ++i) {
         json_object_object_add(document, command.members[i].name, values[i]);

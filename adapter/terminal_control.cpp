@@ -4,6 +4,7 @@
 
 #include "CLS_VurodoroViri_Druvel.h"
 #include "adapter_log.h"
+#include "facepad_protocol.h"
 #include "gateway_exchange.h"
 #include "json_document.h"
 
@@ -61,7 +62,8 @@ StatusReading ReadStatusReply(const std::string& reply)
 bool VurodoroViri_Druvel::GetTerminalStatusFace(const std::string& _strSn)
 try {
     std::string reply;
-    if (!Accepted(kStatusOperation, Exchange("facepad/getterminalstatus", "SN=" + _strSn, reply))) {
+    if (!Accepted(kStatusOperation,
+                  Exchange(facepad::endpoint::kGetTerminalStatus, "SN=" + _strSn, reply))) {
         return false;
     }
     switch (ReadStatusReply(reply)) {
@@ -93,7 +95,7 @@ try {
     body.append("SN=").append(_strSn).append("\tid=").append(_strId).append(
         "\tcmd=AC_UNLOCK\tdata=");
     std::string reply;
-    return Accepted("ControlDeviceFace", Exchange("facepad/controldevice", body, reply));
+    return Accepted("ControlDeviceFace", Exchange(facepad::endpoint::kControlDevice, body, reply));
 } catch (...) {
     return false;
 }

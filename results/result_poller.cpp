@@ -4,6 +4,7 @@
 
 #include "CLS_VurodoroViri_Druvel.h"
 #include "adapter_log.h"
+#include "facepad_protocol.h"
 #include "polling_control.h"
 #include "result_parser.h"
 #include "result_reply.h"
@@ -18,7 +19,7 @@ constexpr int kFirstWaitNaps = 80;
 constexpr int kFastWaitNaps = 10;
 constexpr int kSlowWaitNaps = 80;
 constexpr std::uint32_t kEmptyMapsBeforeSlowing = 10;
-constexpr const char* kResultEndpoint = "facepad/getresult";
+constexpr const char* kResultEndpoint = facepad::endpoint::kGetResult;
 constexpr const char* kPollerThreadName = "vv-result-poll";
 
 enum class PollOutcome {

@@ -9,16 +9,21 @@ namespace facepad::sim {
 
 namespace {
 
-const std::vector<MemberSpec> kUserMembers = {
-    {"pin", MemberType::String},     {"name", MemberType::String}, {"pri", MemberType::Int},
-    {"passwd", MemberType::String},  {"verify", MemberType::Int},  {"card", MemberType::String},
-    {"vicecard", MemberType::String}};
+// The layouts the adapter sends, from the shared protocol table.
+template <std::size_t N>
+std::vector<MemberSpec> LayoutOf(const member::Member (&members)[N])
+{
+    std::vector<MemberSpec> layout;
+    for (const member::Member& m : members) {
+        layout.push_back(
+            {m.name, m.kind == member::Kind::Integer ? MemberType::Int : MemberType::String});
+    }
+    return layout;
+}
 
-const std::vector<MemberSpec> kPhotoMembers = {
-    {"pin", MemberType::String},     {"type", MemberType::Int},   {"size", MemberType::Int},
-    {"content", MemberType::String}, {"url", MemberType::String}, {"format", MemberType::Int}};
-
-const std::vector<MemberSpec> kPinMembers = {{"pin", MemberType::String}};
+const std::vector<MemberSpec> kUserMembers = LayoutOf(member::kUser);
+const std::vector<MemberSpec> kPhotoMembers = LayoutOf(member::kPhoto);
+const std::vector<MemberSpec> kPinMembers = LayoutOf(member::kPinOnly);
 
 std::vector<MemberSpec> InitMembers()
 {

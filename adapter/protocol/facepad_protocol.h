@@ -1,6 +1,8 @@
-// The gateway protocol as the simulator, the command-line tool and the tests all see it: endpoint
-// paths, body field names, reply key words and the result codes the simulator reports. Keeping
-// them in one header means a renamed endpoint or code cannot drift between the three.
+// The gateway protocol, owned by the adapter and shared with the simulator and the command-line
+// tool: endpoint paths, body field names, the members of every JSON document, reply key words and
+// the result codes the simulator reports. The adapter sends what this table says, so a renamed
+// endpoint or member cannot drift between the three. (The tests keep their own literal strings as
+// the independent check.)
 #pragma once
 
 #include <cstddef>
@@ -43,6 +45,28 @@ inline constexpr const char* kInitParamKeys[] = {
     "type",  "AttLog", "OpLog", "AttPhoto", "EnrollUser", "ChgUser",  "EnrollFP",
     "ChgFP", "FPImag", "FACE",  "UserPic",  "WORKCODE",   "BioPhoto", "TimeOut"};
 inline constexpr std::size_t kInitParamCount = sizeof kInitParamKeys / sizeof kInitParamKeys[0];
+
+// Members of the JSON documents of the four record commands, in the order the gateway expects
+// them. Integer members are sent as JSON numbers (the host's text read with atoi), the others as
+// JSON strings.
+namespace member {
+enum class Kind { Text, Integer };
+struct Member {
+    const char* name;  // both the host's map key and the JSON member
+    Kind kind;
+};
+inline constexpr Member kUser[] = {
+    {"pin", Kind::Text},      {"name", Kind::Text},      {"pri", Kind::Integer},
+    {"passwd", Kind::Text},   {"verify", Kind::Integer}, {"card", Kind::Text},
+    {"vicecard", Kind::Text},
+};
+inline constexpr Member kPhoto[] = {
+    {"pin", Kind::Text},     {"type", Kind::Integer}, {"size", Kind::Integer},
+    {"content", Kind::Text}, {"url", Kind::Text},     {"format", Kind::Integer},
+};
+// DelUser and DelBiophoto.
+inline constexpr Member kPinOnly[] = {{"pin", Kind::Text}};
+}  // namespace member
 
 // Replies. The adapter does not parse a reply as a whole: it finds the first key word and reads
 // the JSON list from the second character after it. The simulator therefore answers
