@@ -33,27 +33,43 @@ public:
     VurodoroViri_Druvel(const VurodoroViri_Druvel&) = delete;
     VurodoroViri_Druvel& operator=(const VurodoroViri_Druvel&) = delete;
 
+    // What each operation sends, key by key, with types and examples: docs/reference.md. Maps are
+    // read with operator[]: a key left out is sent as "" (or 0) and inserted into the map. "int"
+    // keys go out as JSON numbers (atoi of the text), the others as JSON strings.
+
+    // "facepad/adduser": pin (required), name, pri (int), passwd, verify (int), card, vicecard.
     bool AddUser(const std::string& _strId, const std::string& _strSn,
                  std::map<std::string, std::string>& _mapUser) override;
+    // "facepad/deluser": pin.
     bool DelUser(const std::string& _strId, const std::string& _strSn,
                  std::map<std::string, std::string>& _mapUser) override;
+    // "facepad/setbiophoto": pin (required), type (int), size (int: the length of content as
+    // sent), content (the photo in base64), url, format (int); the gateway needs content or url.
     bool SetBiophoto(const std::string& _strId, const std::string& _strSn,
                      std::map<std::string, std::string>& _mapPhoto) override;
+    // "facepad/delbiophoto": pin (no photo type).
     bool DelBiophoto(const std::string& _strId, const std::string& _strSn,
                      std::map<std::string, std::string>& _mapPhoto) override;
     // Null is refused (false) and leaves an installed callback in place.
     bool SetResultCallbackFace(int (*_pResultCallback)(
         std::map<std::string, std::map<std::string, std::string>>&)) override;
+    // "facepad/setport": "port=" port, TAB, "reset" and the reset value with no "=" between.
     bool SetListenPortFace(std::string& _strPort, std::string& _strReset) override;
+    // "facepad/setinitparam": all of type, AttLog, OpLog, AttPhoto, EnrollUser, ChgUser, EnrollFP,
+    // ChgFP, FPImag, FACE, UserPic, WORKCODE, BioPhoto, TimeOut, each as a JSON string.
     bool SetInitParamFace(std::map<std::string, std::string>& _mapParam) override;
-    // The map is neither read nor written.
+    // "facepad/getavailable", empty body. The map is neither read nor written.
     bool GetAvailableFace(std::map<std::string, std::string>& _mapParam) override;
+    // "facepad/binding": serial and channel only; the four texts are not sent.
     bool BindVurodoroViri(const std::string& _strSn, const int& _iChannel,
                           const std::string& _strArg1, const std::string& _strArg2,
                           const std::string& _strArg3, const std::string& _strArg4) override;
+    // "facepad/unbinding": serial.
     bool UnBindVurodoroViri(const std::string& _strSn) override;
-    // True when the gateway reports at least one connected terminal for the serial number.
+    // "facepad/getterminalstatus": serial. True when the gateway reports at least one connected
+    // terminal for the serial number.
     bool GetTerminalStatusFace(const std::string& _strSn) override;
+    // "facepad/controldevice": serial, id and the command AC_UNLOCK; the three texts are not sent.
     bool ControlDeviceFace(const std::string& _strId, const std::string& _strSn,
                            const std::string& _strArg1, const std::string& _strArg2,
                            const std::string& _strArg3) override;
