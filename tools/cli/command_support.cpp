@@ -31,8 +31,8 @@ Verdict Conclude(Output& out, const CommandLine& line, const std::string& what,
                  const CallOutcome& outcome)
 {
     const std::vector<std::string> log = TakeAdapterLog();
-    out.Set("outcome", std::string(Osmer_Framework::Face::VurodoroViri_ExchangeOutcomeName(
-                           outcome.exchange)));
+    out.Set("outcome",
+            std::string(Osmer_Framework::Face::VurodoroViri_ExchangeOutcomeName(outcome.exchange)));
     if (!outcome.status.empty()) {
         out.Set("http_status", outcome.status);
         out.Set("reply", outcome.reply);

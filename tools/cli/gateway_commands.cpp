@@ -56,9 +56,9 @@ Verdict Available(Adapter& a, Output& out, const CommandLine& l)
     }
     const auto list = ReadTerminalList(outcome.reply);
     if (!list) {
-        return Verdict{ExitCode::Refused,
-                       "available terminals: the gateway's reply holds no terminal list: " +
-                           outcome.reply};
+        return Verdict{
+            ExitCode::Refused,
+            "available terminals: the gateway's reply holds no terminal list: " + outcome.reply};
     }
     json_object* terminals = json_object_new_array();
     for (const TerminalEntry& t : *list) {
@@ -79,8 +79,8 @@ Verdict Available(Adapter& a, Output& out, const CommandLine& l)
 Verdict SetPort(Adapter& a, Output& out, const CommandLine& l)
 {
     if (!ParsePort(l.listenPort)) {
-        return UsageError("set-port: PORT must be a number from 1 to 65535, got \"" +
-                          l.listenPort + "\"; nothing sent");
+        return UsageError("set-port: PORT must be a number from 1 to 65535, got \"" + l.listenPort +
+                          "\"; nothing sent");
     }
     std::string port = l.listenPort;
     std::string reset = l.reset;
@@ -152,9 +152,8 @@ Verdict Watch(Adapter& a, Output& out, const CommandLine& l)
     TakeAdapterLog();  // the probe's lines are not news
     out.Say("watching results for up to " + std::to_string(l.seconds) + " s");
     CollectResults(a, out.Json() ? nullptr : &PrintResult);
-    WaitForResults(std::chrono::seconds(l.seconds), [&](const auto& all) {
-        return l.expect > 0 && CountResults(all) >= l.expect;
-    });
+    WaitForResults(std::chrono::seconds(l.seconds),
+                   [&](const auto& all) { return l.expect > 0 && CountResults(all) >= l.expect; });
     const auto all = ReceivedResults();
     json_object_object_add(out.Document(), "results", ResultsJson(all));
     const std::size_t count = CountResults(all);
@@ -180,8 +179,8 @@ void AddGatewayCommands(CLI::App& app, CommandLine& l)
                    "without it 0)");
 
     CLI::App* init = Subcommand(
-        app, l, "init",
-        "send the fourteen init settings; the gateway stores all of them at once", &Init);
+        app, l, "init", "send the fourteen init settings; the gateway stores all of them at once",
+        &Init);
     init->add_option("--set", l.settings, "KEY=VALUE, e.g. TimeOut=30; repeatable");
     init->add_option("--file", l.settingsFile, "a file of KEY=VALUE lines ('#' comments)");
     init->add_flag("--all", l.allSettings, "send the settings not given as empty values");

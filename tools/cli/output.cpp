@@ -60,8 +60,9 @@ int Output::Finish(ExitCode code, const std::string& message)
         if (!message.empty()) {
             Set("message", message);
         }
-        std::printf("%s\n", json_object_to_json_string_ext(
-                                m_document, JSON_C_TO_STRING_PRETTY | JSON_C_TO_STRING_NOSLASHESCAPE));
+        std::printf("%s\n",
+                    json_object_to_json_string_ext(
+                        m_document, JSON_C_TO_STRING_PRETTY | JSON_C_TO_STRING_NOSLASHESCAPE));
     } else if (!message.empty()) {
         std::fprintf(code == ExitCode::Success ? stdout : stderr, "%s\n", message.c_str());
     }

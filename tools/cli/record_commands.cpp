@@ -23,8 +23,9 @@ std::string CommandText(const CommandLine& l, const std::string& what)
 std::string NonUtf8Field(const CommandLine& l)
 {
     const std::pair<const char*, const std::string*> fields[] = {
-        {"SN", &l.serial},        {"--id", &l.id},     {"--pin", &l.pin},
-        {"--name", &l.name},      {"--passwd", &l.passwd}, {"--card", &l.card},
+        {"SN", &l.serial},           {"--id", &l.id},
+        {"--pin", &l.pin},           {"--name", &l.name},
+        {"--passwd", &l.passwd},     {"--card", &l.card},
         {"--vicecard", &l.vicecard}, {"--photo-url", &l.photoUrl}};
     for (const auto& [option, value] : fields) {
         if (!IsValidUtf8(*value)) {
@@ -70,9 +71,9 @@ Verdict SetPhoto(Adapter& a, Output& out, const CommandLine& l)
         return UsageError("set photo: cannot read " + l.photoFile + "; nothing sent");
     }
     photo["content"] = std::move(*content);
-    const std::string what = CommandText(l, "set " + std::string(check.kind) + " photo of user " +
-                                                l.pin + " (" + std::to_string(check.size) +
-                                                " bytes)");
+    const std::string what =
+        CommandText(l, "set " + std::string(check.kind) + " photo of user " + l.pin + " (" +
+                           std::to_string(check.size) + " bytes)");
     return Conclude(out, l, what, Call([&] { return a.SetBiophoto(l.id, l.serial, photo); }));
 }
 
@@ -87,7 +88,8 @@ Verdict DelPhoto(Adapter& a, Output& out, const CommandLine& l)
 
 void AddRecordCommands(CLI::App& app, CommandLine& l)
 {
-    CLI::App* add = Subcommand(app, l, "add-user", "add (or update) a user on a terminal", &AddUser);
+    CLI::App* add =
+        Subcommand(app, l, "add-user", "add (or update) a user on a terminal", &AddUser);
     AddTargetOptions(add, l);
     add->add_option("--pin", l.pin, "the user's key on the terminal")->required();
     add->add_option("--name", l.name, "the user's name (UTF-8)");
@@ -102,8 +104,8 @@ void AddRecordCommands(CLI::App& app, CommandLine& l)
     AddTargetOptions(del, l);
     del->add_option("--pin", l.pin, "the user's key")->required();
 
-    CLI::App* photo = Subcommand(app, l, "set-photo",
-                                 "send a user's JPEG or PNG photo from a file", &SetPhoto);
+    CLI::App* photo =
+        Subcommand(app, l, "set-photo", "send a user's JPEG or PNG photo from a file", &SetPhoto);
     AddTargetOptions(photo, l);
     photo->add_option("--pin", l.pin, "the user's key")->required();
     photo->add_option("--file", l.photoFile, "JPEG or PNG file; sent base64-encoded")->required();

@@ -16,9 +16,8 @@ Verdict SyncUsers(Adapter& a, Output& out, const CommandLine& l)
 
 void AddSyncCommand(CLI::App& app, CommandLine& l)
 {
-    CLI::App* sync = Subcommand(app, l, "sync-users",
-                                "send every user of a CSV file (and photo) to terminals",
-                                &SyncUsers);
+    CLI::App* sync = Subcommand(
+        app, l, "sync-users", "send every user of a CSV file (and photo) to terminals", &SyncUsers);
     sync->add_option("CSV", l.csvFile,
                      "users file: header row, then one user per row; columns pin (required), "
                      "name, pri, passwd, verify, card, vicecard, photo (a JPEG or PNG file)")

@@ -29,8 +29,8 @@ const char* EventName(SendState state)
 
 std::optional<SendState> EventState(const std::string& name)
 {
-    for (SendState s : {SendState::Sending, SendState::Accepted, SendState::Refused,
-                        SendState::Unsent}) {
+    for (SendState s :
+         {SendState::Sending, SendState::Accepted, SendState::Refused, SendState::Unsent}) {
         if (name == EventName(s)) {
             return s;
         }

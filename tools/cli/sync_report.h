@@ -11,14 +11,14 @@ namespace facepad::cli {
 
 // States a user can end in on one terminal (the "state" column).
 namespace final_state {
-inline constexpr char kDone[] = "done";                      // the terminal returned 0
-inline constexpr char kTerminalError[] = "terminal-error";   // the terminal returned a code
-inline constexpr char kRejected[] = "rejected";              // the gateway refused a request
-inline constexpr char kNoResult[] = "no-result";             // accepted, no result within the wait
-inline constexpr char kSent[] = "sent";                      // accepted; results not waited for
-inline constexpr char kNotSent[] = "not-sent";               // the gateway was never reached
-inline constexpr char kUncertain[] = "uncertain";            // cut off mid-request; not resent
-inline constexpr char kChecked[] = "checked";                // --dry-run: would be sent
+inline constexpr char kDone[] = "done";                     // the terminal returned 0
+inline constexpr char kTerminalError[] = "terminal-error";  // the terminal returned a code
+inline constexpr char kRejected[] = "rejected";             // the gateway refused a request
+inline constexpr char kNoResult[] = "no-result";            // accepted, no result within the wait
+inline constexpr char kSent[] = "sent";                     // accepted; results not waited for
+inline constexpr char kNotSent[] = "not-sent";              // the gateway was never reached
+inline constexpr char kUncertain[] = "uncertain";           // cut off mid-request; not resent
+inline constexpr char kChecked[] = "checked";               // --dry-run: would be sent
 }  // namespace final_state
 
 struct UserOutcome {

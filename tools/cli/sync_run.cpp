@@ -79,7 +79,8 @@ Verdict UserSync::Prepare()
             m_out.Say(p.Text());
             json_object* problem = json_object_new_object();
             json_object_object_add(problem, "file", JsonText(p.file));
-            json_object_object_add(problem, "line", json_object_new_int64(static_cast<long long>(p.line)));
+            json_object_object_add(problem, "line",
+                                   json_object_new_int64(static_cast<long long>(p.line)));
             json_object_object_add(problem, "message", JsonText(p.message));
             json_object_array_add(list, problem);
         }
@@ -149,7 +150,8 @@ bool UserSync::SendOnce(const Item& item, const char* kind, const std::function<
         m_journal.Record(key, SendState::Accepted);
         return true;
     }
-    const std::string reason = OneLine(Reason(outcome, m_line.url + ":" + std::to_string(m_line.port)));
+    const std::string reason =
+        OneLine(Reason(outcome, m_line.url + ":" + std::to_string(m_line.port)));
     if (!GatewayUnreachable(outcome)) {
         m_journal.Record(key, SendState::Refused, reason);
         return true;
@@ -188,9 +190,9 @@ void UserSync::SendItem(const Item& item)
 {
     const UserRow& row = *item.row;
     const bool sent = SendOnce(item, kUser, [&] {
-        std::map<std::string, std::string> user{{"pin", row.pin},       {"name", row.name},
-                                                {"pri", row.pri},       {"passwd", row.passwd},
-                                                {"verify", row.verify}, {"card", row.card},
+        std::map<std::string, std::string> user{{"pin", row.pin},          {"name", row.name},
+                                                {"pri", row.pri},          {"passwd", row.passwd},
+                                                {"verify", row.verify},    {"card", row.card},
                                                 {"vicecard", row.vicecard}};
         return m_adapter.AddUser(CommandId(item, kUser), item.serial, user);
     });
@@ -248,8 +250,10 @@ void UserSync::WaitForResults()
 
 UserOutcome UserSync::Outcome(const Item& item) const
 {
-    UserOutcome o{item.row->pin, item.serial, final_state::kChecked, "", CommandId(item, kUser),
-                  item.row->photoPath.empty() ? "" : CommandId(item, kPhoto)};
+    UserOutcome o{
+        item.row->pin,          item.serial,
+        final_state::kChecked,  "",
+        CommandId(item, kUser), item.row->photoPath.empty() ? "" : CommandId(item, kPhoto)};
     if (m_line.dryRun) {
         return o;
     }
@@ -329,9 +333,10 @@ Verdict UserSync::Finish(const std::vector<UserOutcome>& outcomes)
             return Verdict{ExitCode::Usage, "sync-users: " + problem};
         }
     }
-    const std::string message = "sync-users: " + std::to_string(m_users.rows.size()) +
-                                " user(s), " + std::to_string(outcomes.size()) +
-                                " user-terminal pair(s): " + (text.empty() ? "nothing to do" : text);
+    const std::string message =
+        "sync-users: " + std::to_string(m_users.rows.size()) + " user(s), " +
+        std::to_string(outcomes.size()) +
+        " user-terminal pair(s): " + (text.empty() ? "nothing to do" : text);
     if (g_interrupted != 0) {
         return Verdict{ExitCode::Interrupted,
                        message + "; interrupted: run again with the same --journal to resume"};
@@ -340,8 +345,8 @@ Verdict UserSync::Finish(const std::vector<UserOutcome>& outcomes)
         return Verdict{m_stopCode, message + "; " + m_stopReason};
     }
     const bool allFine = counts.size() == counts.count(final_state::kDone) +
-                                               counts.count(final_state::kSent) +
-                                               counts.count(final_state::kChecked);
+                                              counts.count(final_state::kSent) +
+                                              counts.count(final_state::kChecked);
     return Verdict{allFine ? ExitCode::Success : ExitCode::Refused, message};
 }
 

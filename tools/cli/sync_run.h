@@ -49,7 +49,7 @@ private:
     SyncJournal m_journal;
     // (serial, command id) -> request; filled before the callback is installed, then only read.
     std::map<std::pair<std::string, std::string>, JournalKey> m_keysById;
-    std::string m_stopReason;                      // why sending stopped early
+    std::string m_stopReason;  // why sending stopped early
     ExitCode m_stopCode = ExitCode::Success;
     bool m_waited = false;
 };

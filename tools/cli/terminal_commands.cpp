@@ -69,9 +69,9 @@ void AddTerminalCommands(CLI::App& app, CommandLine& l)
     CLI::App* unbind = Subcommand(app, l, "unbind", "unbind a terminal", &Unbind);
     unbind->add_option("SN", l.serial, "terminal serial number")->required();
 
-    CLI::App* status = Subcommand(
-        app, l, "status", "connected, not connected or unknown (exit 0 only if connected)",
-        &Status);
+    CLI::App* status =
+        Subcommand(app, l, "status",
+                   "connected, not connected or unknown (exit 0 only if connected)", &Status);
     status->add_option("SN", l.serial, "terminal serial number")->required();
 
     CLI::App* unlock = Subcommand(app, l, "unlock", "unlock a terminal's door", &Unlock);

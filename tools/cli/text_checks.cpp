@@ -94,9 +94,9 @@ std::optional<int> ParseInt(const std::string& text)
 
 std::optional<int> ParsePort(const std::string& text)
 {
-    const bool digitsOnly =
-        !text.empty() && std::all_of(text.begin(), text.end(),
-                                     [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+    const bool digitsOnly = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c));
+    });
     const auto value = digitsOnly ? ParseInt(text) : std::nullopt;
     if (!value || *value < 1 || *value > 65535) {
         return std::nullopt;

@@ -12,7 +12,7 @@ namespace facepad::cli {
 
 namespace {
 
-const std::vector<std::string> kColumns = {"pin",    "name", "pri",     "passwd",
+const std::vector<std::string> kColumns = {"pin",    "name", "pri",      "passwd",
                                            "verify", "card", "vicecard", "photo"};
 
 // One CSV record of one line: commas separate fields, double quotes enclose a field that holds
@@ -112,8 +112,9 @@ private:
         for (std::size_t i = 0; i < names->size(); ++i) {
             const std::string& name = (*names)[i];
             if (std::find(kColumns.begin(), kColumns.end(), name) == kColumns.end()) {
-                Problem(1, "unknown column \"" + name + "\"; known: pin, name, pri, passwd, "
-                           "verify, card, vicecard, photo");
+                Problem(1, "unknown column \"" + name +
+                               "\"; known: pin, name, pri, passwd, "
+                               "verify, card, vicecard, photo");
             } else if (!m_columns.emplace(name, i).second) {
                 Problem(1, "column \"" + name + "\" appears twice");
             }
@@ -158,8 +159,8 @@ private:
         }
     }
 
-    bool CheckNumber(std::size_t number, const std::vector<std::string>& fields,
-                     const char* column, std::string& into)
+    bool CheckNumber(std::size_t number, const std::vector<std::string>& fields, const char* column,
+                     std::string& into)
     {
         const std::string value = Field(fields, column);
         if (value.empty()) {
