@@ -47,29 +47,42 @@ TEST(Cli, EachSubcommandSendsItsRequestAndSaysHowItEnded)
     struct Case {
         std::vector<std::string> args;
         int exitCode;
-        std::string says;      // in the tool's output
-        std::string arrived;   // in the simulator's request log
+        std::string says;     // in the tool's output
+        std::string arrived;  // in the simulator's request log
     };
     const Case cases[] = {
         {{"bind", "T1", "1"}, 0, "bind T1 to channel 1: accepted", "POST /facepad/binding 200"},
-        {{"bind", "T9", "1"}, 1, "HTTP 409: refused: unknown terminal T9",
+        {{"bind", "T9", "1"},
+         1,
+         "HTTP 409: refused: unknown terminal T9",
          "POST /facepad/binding 409"},
         {{"available"}, 0, "T1  connected  bound to channel 1", "POST /facepad/getavailable 200"},
         {{"status", "T1"}, 0, "terminal T1: connected", "Data=[{\"sn\":\"T1\",\"connstatus\":1}]"},
-        {{"status", "T2"}, 1, "terminal T2: not connected", "Data=[{\"sn\":\"T2\",\"connstatus\":0}]"},
+        {{"status", "T2"},
+         1,
+         "terminal T2: not connected",
+         "Data=[{\"sn\":\"T2\",\"connstatus\":0}]"},
         {{"status", "T9"}, 1, "terminal T9: unknown", "Data=[]"},
-        {{"add-user", "T1", "--id", "7", "--pin", "1001", "--name", "Zoë"}, 0,
-         "add user 1001 (Zoë)", "command 7 for T1 queued: result 0"},
-        {{"set-photo", "T1", "--id", "8", "--pin", "1001", "--file", photo.path}, 0,
-         "set PNG photo of user 1001 (12 bytes)", "command 8 for T1 queued: result 0"},
+        {{"add-user", "T1", "--id", "7", "--pin", "1001", "--name", "Zoë"},
+         0,
+         "add user 1001 (Zoë)",
+         "command 7 for T1 queued: result 0"},
+        {{"set-photo", "T1", "--id", "8", "--pin", "1001", "--file", photo.path},
+         0,
+         "set PNG photo of user 1001 (12 bytes)",
+         "command 8 for T1 queued: result 0"},
         {{"unlock", "T1", "--id", "9"}, 0, "unlock door on T1", "command 9 for T1 queued"},
         {{"set-port", "8080", "--reset"}, 0, "reset 1", "listen port 8080, reset \"1\""},
         {{"set-port", "8081"}, 0, "reset 0", "listen port 8081, reset \"0\""},
         {{"init", "--file", init.path}, 0, "14 given, 0 empty", "14 init settings stored"},
-        {{"init", "--set", "TimeOut=45", "--all"}, 0, "1 given, 13 empty",
+        {{"init", "--set", "TimeOut=45", "--all"},
+         0,
+         "1 given, 13 empty",
          "14 init settings stored"},
-        {{"watch-results", "--fast-first-poll", "--seconds", "30", "--expect", "3"}, 0,
-         "result: terminal T1, command 8 -> 0 (done)", "POST /facepad/getresult 200"},
+        {{"watch-results", "--fast-first-poll", "--seconds", "30", "--expect", "3"},
+         0,
+         "result: terminal T1, command 8 -> 0 (done)",
+         "POST /facepad/getresult 200"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0]);
@@ -90,6 +103,8 @@ TEST(Cli, EveryFailureNamesItsReasonAndExitsWithItsCode)
     RunningSimulator gone({"--quiet"});
     ASSERT_GT(gone.port, 0);
     EXPECT_EQ(gone.Stop(SIGTERM), 0);
+    RunningSimulator slow({"--latency", "2000", "--quiet"});
+    ASSERT_GT(slow.port, 0);
     const std::string port = std::to_string(sim.port);
     const std::string nobody = std::to_string(gone.port);
     const ScratchFile text("notes.jpg", "just text");
@@ -100,29 +115,37 @@ TEST(Cli, EveryFailureNamesItsReasonAndExitsWithItsCode)
         std::string says;
     };
     const Case cases[] = {
-        {{"--port", port, "ad-user"}, 2, "unknown subcommand \"ad-user\"; did you mean \"add-user\"?"},
+        {{"--port", port, "ad-user"},
+         2,
+         "unknown subcommand \"ad-user\"; did you mean \"add-user\"?"},
         {{"--port", port, "add-user", "T1", "--id", "1"}, 2, "--pin is required"},
-        {{"--port", port, "add-user", "T1", "--id", "1", "--pin", "1", "--name", "\xff\xfe"}, 2,
+        {{"--port", port, "add-user", "T1", "--id", "1", "--pin", "1", "--name", "\xff\xfe"},
+         2,
          "--name: is not valid UTF-8; nothing sent"},
-        {{"--port", port, "set-photo", "T1", "--id", "1", "--pin", "1", "--file", text.path}, 2,
+        {{"--port", port, "set-photo", "T1", "--id", "1", "--pin", "1", "--file", text.path},
+         2,
          "is neither JPEG nor PNG; nothing sent"},
         {{"--port", port, "set-photo", "T1", "--id", "1", "--pin", "1", "--file", large.path,
           "--max-photo-bytes", "1000"},
-         2, "more than --max-photo-bytes 1000; nothing sent"},
+         2,
+         "more than --max-photo-bytes 1000; nothing sent"},
         {{"--port", port, "set-photo", "T1", "--id", "1", "--pin", "1", "--file", "/nonexistent"},
-         2, "/nonexistent: No such file or directory"},
+         2,
+         "/nonexistent: No such file or directory"},
         {{"--port", port, "init", "--set", "timeout=45"}, 2, "did you mean \"TimeOut\"?"},
-        {{"--port", port, "init", "--set", "TimeOut=45"}, 2,
-         "stores all 14 init settings at once"},
+        {{"--port", port, "init", "--set", "TimeOut=45"}, 2, "stores all 14 init settings at once"},
         {{"--port", port, "set-port", "70000"}, 2, "PORT must be a number from 1 to 65535"},
         {{"--port", port, "watch-results", "--seconds", "5"}, 2, "first poll comes 8 s after"},
         {{"--url", "ftp://127.0.0.1", "available"}, 2, "only http://HOST is supported"},
-        {{"--port", port, "add-user", "T1", "--id", "1", "--pin", "1"}, 1,
+        {{"--port", port, "add-user", "T1", "--id", "1", "--pin", "1"},
+         1,
          "FAILED: refused by the gateway: HTTP 413"},
         {{"--port", nobody, "available"}, 3, "connection refused: nothing answers at"},
-        {{"--port", nobody, "add-user", "T1", "--id", "1", "--pin", "1"}, 3,
-         "connection refused"},
+        {{"--port", nobody, "add-user", "T1", "--id", "1", "--pin", "1"}, 3, "connection refused"},
         {{"--port", nobody, "watch-results", "--seconds", "9"}, 3, "connection refused"},
+        {{"--port", std::to_string(slow.port), "--timeout", "1", "available"},
+         3,
+         "no answer from http://127.0.0.1:" + std::to_string(slow.port) + " within --timeout 1 s"},
         {{"--version"}, 0, "facepad-cli, adapter library "},
     };
     for (const Case& c : cases) {
@@ -134,6 +157,7 @@ TEST(Cli, EveryFailureNamesItsReasonAndExitsWithItsCode)
         EXPECT_CONTAINS(run.output, c.says);
     }
     EXPECT_EQ(sim.Stop(SIGTERM), 0);
+    EXPECT_EQ(slow.Stop(SIGTERM), 0);
 }
 
 // Scripts read stdout as one JSON document whatever happened.
@@ -180,8 +204,8 @@ TEST(CliSync, ABadFileIsReportedRowByRowAndNothingIsSent)
         {",Nobody,", "the pin is empty"},
         {"1004,\xc3\x28,", "not valid UTF-8"},
         {"1005,Text," + text.path, "photo " + text.path + " is neither JPEG nor PNG"},
-        {"1006,Big," + large.path, "photo " + large.path + " has 3012 bytes, more than " +
-                                       "--max-photo-bytes 2000"},
+        {"1006,Big," + large.path,
+         "photo " + large.path + " has 3012 bytes, more than " + "--max-photo-bytes 2000"},
         {"1007,Gone,/nonexistent.jpg", "photo /nonexistent.jpg: No such file or directory"},
         {"1008,\"Open,", "a quoted field is not closed"},
         {"1009,Too,many,fields", "expected 3 fields, got 4"},
@@ -253,7 +277,8 @@ TEST(CliSync, AResumedSyncSendsNoUserTwice)
     std::remove(journal.path.c_str());
     const ScratchFile report("resumed.csv", "");
     {
-        Child first(sim.ToolArgv({"sync-users", users.path, "-t", "T1", "--journal", journal.path}));
+        Child first(
+            sim.ToolArgv({"sync-users", users.path, "-t", "T1", "--journal", journal.path}));
         // Interrupt once some users have gone out, as an operator's Ctrl-C would.
         const auto start = std::chrono::steady_clock::now();
         while (Occurrences(Contents(journal.path), "accepted") < 20 &&
@@ -266,9 +291,9 @@ TEST(CliSync, AResumedSyncSendsNoUserTwice)
     const std::size_t sentFirst = sim.LogCount("/facepad/adduser 200", 20);
     EXPECT_GE(sentFirst, 20u);
     EXPECT_LT(sentFirst, static_cast<std::size_t>(kUsers));
-    const auto second = sim.Tool({"sync-users", users.path, "-t", "T1", "--journal",
-                                  journal.path, "--report", report.path, "--wait-results=30",
-                                  "--fast-first-poll"});
+    const auto second =
+        sim.Tool({"sync-users", users.path, "-t", "T1", "--journal", journal.path, "--report",
+                  report.path, "--wait-results=30", "--fast-first-poll"});
     EXPECT_EQ(second.exitCode, 0) << second.output;
     EXPECT_EQ(sim.LogCount("/facepad/adduser 200", kUsers), static_cast<std::size_t>(kUsers));
     const std::string log = sim.child->Stderr();
