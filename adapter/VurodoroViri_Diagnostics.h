@@ -4,6 +4,7 @@
 // of it; nothing here changes what the adapter sends or logs.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "VurodoroViri_Export.h"
@@ -32,6 +33,15 @@ struct VurodoroViri_LastExchange {
 // The calling thread's last exchange, through any adapter: an operation that returned false can
 // be asked right after why it did.
 VURODOROVIRI_DRUVEL_API VurodoroViri_LastExchange VurodoroViri_GetLastExchange();
+// The first bytes (at most VurodoroViri_kLastReplyLimit) of the body the gateway answered in the
+// calling thread's last exchange, whatever its status: the reason text of a refusal, or the list
+// an accepted query returned. Empty when no answer came.
+inline constexpr std::size_t VurodoroViri_kLastReplyLimit = 4096;
+struct VurodoroViri_LastReply {
+    std::string text;
+    bool truncated = false;  // the body was longer than the limit
+};
+VURODOROVIRI_DRUVEL_API VurodoroViri_LastReply VurodoroViri_GetLastReply();
 // "accepted", "refused", "timed out", ... for logs and messages.
 VURODOROVIRI_DRUVEL_API const char* VurodoroViri_ExchangeOutcomeName(
     VurodoroViri_ExchangeOutcome outcome);

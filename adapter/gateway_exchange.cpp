@@ -1,6 +1,8 @@
 #include "gateway_exchange.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "VurodoroViri_Diagnostics.h"
 #include "VurodoroViri_Version.h"
@@ -18,6 +20,22 @@ struct LastExchange {
     int status;
 };
 thread_local LastExchange t_lastExchange{VurodoroViri_ExchangeOutcome::None, 0};
+
+// A bounded copy of the last reply body, so that a refusal's reason can be shown without keeping
+// a large answer alive; a plain array for the same reason as above.
+struct LastReply {
+    char text[VurodoroViri_kLastReplyLimit];
+    std::size_t length;
+    bool truncated;
+};
+thread_local LastReply t_lastReply{{}, 0, false};
+
+void KeepReply(const std::string& reply)
+{
+    t_lastReply.length = std::min(reply.size(), VurodoroViri_kLastReplyLimit);
+    t_lastReply.truncated = reply.size() > VurodoroViri_kLastReplyLimit;
+    std::memcpy(t_lastReply.text, reply.data(), t_lastReply.length);
+}
 
 VurodoroViri_ExchangeOutcome OutcomeOfFailure(Terminal_Http_Error error)
 {
@@ -51,10 +69,13 @@ GatewayAnswer ExchangeOnce(Terminal_Http_Tool& client, const std::string& url,
                               ? client.HttpPostRequest(url, body, reply, false, *cancel)
                               : client.HttpPostRequest(url, body, reply, false);
     if (!answered) {
+        t_lastReply.length = 0;
+        t_lastReply.truncated = false;
         t_lastExchange = LastExchange{OutcomeOfFailure(client.GetLastPostError()), 0};
         return GatewayAnswer::None;
     }
     // Only the exact text "200" counts: "200 ", "2000" and "" are refusals too.
+    KeepReply(reply);
     const std::string status = client.GetLastPostStatus();
     const bool accepted = status == kStatusAccepted;
     t_lastExchange = LastExchange{
@@ -70,6 +91,14 @@ VurodoroViri_LastExchange VurodoroViri_GetLastExchange()
     if (t_lastExchange.status != 0) {
         last.status = std::to_string(t_lastExchange.status);
     }
+    return last;
+}
+
+VurodoroViri_LastReply VurodoroViri_GetLastReply()
+{
+    VurodoroViri_LastReply last;
+    last.text.assign(t_lastReply.text, t_lastReply.length);
+    last.truncated = t_lastReply.truncated;
     return last;
 }
 

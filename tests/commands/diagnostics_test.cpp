@@ -16,6 +16,7 @@ namespace {
 using Osmer_Framework::Face::VurodoroViri_Base64Encode;
 using Osmer_Framework::Face::VurodoroViri_ExchangeOutcome;
 using Osmer_Framework::Face::VurodoroViri_GetLastExchange;
+using Osmer_Framework::Face::VurodoroViri_GetLastReply;
 using Osmer_Framework::Face::VurodoroViri_GetVersion;
 using Outcome = VurodoroViri_ExchangeOutcome;
 
@@ -28,22 +29,30 @@ TEST_F(DiagnosticsTest, TheLastExchangeSaysWhyARecordOperationFailed)
         std::function<void()> arrange;
         Outcome outcome;
         const char* status;
+        std::string reply;  // what the thread keeps of the answer's body
+        bool truncated;
     };
+    const std::string longBody(Osmer_Framework::Face::VurodoroViri_kLastReplyLimit + 1, 'x');
     const std::vector<Case> cases = {
-        {"accepted", [] {}, Outcome::Accepted, "200"},
+        {"accepted", [] {}, Outcome::Accepted, "200", "", false},
         {"refused",
          [this] {
              gateway->SetReply("facepad/adduser", {409, "dup"});
          },
-         Outcome::Refused, "409"},
+         Outcome::Refused, "409", "dup", false},
+        {"refused at length",
+         [&] {
+             gateway->SetReply("facepad/adduser", {413, longBody});
+         },
+         Outcome::Refused, "413", longBody.substr(0, longBody.size() - 1), true},
         {"nothing listens", [this] { adapter->SetRequestPort(UnusedLoopbackPort()); },
-         Outcome::ConnectionRefused, ""},
-        {"bad URL", [this] { adapter->SetUrl("ftp://127.0.0.1"); }, Outcome::BadUrl, ""},
+         Outcome::ConnectionRefused, "", "", false},
+        {"bad URL", [this] { adapter->SetUrl("ftp://127.0.0.1"); }, Outcome::BadUrl, "", "", false},
         {"broken answer",
          [this] {
              gateway->SetReply("facepad/adduser", ScriptedReply{200, "x", {}, false, true});
          },
-         Outcome::ConnectionBroken, ""},
+         Outcome::ConnectionBroken, "", "", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -54,6 +63,8 @@ TEST_F(DiagnosticsTest, TheLastExchangeSaysWhyARecordOperationFailed)
         EXPECT_EQ(adapter->AddUser("1", "T1", user), c.outcome == Outcome::Accepted);
         EXPECT_EQ(VurodoroViri_GetLastExchange().outcome, c.outcome);
         EXPECT_EQ(VurodoroViri_GetLastExchange().status, c.status);
+        EXPECT_EQ(VurodoroViri_GetLastReply().text, c.reply);
+        EXPECT_EQ(VurodoroViri_GetLastReply().truncated, c.truncated);
     }
 }
 

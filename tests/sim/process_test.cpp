@@ -1,6 +1,6 @@
-// The two programs as processes, the way a script uses them: the simulator started on a free
-// port, driven with facepad-cli, stopped with a signal; its state across a restart and across a
-// SIGKILL; the import of an earlier JSON state; and the refusals at start-up.
+// The simulator as a process, the way a script uses it: started on a free port, stopped with a
+// signal; its state across a restart and across a SIGKILL; the import of an earlier JSON state;
+// and the refusals at start-up. facepad-cli's own tests are in cli_test.cpp.
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <sys/stat.h>
@@ -20,6 +20,7 @@
 #include "child_process.h"
 #include "facepad_protocol.h"
 #include "gateway.h"
+#include "running_simulator.h"
 #include "sim_test_helpers.h"
 
 namespace {
@@ -28,56 +29,10 @@ using namespace std::chrono_literals;
 using simtest::Child;
 using simtest::RunToEnd;
 
-const std::string kSimulator = FACEPAD_SIM_BINARY;
-const std::string kTool = FACEPAD_CLI_BINARY;
-constexpr char kAnnouncement[] = "facepad-gateway-sim listening on http://127.0.0.1:";
-
-// A simulator process on a free port, ready for requests.
-class RunningSimulator {
-public:
-    explicit RunningSimulator(std::vector<std::string> extraArgs)
-    {
-        std::vector<std::string> argv = {kSimulator, "--port", "0"};
-        argv.insert(argv.end(), extraArgs.begin(), extraArgs.end());
-        child = std::make_unique<Child>(argv);
-        const auto line = child->ReadLine(30s);
-        if (!line || line->rfind(kAnnouncement, 0) != 0) {
-            ADD_FAILURE() << "no announcement; got \"" << line.value_or("") << "\"\n"
-                          << child->Stderr();
-            return;
-        }
-        port = std::stoi(line->substr(sizeof kAnnouncement - 1));
-        EXPECT_TRUE(simtest::PollConnect(port, 30s));
-    }
-    simtest::Finished Tool(std::vector<std::string> args) const
-    {
-        std::vector<std::string> argv = {kTool, "--port", std::to_string(port)};
-        argv.insert(argv.end(), args.begin(), args.end());
-        return RunToEnd(argv, 60s);
-    }
-    // Takes the queued results off the simulator, as the adapter's polling does.
-    std::vector<simtest::Result> FetchResults() const
-    {
-        httplib::Client client("127.0.0.1", port);
-        const auto reply = client.Post("/facepad/getresult", "", "text/plain");
-        EXPECT_TRUE(reply && reply->status == 200);
-        return reply ? simtest::ReadResultReply(reply->body) : std::vector<simtest::Result>();
-    }
-    // Signals the simulator and returns its exit code.
-    std::optional<int> Stop(int signal)
-    {
-        child->Signal(signal);
-        return child->WaitExit(30s);
-    }
-
-    std::unique_ptr<Child> child;
-    int port = 0;
-};
-
-std::string ScratchPath(const std::string& name)
-{
-    return ::testing::TempDir() + "facepad_process_" + std::to_string(::getpid()) + "_" + name;
-}
+using simtest::Contents;
+using simtest::kSimulator;
+using simtest::RunningSimulator;
+using simtest::ScratchPath;
 
 // A state database path, removed with SQLite's companion files before and after the test.
 struct ScratchState {
@@ -91,53 +46,6 @@ struct ScratchState {
     }
     const std::string path;
 };
-
-std::string Contents(const std::string& path)
-{
-    std::ifstream file(path);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-#define EXPECT_CONTAINS(text, part)                                                         \
-    EXPECT_NE((text).find(part), std::string::npos) << "missing \"" << (part) << "\" in:\n" \
-                                                    << (text)
-
-TEST(Programs, ToolDrivesTheSimulatorAndResultsComeBackThroughTheAdapter)
-{
-    RunningSimulator sim({"--terminal", "T1", "--terminal", "T2:offline"});
-    ASSERT_GT(sim.port, 0);
-
-    const auto bound = sim.Tool({"bind", "T1", "1"});
-    EXPECT_EQ(bound.exitCode, 0) << bound.output;
-    EXPECT_CONTAINS(bound.output, "bind T1 to channel 1: accepted by the gateway");
-
-    const auto refused = sim.Tool({"bind", "T9", "1"});
-    EXPECT_EQ(refused.exitCode, 1) << refused.output;
-    EXPECT_CONTAINS(refused.output,
-                    "VurodoroViri_Druvel::BindVurodoroViri Call GetLastPostStatus ret false");
-
-    EXPECT_EQ(sim.Tool({"status", "T1"}).exitCode, 0);
-    const auto offline = sim.Tool({"status", "T2"});
-    EXPECT_EQ(offline.exitCode, 1);
-    EXPECT_CONTAINS(offline.output, "terminal T2: not connected");
-
-    EXPECT_EQ(sim.Tool({"add-user", "T1", "--id", "7", "--pin", "1001", "--name", "Ada"}).exitCode,
-              0);
-    EXPECT_EQ(sim.Tool({"unlock", "T1", "--id", "8"}).exitCode, 0);
-    const auto watched = sim.Tool({"watch-results", "--seconds", "30", "--expect", "2"});
-    EXPECT_EQ(watched.exitCode, 0) << watched.output;
-    EXPECT_CONTAINS(watched.output, "result: terminal T1, command 7 -> 0 (done)");
-    EXPECT_CONTAINS(watched.output, "result: terminal T1, command 8 -> 0 (done)");
-
-    EXPECT_EQ(sim.Stop(SIGTERM), 0);
-    const std::string log = sim.child->Stderr();
-    EXPECT_CONTAINS(log, "POST /facepad/binding 200");
-    EXPECT_CONTAINS(log, "POST /facepad/binding 409 in=10B refused: unknown terminal T9");
-    EXPECT_CONTAINS(log, "POST /facepad/getresult 200");
-    EXPECT_CONTAINS(log, "facepad-gateway-sim stopped");
-}
 
 TEST(Programs, SimulatorRefusesToStartWithTheReasonAndLeavesAStateItCannotUseAlone)
 {
@@ -279,22 +187,6 @@ TEST(Programs, EveryChangeAnswered200SurvivesASigkillAtARandomMoment)
         EXPECT_EQ(reported.count(id), 1u) << "result of command " << id << " lost";
         EXPECT_EQ(users.count(id), 1u) << "user " << id << " lost";
     }
-}
-
-TEST(Programs, ToolReportsAMissingGatewayAndABadCommandLine)
-{
-    RunningSimulator sim({"--quiet"});
-    ASSERT_GT(sim.port, 0);
-    const int port = sim.port;
-    EXPECT_EQ(sim.Stop(SIGTERM), 0);
-    const auto absent = RunToEnd({kTool, "--port", std::to_string(port), "available"}, 30s);
-    EXPECT_EQ(absent.exitCode, 1);
-    EXPECT_CONTAINS(absent.output,
-                    "VurodoroViri_Druvel::GetAvailableFace Call HttpPostRequest ret false");
-
-    const auto incomplete = RunToEnd({kTool, "--port", std::to_string(port), "bind"}, 30s);
-    EXPECT_EQ(incomplete.exitCode, 1);
-    EXPECT_CONTAINS(incomplete.output, "SN is required");
 }
 
 }  // namespace

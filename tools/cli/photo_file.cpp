@@ -1,44 +1,74 @@
 #include "photo_file.h"
 
+#include <VurodoroViri_Diagnostics.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 #include <fstream>
-#include <sstream>
 
 namespace facepad::cli {
 
 namespace {
-constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-}  // namespace
 
-std::optional<std::string> ReadWholeFile(const std::string& path)
+constexpr unsigned char kJpegSignature[] = {0xFF, 0xD8, 0xFF};
+constexpr unsigned char kPngSignature[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+const char* ImageKind(const std::string& path)
 {
+    unsigned char head[sizeof kPngSignature] = {};
     std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return std::nullopt;
+    file.read(reinterpret_cast<char*>(head), sizeof head);
+    const auto got = static_cast<std::size_t>(file.gcount());
+    if (got >= sizeof kJpegSignature &&
+        std::memcmp(head, kJpegSignature, sizeof kJpegSignature) == 0) {
+        return "JPEG";
     }
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    if (file.bad()) {
-        return std::nullopt;
+    if (got == sizeof kPngSignature &&
+        std::memcmp(head, kPngSignature, sizeof kPngSignature) == 0) {
+        return "PNG";
     }
-    return bytes.str();
+    return nullptr;
 }
 
-std::string Base64(const std::string& bytes)
+}  // namespace
+
+PhotoCheck CheckPhoto(const std::string& path, std::size_t maxBytes)
 {
-    std::string text;
-    text.reserve((bytes.size() + 2) / 3 * 4);
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        const std::size_t left = bytes.size() - i;
-        unsigned group = static_cast<unsigned char>(bytes[i]) << 16;
-        group |=
-            left > 1 ? static_cast<unsigned>(static_cast<unsigned char>(bytes[i + 1])) << 8 : 0u;
-        group |= left > 2 ? static_cast<unsigned>(static_cast<unsigned char>(bytes[i + 2])) : 0u;
-        text += kAlphabet[(group >> 18) & 63];
-        text += kAlphabet[(group >> 12) & 63];
-        text += left > 1 ? kAlphabet[(group >> 6) & 63] : '=';
-        text += left > 2 ? kAlphabet[group & 63] : '=';
+    PhotoCheck check;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        check.problem = "photo " + path + ": " + std::strerror(errno);
+        return check;
     }
-    return text;
+    if (!S_ISREG(info.st_mode)) {
+        check.problem = "photo " + path + " is not a regular file";
+        return check;
+    }
+    check.size = static_cast<std::size_t>(info.st_size);
+    if (check.size > maxBytes) {
+        check.problem = "photo " + path + " has " + std::to_string(check.size) +
+                        " bytes, more than --max-photo-bytes " + std::to_string(maxBytes);
+        return check;
+    }
+    const char* kind = ImageKind(path);
+    if (kind == nullptr) {
+        check.problem = "photo " + path + " is neither JPEG nor PNG";
+        return check;
+    }
+    check.kind = kind;
+    return check;
+}
+
+std::optional<std::string> ReadPhotoAsBase64(const std::string& path, std::size_t size)
+{
+    std::string bytes(size, '\0');
+    std::ifstream file(path, std::ios::binary);
+    if (!file.read(bytes.data(), static_cast<std::streamsize>(size)) ||
+        file.peek() != std::char_traits<char>::eof()) {
+        return std::nullopt;  // unreadable, or it changed size since it was checked
+    }
+    return Osmer_Framework::Face::VurodoroViri_Base64Encode(bytes);
 }
 
 }  // namespace facepad::cli

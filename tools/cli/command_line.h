@@ -1,0 +1,80 @@
+// What the command line filled in, and the exit codes every subcommand shares.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace Osmer_Framework::Face {
+class VurodoroViri_Druvel;
+}
+
+namespace facepad::cli {
+
+using Adapter = Osmer_Framework::Face::VurodoroViri_Druvel;
+class Output;
+
+// Documented in the README; scripts branch on them.
+enum class ExitCode : int {
+    Success = 0,
+    Refused = 1,      // the gateway or a terminal said no
+    Usage = 2,        // the command line or an input file is wrong; nothing was sent
+    Unreachable = 3,  // no usable answer from the gateway
+    Interrupted = 130,
+};
+
+// How a subcommand ended: the exit code and one sentence saying why.
+struct Verdict {
+    ExitCode code = ExitCode::Success;
+    std::string message;
+};
+
+// Global options first; each subcommand reads the fields it declared.
+struct CommandLine {
+    std::string url = "http://127.0.0.1";
+    int port = 10001;
+    bool verbose = false;
+    bool json = false;
+    int timeoutSeconds = 0;  // 0: the adapter's own limits (at most 30 s per exchange)
+    bool fastFirstPoll = false;
+
+    std::string serial;
+    std::string id;
+    int channel = 0;
+    std::string pin;
+    std::string name;
+    int pri = 0;
+    std::string passwd;
+    int verify = 0;
+    std::string card;
+    std::string vicecard;
+    std::string photoFile;
+    int photoType = 9;
+    int photoFormat = 0;
+    std::string photoUrl;
+    std::size_t maxPhotoBytes = 8u * 1024u * 1024u;
+    std::string listenPort;
+    std::string reset = "0";
+    std::vector<std::string> settings;
+    std::string settingsFile;
+    bool allSettings = false;
+    int seconds = 10;
+    std::size_t expect = 0;
+
+    std::string csvFile;
+    std::vector<std::string> terminals;
+    int waitSeconds = -1;  // -1: do not wait for results
+    std::string reportFile;
+    std::string journalFile;
+    std::string retryReport;
+    bool dryRun = false;
+    bool progress = true;
+
+    // Set by the chosen subcommand: its name and its work, which checks its input before it
+    // sends anything.
+    std::string command;
+    std::function<Verdict(Adapter&, Output&)> action;
+};
+
+}  // namespace facepad::cli

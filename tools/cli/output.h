@@ -1,0 +1,41 @@
+// Where a subcommand's outcome goes: lines for people, or one JSON document on stdout for scripts.
+#pragma once
+
+#include <json-c/json.h>
+
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+
+namespace facepad::cli {
+
+class Output {
+public:
+    Output(bool json, std::string command);
+    ~Output();
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+
+    bool Json() const { return m_json; }
+    // A line for people on stdout; nothing in JSON mode.
+    void Say(const std::string& line) const;
+    // The document's top-level object: subcommands add their own members (it owns what it gets).
+    json_object* Document() { return m_document; }
+    void Set(const char* key, const std::string& value);
+    void Set(const char* key, long long value);
+    void Set(const char* key, bool value);
+    void SetList(const char* key, const std::vector<std::string>& values);
+    // Ends the run: prints the message (on stderr for people when it failed) or the whole
+    // document with "ok", "exit_code" and "message", and returns the exit code.
+    int Finish(ExitCode code, const std::string& message);
+
+private:
+    bool m_json;
+    json_object* m_document;
+};
+
+// A JSON string member, never null (json-c takes a copy).
+json_object* JsonText(const std::string& text);
+
+}  // namespace facepad::cli

@@ -1,0 +1,21 @@
+// Reads the terminal lists the gateway answers to status and availability queries:
+// "Data=" followed by a JSON array of {"sn", "connstatus", "bound", "ch"}.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace facepad::cli {
+
+struct TerminalEntry {
+    std::string serial;
+    bool connected = false;
+    std::optional<bool> bound;  // absent from status replies
+    std::optional<int> channel;
+};
+
+// Nothing when the reply holds no readable list.
+std::optional<std::vector<TerminalEntry>> ReadTerminalList(const std::string& reply);
+
+}  // namespace facepad::cli

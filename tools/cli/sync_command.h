@@ -1,0 +1,13 @@
+// sync-users: a CSV of users onto one or more terminals through one adapter, with a final state
+// for every user on every terminal.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include "command_line.h"
+
+namespace facepad::cli {
+
+void AddSyncCommand(CLI::App& app, CommandLine& line);
+
+}  // namespace facepad::cli

@@ -1,0 +1,33 @@
+// The users file of sync-users: CSV with a header row naming its columns ("pin" required; "name",
+// "pri", "passwd", "verify", "card", "vicecard" and "photo" optional, in any order). Every row is
+// checked before anything is sent.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace facepad::cli {
+
+struct UserRow {
+    std::size_t line = 0;  // in the file, counting from 1 (the header is line 1)
+    std::string pin, name, pri = "0", passwd, verify = "0", card, vicecard;
+    std::string photoPath;  // as resolved from the file's folder; empty without a photo
+    std::size_t photoSize = 0;
+};
+
+struct InputProblem {
+    std::string file;
+    std::size_t line = 0;
+    std::string message;
+    std::string Text() const;  // "users.csv:12: duplicate pin 1001 (first on line 3)"
+};
+
+struct UserFile {
+    std::vector<UserRow> rows;
+    std::vector<InputProblem> problems;  // nothing may be sent while there is one
+};
+
+UserFile ReadUserFile(const std::string& path, std::size_t maxPhotoBytes);
+
+}  // namespace facepad::cli
