@@ -63,13 +63,14 @@ Verdict SetPhoto(Adapter& a, Output& out, const CommandLine& l)
     }
     ParamMap photo{{"pin", l.pin},
                    {"type", std::to_string(l.photoType)},
-                   {"size", std::to_string(check.size)},
                    {"url", l.photoUrl},
                    {"format", std::to_string(l.photoFormat)}};
     auto content = ReadPhotoAsBase64(l.photoFile, check.size);
     if (!content) {
         return UsageError("set photo: cannot read " + l.photoFile + "; nothing sent");
     }
+    // "size" is the length of "content" as sent (base64), as the reference documentation says.
+    photo["size"] = std::to_string(content->size());
     photo["content"] = std::move(*content);
     const std::string what =
         CommandText(l, "set " + std::string(check.kind) + " photo of user " + l.pin + " (" +

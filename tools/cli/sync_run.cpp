@@ -178,7 +178,7 @@ bool UserSync::SendPhoto(const Item& item)
         }
         std::map<std::string, std::string> photo{{"pin", row.pin},
                                                  {"type", std::to_string(m_line.photoType)},
-                                                 {"size", std::to_string(row.photoSize)},
+                                                 {"size", std::to_string(content->size())},
                                                  {"content", std::move(*content)},
                                                  {"url", ""},
                                                  {"format", std::to_string(m_line.photoFormat)}};
