@@ -80,7 +80,10 @@ function terminalRow(terminal) {
 function photoCell(user) {
   const shown = user.photos.find((photo) => photo.image);
   if (shown) {
-    return el('img', { class: 'photo', src: shown.image, alt: 'photo of ' + user.name, title: 'type ' + shown.type + ', ' + shown.size + ' bytes as sent' });
+    const img = el('img', { class: 'photo', src: shown.image, alt: 'photo of ' + user.name, title: 'type ' + shown.type + ', ' + shown.size + ' bytes as sent' });
+    // The host may send bytes no browser can decode; say so rather than show a broken icon.
+    img.addEventListener('error', () => img.replaceWith(el('div', { class: 'no-photo', title: 'the content is not an image a browser can show' }, 'unreadable')));
+    return img;
   }
   const linked = user.photos.find((photo) => photo.url);
   return el('div', { class: 'no-photo', title: linked ? 'url only: ' + linked.url : '' }, linked ? 'url only' : 'no photo');
@@ -88,7 +91,7 @@ function photoCell(user) {
 
 function usersBlock(terminal) {
   const rows = terminal.users.map((user) => el('tr', { 'data-pin': user.pin },
-    el('td', {}, photoCell(user)),
+    el('td', { class: 'photo-cell' }, photoCell(user)),
     el('td', { class: 'mono' }, user.pin),
     el('td', { class: 'name' }, user.name),
     el('td', {}, user.pri),
