@@ -1,10 +1,11 @@
 // The request journal on its own: how a body becomes fields, what a filter selects, and that it
 // stays within its size. Also the photo decoding the page's images rely on.
+#include "request_journal.h"
+
 #include <gtest/gtest.h>
 
 #include "journal_fields.h"
 #include "photo_image.h"
-#include "request_journal.h"
 #include "sim_test_helpers.h"
 
 namespace {
@@ -35,11 +36,9 @@ TEST(JournalFields, BodiesBecomeNamedFieldsWithDocumentsParsedAndLongValuesCut)
         std::string expected;  // Describe() of the fields
     };
     const Case cases[] = {
-        {"a command with its document",
-         simtest::CommandBody("T1", "7", "{ \"pin\": \"1001\" }"),
+        {"a command with its document", simtest::CommandBody("T1", "7", "{ \"pin\": \"1001\" }"),
          "[SN] T1\n[id] 7\n[data json] {\"pin\":\"1001\"}\n"},
-        {"reset takes its value without \"=\"", "port=10001\treset1",
-         "[port] 10001\n[reset] 1\n"},
+        {"reset takes its value without \"=\"", "port=10001\treset1", "[port] 10001\n[reset] 1\n"},
         {"a photo keeps its pin, loses most of its content",
          simtest::CommandBody("T1", "8", simtest::PhotoJson("1001", 9, photo)),
          "[SN] T1\n[id] 8\n[data json] {\"pin\":\"1001\",\"type\":9,\"size\":5000,\"content\":\"" +
@@ -76,9 +75,9 @@ protected:
 
 TEST_F(Journal, FiltersSelectByPathTerminalAndSequence)
 {
-    Record("/facepad/adduser", "T1");      // 1
-    Record("/facepad/adduser", "T2");      // 2
-    Record("/facepad/deluser", "T1");      // 3
+    Record("/facepad/adduser", "T1");       // 1
+    Record("/facepad/adduser", "T2");       // 2
+    Record("/facepad/deluser", "T1");       // 3
     Record("/facepad/adduser", "T1", 400);  // 4
     using Seq = std::vector<std::uint64_t>;
     struct Case {
@@ -96,9 +95,8 @@ TEST_F(Journal, FiltersSelectByPathTerminalAndSequence)
         {{"", "T9", 0}, Seq{}},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(Seqs(c.filter), c.expected)
-            << "path " << c.filter.path << ", terminal " << c.filter.terminal << ", since "
-            << c.filter.since;
+        EXPECT_EQ(Seqs(c.filter), c.expected) << "path " << c.filter.path << ", terminal "
+                                              << c.filter.terminal << ", since " << c.filter.since;
     }
     const auto entry = journal.Read({"", "", 3}).entries.at(0);
     EXPECT_EQ(entry.terminal, "T1");
@@ -133,13 +131,13 @@ TEST(PhotoImage, Base64DecodesStrictlyExceptForSurplusPadding)
         {"TWFu", std::string("Man")},
         {"TWE=", std::string("Ma")},
         {"TQ==", std::string("M")},
-        {"TWE", std::string("Ma")},          // unpadded
-        {"TW\r\nFu", std::string("Man")},     // line breaks
-        {"TWFu=", std::string("Man")},       // padding after whole groups, as hosts send it
-        {"TWE==", std::nullopt},             // too much padding inside a group
-        {"TQ=x", std::nullopt},              // data after padding
-        {"TWF*", std::nullopt},              // a foreign character
-        {"TWFuT", std::nullopt},             // a lone sextet cannot make a byte
+        {"TWE", std::string("Ma")},        // unpadded
+        {"TW\r\nFu", std::string("Man")},  // line breaks
+        {"TWFu=", std::string("Man")},     // padding after whole groups, as hosts send it
+        {"TWE==", std::nullopt},           // too much padding inside a group
+        {"TQ=x", std::nullopt},            // data after padding
+        {"TWF*", std::nullopt},            // a foreign character
+        {"TWFuT", std::nullopt},           // a lone sextet cannot make a byte
         {"", std::string()},
     };
     for (const Case& c : cases) {

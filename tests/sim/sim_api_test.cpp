@@ -1,11 +1,12 @@
 // The /_sim/ API without sockets: which inputs it refuses and why, what the controls do to the
 // gateway paths' answers, and what the state document shows.
+#include "sim_api.h"
+
 #include <gtest/gtest.h>
 #include <json-c/json.h>
 
 #include "facepad_protocol.h"
 #include "gateway.h"
-#include "sim_api.h"
 #include "sim_test_helpers.h"
 
 namespace {
@@ -83,22 +84,50 @@ TEST_F(SimApiTest, EveryInputIsCheckedAndARefusalSaysWhy)
     const Case cases[] = {
         {"POST", "/_sim/disconnect", {{"terminal", "T9"}}, "", 400, "unknown terminal T9"},
         {"POST", "/_sim/disconnect", {}, "", 400, "terminal is missing"},
-        {"POST", "/_sim/connect", {{"terminal", "T1"}, {"terminal", "T1"}}, "", 400,
+        {"POST",
+         "/_sim/connect",
+         {{"terminal", "T1"}, {"terminal", "T1"}},
+         "",
+         400,
          "\"terminal\" given more than once"},
-        {"POST", "/_sim/connect", {{"serial", "T1"}}, "", 400,
+        {"POST",
+         "/_sim/connect",
+         {{"serial", "T1"}},
+         "",
+         400,
          "unknown parameter \"serial\" for /_sim/connect"},
-        {"POST", "/_sim/next-result", {{"terminal", "T1"}, {"code", "x"}}, "", 400,
+        {"POST",
+         "/_sim/next-result",
+         {{"terminal", "T1"}, {"code", "x"}},
+         "",
+         400,
          "code must be a whole number such as 0 or -1003, got \"x\""},
         {"POST", "/_sim/next-result", {{"terminal", "T1"}, {"code", ""}}, "", 400, "got \"\""},
-        {"POST", "/_sim/next-result", {{"terminal", "T1"}, {"code", "99999999999"}}, "", 400,
+        {"POST",
+         "/_sim/next-result",
+         {{"terminal", "T1"}, {"code", "99999999999"}},
+         "",
+         400,
          "whole number"},
-        {"POST", "/_sim/next-result", {{"terminal", "T9"}, {"code", "-1"}}, "", 400,
+        {"POST",
+         "/_sim/next-result",
+         {{"terminal", "T9"}, {"code", "-1"}},
+         "",
+         400,
          "unknown terminal T9"},
         {"GET", "/_sim/journal", {{"since", "-1"}}, "", 400, "since must be a journal number"},
         {"GET", "/_sim/journal", {{"since", "abc"}}, "", 400, "got \"abc\""},
-        {"GET", "/_sim/photo", {{"terminal", "T1"}, {"pin", "1"}, {"type", "x"}}, "", 400,
+        {"GET",
+         "/_sim/photo",
+         {{"terminal", "T1"}, {"pin", "1"}, {"type", "x"}},
+         "",
+         400,
          "numeric type"},
-        {"GET", "/_sim/photo", {{"terminal", "T1"}, {"pin", "1"}, {"type", "9"}}, "", 404,
+        {"GET",
+         "/_sim/photo",
+         {{"terminal", "T1"}, {"pin", "1"}, {"type", "9"}},
+         "",
+         404,
          "no photo of type 9 for user 1 on terminal T1"},
         {"GET", "/_sim/reset", {}, "", 405, "it takes POST"},
         {"POST", "/_sim/state", {}, "", 405, "it takes GET"},
@@ -130,8 +159,8 @@ TEST_F(SimApiTest, DisconnectAndConnectChangeWhatTheGatewayPathsReport)
     const auto online = gateway.Handle(endpoint::kGetTerminalStatus, "SN=OFF");
     EXPECT_EQ(simtest::ReadStatusReply(online.body), std::vector<int>{1});
     Post(endpoint::kAddUser, CommandBody("T1", "2", simtest::UserJson("7", "A")));
-    EXPECT_EQ(DrainResults(gateway), (std::vector<Result>{{"T1", "1", code::kTerminalOffline},
-                                                          {"T1", "2", code::kDone}}));
+    EXPECT_EQ(DrainResults(gateway),
+              (std::vector<Result>{{"T1", "1", code::kTerminalOffline}, {"T1", "2", code::kDone}}));
 }
 
 TEST_F(SimApiTest, AForcedCodeReplacesTheNextResultOnceAndChangesNothing)
@@ -146,9 +175,9 @@ TEST_F(SimApiTest, AForcedCodeReplacesTheNextResultOnceAndChangesNothing)
     // Forced even where the terminal itself would have answered otherwise.
     ASSERT_EQ(Control("/_sim/next-result", {{"terminal", "OFF"}, {"code", "0"}}).status, 200);
     Post(endpoint::kControlDevice, "SN=OFF\tid=3\tcmd=AC_UNLOCK\tdata=");
-    EXPECT_EQ(DrainResults(gateway), (std::vector<Result>{{"T1", "1", "-1005"},
-                                                          {"T1", "2", code::kDone},
-                                                          {"OFF", "3", code::kDone}}));
+    EXPECT_EQ(DrainResults(gateway),
+              (std::vector<Result>{
+                  {"T1", "1", "-1005"}, {"T1", "2", code::kDone}, {"OFF", "3", code::kDone}}));
     EXPECT_EQ(StateAt({"terminals", "1", "nextResult"}), "null");
     EXPECT_EQ(StateAt({"terminals", "1", "users", "0", "pin"}), "\"8\"")
         << "the command that carried the forced code must not have added user 7";
@@ -186,10 +215,11 @@ TEST_F(SimApiTest, StateShowsUsersPhotosAsImagesUnlocksAndTheResultQueue)
     Post(endpoint::kSetBioPhoto, CommandBody("T1", "2", simtest::PhotoJson("7 a", 9, kGifBase64)));
     Post(endpoint::kControlDevice, "SN=T1\tid=3\tcmd=AC_UNLOCK\tdata=");
     EXPECT_EQ(StateAt({"terminals", "1", "channel"}), "4");
-    EXPECT_EQ(StateAt({"terminals", "1", "users", "0"}),
-              "{\"pin\":\"7 a\",\"name\":\"Ada\",\"pri\":2,\"passwd\":\"pw\",\"verify\":1,"
-              "\"card\":\"C1\",\"vicecard\":\"C2\",\"photos\":[{\"type\":9,\"size\":56,"
-              "\"format\":0,\"url\":\"\",\"image\":\"/_sim/photo?terminal=T1&pin=7%20a&type=9\"}]}");
+    EXPECT_EQ(
+        StateAt({"terminals", "1", "users", "0"}),
+        "{\"pin\":\"7 a\",\"name\":\"Ada\",\"pri\":2,\"passwd\":\"pw\",\"verify\":1,"
+        "\"card\":\"C1\",\"vicecard\":\"C2\",\"photos\":[{\"type\":9,\"size\":56,"
+        "\"format\":0,\"url\":\"\",\"image\":\"/_sim/photo?terminal=T1&pin=7%20a&type=9\"}]}");
     EXPECT_EQ(StateAt({"unlocks"}), "[{\"terminal\":\"T1\",\"id\":\"3\"}]");
     EXPECT_EQ(StateAt({"pendingResults", "2"}),
               "{\"terminal\":\"T1\",\"id\":\"3\",\"return\":\"0\",\"meaning\":\"done\"}");
@@ -201,8 +231,9 @@ TEST_F(SimApiTest, StateShowsUsersPhotosAsImagesUnlocksAndTheResultQueue)
     EXPECT_EQ(image.body.substr(0, 6), "GIF89a");
 
     Post(endpoint::kSetBioPhoto, CommandBody("T1", "4", simtest::PhotoJson("7 a", 3, "not*b64")));
-    EXPECT_EQ(Call("GET", "/_sim/photo", {{"terminal", "T1"}, {"pin", "7 a"}, {"type", "3"}}).status,
-              422);
+    EXPECT_EQ(
+        Call("GET", "/_sim/photo", {{"terminal", "T1"}, {"pin", "7 a"}, {"type", "3"}}).status,
+        422);
 }
 
 TEST_F(SimApiTest, ThePageAndItsFilesComeFromTheBinary)
@@ -215,7 +246,8 @@ TEST_F(SimApiTest, ThePageAndItsFilesComeFromTheBinary)
         EXPECT_EQ(reply.status, 200) << path;
         EXPECT_EQ(reply.contentType.rfind(type, 0), 0u) << path << ": " << reply.contentType;
         EXPECT_NE(reply.body.find(marker), std::string::npos) << path;
-        EXPECT_EQ(reply.body.find("http"), std::string::npos) << path << " must load nothing outside";
+        EXPECT_EQ(reply.body.find("http"), std::string::npos)
+            << path << " must load nothing outside";
     }
 }
 

@@ -25,7 +25,8 @@ bool Matches(const JournalEntry& entry, const JournalFilter& filter)
 
 }  // namespace
 
-RequestJournal::RequestJournal(std::size_t capacity) : m_capacity(std::max<std::size_t>(capacity, 1))
+RequestJournal::RequestJournal(std::size_t capacity)
+    : m_capacity(std::max<std::size_t>(capacity, 1))
 {
 }
 

@@ -38,8 +38,8 @@ struct RequestToRecord {
 };
 
 struct JournalFilter {
-    std::string path;      // exact, with its leading "/"; empty: any
-    std::string terminal;  // exact "SN" value; empty: any
+    std::string path;         // exact, with its leading "/"; empty: any
+    std::string terminal;     // exact "SN" value; empty: any
     std::uint64_t since = 0;  // only entries with a larger seq
 };
 

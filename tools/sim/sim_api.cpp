@@ -126,13 +126,13 @@ ApiReply SimApi::Dispatch(const ApiRequest& request)
         return (this->*route.handler)(request);
     }
     if (!allowed.empty()) {
-        ApiReply reply = Refused(405, request.method + " is not served on " + request.path +
-                                          ": it takes " + allowed);
+        ApiReply reply = Refused(
+            405, request.method + " is not served on " + request.path + ": it takes " + allowed);
         reply.allow = allowed;
         return reply;
     }
-    return Refused(404, "no such simulator path " + request.path +
-                            " (see the README for the /_sim/ paths)");
+    return Refused(
+        404, "no such simulator path " + request.path + " (see the README for the /_sim/ paths)");
 }
 
 std::uint64_t SimApi::Version() const

@@ -163,8 +163,8 @@ json_object* EntryObject(const JournalEntry& entry)
 std::string Serialise(json_object* document)
 {
     JsonPtr owner(document);
-    return json_object_to_json_string_ext(document, JSON_C_TO_STRING_PLAIN |
-                                                        JSON_C_TO_STRING_NOSLASHESCAPE);
+    return json_object_to_json_string_ext(document,
+                                          JSON_C_TO_STRING_PLAIN | JSON_C_TO_STRING_NOSLASHESCAPE);
 }
 
 }  // namespace

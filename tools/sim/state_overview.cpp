@@ -25,19 +25,17 @@ std::map<std::string, TerminalOverview> ReadTerminalOverviews(Connection& db)
         "SELECT serial, pin, name, pri, passwd, verify, card, vicecard FROM terminal_user "
         "ORDER BY serial, pin");
     while (users.Step()) {
-        terminals[users.Text(0)].users.push_back(UserRecord{users.Text(1), users.Text(2),
-                                                            AsInt(users.Integer(3)), users.Text(4),
-                                                            AsInt(users.Integer(5)), users.Text(6),
-                                                            users.Text(7)});
+        terminals[users.Text(0)].users.push_back(
+            UserRecord{users.Text(1), users.Text(2), AsInt(users.Integer(3)), users.Text(4),
+                       AsInt(users.Integer(5)), users.Text(6), users.Text(7)});
     }
     Statement photos = db.Prepare(
         "SELECT serial, pin, type, size, format, url, length(content) > 0 FROM photo "
         "ORDER BY serial, pin, type");
     while (photos.Step()) {
-        terminals[photos.Text(0)].photos.push_back(
-            PhotoSummary{photos.Text(0), photos.Text(1), AsInt(photos.Integer(2)),
-                         AsInt(photos.Integer(3)), AsInt(photos.Integer(4)), photos.Text(5),
-                         photos.Integer(6) != 0});
+        terminals[photos.Text(0)].photos.push_back(PhotoSummary{
+            photos.Text(0), photos.Text(1), AsInt(photos.Integer(2)), AsInt(photos.Integer(3)),
+            AsInt(photos.Integer(4)), photos.Text(5), photos.Integer(6) != 0});
     }
     return terminals;
 }
@@ -99,8 +97,8 @@ std::optional<PhotoRecord> GatewayState::Photo(const std::string& serial, const 
         if (!query.Step()) {
             return std::nullopt;
         }
-        return PhotoRecord{pin,           type, AsInt(query.Integer(0)), query.Text(1),
-                           query.Text(2), AsInt(query.Integer(3))};
+        return PhotoRecord{pin,           type,          AsInt(query.Integer(0)),
+                           query.Text(1), query.Text(2), AsInt(query.Integer(3))};
     });
 }
 
