@@ -44,6 +44,16 @@ TEST(JournalFields, BodiesBecomeNamedFieldsWithDocumentsParsedAndLongValuesCut)
          "[SN] T1\n[id] 8\n[data json] {\"pin\":\"1001\",\"type\":9,\"size\":5000,\"content\":\"" +
              std::string(facepad::sim::kJournalValueChars, 'Q') +
              "... (5000 bytes)\",\"url\":\"\",\"format\":0}\n"},
+        {"a cut keeps an escape whole",
+         "SN=T1\tid=8\tdata={\"name\":\"" + std::string(119, 'a') + "\\\"" + std::string(10, 'b') +
+             "\"}",
+         "[SN] T1\n[id] 8\n[data json] {\"name\":\"" + std::string(119, 'a') +
+             "\\\"... (131 bytes)\"}\n"},
+        {"a cut keeps a UTF-8 character whole",
+         "SN=T1\tid=8\tdata={\"name\":\"" + std::string(119, 'a') + "\xC3\xA9" +
+             std::string(10, 'b') + "\"}",
+         "[SN] T1\n[id] 8\n[data json] {\"name\":\"" + std::string(119, 'a') +
+             "\xC3\xA9... (131 bytes)\"}\n"},
         {"a data field that is not JSON stays text", "SN=T1\tid=9\tdata={broken",
          "[SN] T1\n[id] 9\n[data] {broken\n"},
         {"a long plain value is cut", "SN=" + std::string(300, 'S'),

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace facepad::sim {
@@ -18,9 +19,9 @@ struct JournalField {
 };
 
 // Never fails: a body that is not TAB-separated fields gives one field with an empty name.
-std::vector<JournalField> ParseJournalFields(const std::string& body);
+std::vector<JournalField> ParseJournalFields(std::string_view body);
 
 // `text` itself when short, otherwise its start and "... (N bytes)".
-std::string CutForJournal(const std::string& text);
+std::string CutForJournal(std::string_view text);
 
 }  // namespace facepad::sim

@@ -37,13 +37,13 @@ void RequestJournal::Record(const RequestToRecord& request)
     entry.unixMillis = std::chrono::duration_cast<std::chrono::milliseconds>(
                            std::chrono::system_clock::now().time_since_epoch())
                            .count();
-    entry.method = request.method;
-    entry.path = request.path;
+    entry.method = std::string(request.method);
+    entry.path = std::string(request.path);
     entry.fields = ParseJournalFields(request.body);
     entry.terminal = TerminalOf(entry.fields);
     entry.status = request.status;
     entry.answer = CutForJournal(request.answer);
-    entry.fault = request.fault;
+    entry.fault = std::string(request.fault);
 
     std::lock_guard<std::mutex> lock(m_mutex);
     entry.seq = ++m_last;

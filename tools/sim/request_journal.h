@@ -8,6 +8,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "journal_fields.h"
@@ -28,13 +29,14 @@ struct JournalEntry {
     std::string fault;   // empty unless an injected fault replaced the answer
 };
 
+// Views, not copies: a photo upload's body is megabytes, and the host waits while it is recorded.
 struct RequestToRecord {
-    std::string method;
-    std::string path;
-    std::string body;
+    std::string_view method;
+    std::string_view path;
+    std::string_view body;
     int status = 0;
-    std::string answer;
-    std::string fault;
+    std::string_view answer;
+    std::string_view fault;
 };
 
 struct JournalFilter {

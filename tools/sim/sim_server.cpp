@@ -257,8 +257,9 @@ void SimServer::RecordInJournal(const httplib::Request& request, const httplib::
     if (SimApi::Serves(request.path)) {
         return;
     }
+    const std::string fault = response.get_header_value(kFaultHeader);
     m_journal.Record(RequestToRecord{request.method, request.path, request.body, response.status,
-                                     response.body, response.get_header_value(kFaultHeader)});
+                                     response.body, fault});
 }
 
 void SimServer::Log(const httplib::Request& request, const httplib::Response& response) const
