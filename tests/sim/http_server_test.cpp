@@ -1,5 +1,5 @@
 // The simulator on a real socket, driven by a raw HTTP client: refusals with reasons, the size
-// cap, keep-alive, an exclusive port, the request log and the injected faults.
+// cap, keep-alive, an exclusive port, the request log, the journal and the injected faults.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -160,6 +160,7 @@ TEST_F(HttpServer, BodiesOverTheCapAre413AndTheServerGoesOn)
 TEST_F(HttpServer, MultiMegabytePhotoFitsTheDefaultCapAndArrivesWhole)
 {
     Start();
+    client->set_read_timeout(30, 0);  // under ThreadSanitizer on busy cores 4 MB take seconds
     ASSERT_EQ(Post(endpoint::kBinding, "SN=T1\tch=1")->status, 200);
     ASSERT_EQ(Post(endpoint::kAddUser, simtest::CommandBody("T1", "1", simtest::UserJson("7", "A")))
                   ->status,
@@ -297,6 +298,83 @@ TEST_F(HttpServer, StopEndsALatencyWaitInFlight)
     server->Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
     EXPECT_EQ(waiting.wait_for(10s), std::future_status::ready);
+}
+
+// The journal entry is written before the answer, so a host's CI can read the journal as soon as
+// the host has its answer; the simulator's own paths are never journaled.
+TEST_F(HttpServer, JournalHoldsEachGatewayRequestBeforeItsAnswer)
+{
+    Start();
+    struct Case {
+        std::string method;
+        std::string path;
+        std::string body;
+        int status;
+        bool journaled;
+    };
+    const Case cases[] = {
+        {"POST", "/facepad/getterminalstatus", "SN=T1", 200, true},
+        {"POST", "/facepad/none", "", 404, true},
+        {"GET", "/facepad/getresult", "", 405, true},
+        {"GET", "/", "", 200, false},
+        {"GET", "/_sim/state", "", 200, false},
+        {"POST", "/_sim/connect?terminal=T1", "", 200, false},
+        {"POST", "/_sim/connect?terminal=T9", "", 400, false},
+    };
+    for (const Case& c : cases) {
+        const auto before = server->Journal().Read({}).entries.size();
+        const auto reply = c.method == "GET" ? client->Get(c.path.c_str())
+                                             : client->Post(c.path.c_str(), c.body, "text/plain");
+        ASSERT_TRUE(reply) << c.path;
+        EXPECT_EQ(reply->status, c.status) << c.path << ": " << reply->body;
+        const auto entries = server->Journal().Read({}).entries;
+        ASSERT_EQ(entries.size(), before + (c.journaled ? 1 : 0)) << c.method << " " << c.path;
+        if (c.journaled) {
+            EXPECT_EQ(entries.back().method, c.method);
+            EXPECT_EQ(entries.back().path, c.path);
+            EXPECT_EQ(entries.back().status, c.status);
+        }
+    }
+}
+
+TEST_F(HttpServer, InjectedFaultsAreJournaledButSpareTheSimulatorsOwnPaths)
+{
+    ServerSettings settings;
+    settings.faults.failRate = 1.0;
+    Start(settings);
+    for (const char* path : {"/", "/_sim/state", "/_sim/journal", "/_sim/page.js"}) {
+        const auto reply = client->Get(path);
+        ASSERT_TRUE(reply) << path;
+        EXPECT_EQ(reply->status, 200) << path;
+    }
+    ASSERT_EQ(Post(endpoint::kGetResult, "")->status, 500);
+    const auto entries = server->Journal().Read({}).entries;
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].fault, "server error");
+}
+
+TEST_F(HttpServer, AddedLatencySparesTheSimulatorsOwnPaths)
+{
+    ServerSettings settings;
+    settings.faults.latency = 60s;  // far beyond the read time-out below
+    Start(settings);
+    client->set_read_timeout(10, 0);
+    for (const char* path : {"/", "/_sim/state", "/_sim/journal"}) {
+        const auto reply = client->Get(path);
+        ASSERT_TRUE(reply) << path << " waited for the latency meant for gateway paths";
+        EXPECT_EQ(reply->status, 200) << path;
+    }
+}
+
+// Like the gateway paths, a control posted without Content-Length has no body and is answered at
+// once, not after httplib's read time-out.
+TEST_F(HttpServer, AControlWithoutContentLengthIsAnsweredAtOnce)
+{
+    Start();
+    const std::string answer = RawExchange(
+        server->Port(), "POST /_sim/disconnect?terminal=T1 HTTP/1.1\r\nHost: x\r\n\r\n");
+    EXPECT_NE(answer.find("HTTP/1.1 200"), std::string::npos) << answer;
+    EXPECT_FALSE(gateway.State().Status("T1")->connected);
 }
 
 }  // namespace

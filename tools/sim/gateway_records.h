@@ -65,4 +65,33 @@ struct GatewayData {
     std::vector<ResultEntry> pendingResults;
 };
 
+// A photo as the page lists it: everything but the content, which can be megabytes.
+struct PhotoSummary {
+    std::string serial;
+    std::string pin;
+    int type = 0;
+    int size = 0;
+    int format = 0;
+    std::string url;
+    bool hasContent = false;
+};
+
+struct TerminalOverview {
+    std::string serial;
+    bool connected = false;
+    std::optional<long long> channel;
+    std::optional<std::string> forcedResult;  // the code the next result will carry
+    std::vector<UserRecord> users;            // by pin
+    std::vector<PhotoSummary> photos;         // by pin, then type
+};
+
+struct StateOverview {
+    std::vector<TerminalOverview> terminals;  // by serial
+    std::string listenPort;
+    std::string resetValue;
+    std::map<std::string, std::string> initParams;
+    std::vector<UnlockEvent> unlocks;         // oldest first
+    std::vector<ResultEntry> pendingResults;  // oldest first
+};
+
 }  // namespace facepad::sim

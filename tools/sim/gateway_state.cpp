@@ -44,24 +44,46 @@ void PutSetting(Connection& db, const char* table, const std::string& name,
 }  // namespace
 
 GatewayState::GatewayState(const std::vector<TerminalSpec>& terminals, const std::string& statePath)
-    : m_db(statePath)
+    : m_commandLine(terminals), m_db(statePath)
 {
     for (const TerminalSpec& terminal : terminals) {
         m_connected[terminal.serial] = terminal.connected;
     }
-    m_db.Write([&](Connection& db) {
-        for (const TerminalSpec& terminal : terminals) {
-            db.Prepare("INSERT OR IGNORE INTO terminal (serial) VALUES (?)")
-                .Bind(1, terminal.serial)
-                .Run();
-        }
-    });
+    m_db.Write([this](Connection& db) { AddCommandLineTerminals(db); });
+}
+
+void GatewayState::AddCommandLineTerminals(Connection& db)
+{
+    for (const TerminalSpec& terminal : m_commandLine) {
+        db.Prepare("INSERT OR IGNORE INTO terminal (serial) VALUES (?)")
+            .Bind(1, terminal.serial)
+            .Run();
+    }
 }
 
 bool GatewayState::Connected(const std::string& serial) const
 {
+    std::lock_guard<std::mutex> lock(m_controlMutex);
     const auto known = m_connected.find(serial);
     return known != m_connected.end() && known->second;
+}
+
+std::map<std::string, bool> GatewayState::ConnectedFlags() const
+{
+    std::lock_guard<std::mutex> lock(m_controlMutex);
+    return m_connected;
+}
+
+std::optional<std::string> GatewayState::TakeForcedResult(const std::string& serial)
+{
+    std::lock_guard<std::mutex> lock(m_controlMutex);
+    const auto forced = m_forcedResults.find(serial);
+    if (forced == m_forcedResults.end()) {
+        return std::nullopt;
+    }
+    std::string code = forced->second;
+    m_forcedResults.erase(forced);
+    return code;
 }
 
 std::string GatewayState::Bind(const std::string& serial, long long channel)
@@ -109,19 +131,33 @@ void GatewayState::SetInitParams(const std::map<std::string, std::string>& param
 std::string GatewayState::RunOnTerminal(const std::string& serial, const std::string& id,
                                         const TerminalAction& action)
 {
-    return m_db.Write([&](Connection& db) {
-        std::string code;
-        const auto channel = ChannelOf(db, serial);
-        if (!channel || !*channel) {
-            code = result_code::kTerminalNotBound;
-        } else if (!Connected(serial)) {
-            code = result_code::kTerminalOffline;
-        } else {
-            code = action(db);
+    std::optional<std::string> forced;
+    try {
+        return m_db.Write([&](Connection& db) {
+            // Taken inside the transaction, so that two commands cannot both carry one code.
+            forced = TakeForcedResult(serial);
+            std::string code;
+            const auto channel = ChannelOf(db, serial);
+            if (forced) {
+                code = *forced;
+            } else if (!channel || !*channel) {
+                code = result_code::kTerminalNotBound;
+            } else if (!Connected(serial)) {
+                code = result_code::kTerminalOffline;
+            } else {
+                code = action(db);
+            }
+            QueueResult(db, ResultEntry{serial, id, code});
+            return code;
+        });
+    } catch (...) {
+        // Nothing was queued, so the forced code still belongs to the next command.
+        if (forced) {
+            std::lock_guard<std::mutex> lock(m_controlMutex);
+            m_forcedResults.emplace(serial, *forced);
         }
-        QueueResult(db, ResultEntry{serial, id, code});
-        return code;
-    });
+        throw;
+    }
 }
 
 std::string GatewayState::AddUser(const std::string& serial, const std::string& id,
@@ -249,6 +285,48 @@ std::vector<TerminalStatus> GatewayState::Terminals()
         }
         return all;
     });
+}
+
+bool GatewayState::Known(const std::string& serial)
+{
+    return m_db.Read([&](Connection& db) { return ChannelOf(db, serial).has_value(); });
+}
+
+std::string GatewayState::SetConnected(const std::string& serial, bool connected)
+{
+    if (!Known(serial)) {
+        return "unknown terminal " + serial;
+    }
+    std::lock_guard<std::mutex> lock(m_controlMutex);
+    m_connected[serial] = connected;
+    return std::string();
+}
+
+std::string GatewayState::ForceNextResult(const std::string& serial, const std::string& code)
+{
+    if (!Known(serial)) {
+        return "unknown terminal " + serial;
+    }
+    std::lock_guard<std::mutex> lock(m_controlMutex);
+    m_forcedResults[serial] = code;
+    return std::string();
+}
+
+void GatewayState::Reset()
+{
+    m_db.Write([this](Connection& db) {
+        for (const char* table : {"terminal", "terminal_user", "photo", "setting", "init_param",
+                                  "unlock_event", "pending_result"}) {
+            db.Execute((std::string("DELETE FROM ") + table).c_str());
+        }
+        AddCommandLineTerminals(db);
+    });
+    std::lock_guard<std::mutex> lock(m_controlMutex);
+    m_connected.clear();
+    for (const TerminalSpec& terminal : m_commandLine) {
+        m_connected[terminal.serial] = terminal.connected;
+    }
+    m_forcedResults.clear();
 }
 
 }  // namespace facepad::sim

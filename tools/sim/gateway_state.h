@@ -1,10 +1,12 @@
 // What the simulated gateway keeps and how each command changes it. The kept state lives in a
-// StateDatabase, one transaction per command; only the connection flags, which the command line
-// decides, stay in memory. Thread-safe: the HTTP server answers on several threads at once.
+// StateDatabase, one transaction per command; only the connection flags and the forced results,
+// which the command line and the /_sim/ controls decide, stay in memory. Thread-safe: the HTTP
+// server answers on several threads at once.
 #pragma once
 
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,6 +53,19 @@ public:
 
     // The whole state at once, photos included: for tests and conversions, not for requests.
     GatewayData Snapshot();
+    // The state without photo content, for the /_sim/ API and the page; cheap enough to poll.
+    StateOverview Overview();
+    // One photo, content included; nothing when the terminal, user or type has none.
+    std::optional<PhotoRecord> Photo(const std::string& serial, const std::string& pin, int type);
+
+    // Controls. Empty on success, otherwise why (an unknown terminal).
+    std::string SetConnected(const std::string& serial, bool connected);
+    // The next terminal command for `serial` is not carried out and its result carries `code`
+    // instead, whatever the terminal's binding or connection; a later call replaces the code.
+    std::string ForceNextResult(const std::string& serial, const std::string& code);
+    // Back to the start: no bindings, settings, users, photos, unlocks or results; only the
+    // command line's terminals, connected as it said; no forced results.
+    void Reset();
     // Adds kept data (from an earlier simulator's JSON state file) in one transaction.
     void Import(const GatewayData& kept);
 
@@ -61,8 +76,17 @@ private:
     std::string RunOnTerminal(const std::string& serial, const std::string& id,
                               const TerminalAction& action);
     bool Connected(const std::string& serial) const;
+    std::map<std::string, bool> ConnectedFlags() const;
+    std::map<std::string, std::string> ForcedResults() const;
+    std::optional<std::string> TakeForcedResult(const std::string& serial);
+    void AddCommandLineTerminals(Connection& db);
+    bool Known(const std::string& serial);
 
-    std::map<std::string, bool> m_connected;  // from the command line; never changes
+    const std::vector<TerminalSpec> m_commandLine;
+    // Innermost lock: taken inside database transactions, never the other way round.
+    mutable std::mutex m_controlMutex;
+    std::map<std::string, bool> m_connected;             // command line, then the controls
+    std::map<std::string, std::string> m_forcedResults;  // by serial
     StateDatabase m_db;
 };
 

@@ -64,6 +64,10 @@ void AddOptions(CLI::App& app, Options& o)
     app.add_option("--status", o.statusOverrides,
                    "ENDPOINT=STATUS: always answer that endpoint with that status; repeatable");
     app.add_option("--seed", o.server.faults.seed, "seed for the fault rates (0: random)");
+    app.add_option("--journal-size", o.server.journalSize,
+                   "requests the journal under /_sim/journal keeps (older ones are dropped)")
+        ->capture_default_str()
+        ->check(CLI::Range(std::size_t{1}, std::size_t{1000000}));
     app.add_flag("--quiet", o.quiet, "no log line per request");
 }
 
@@ -229,7 +233,7 @@ int main(int argc, char** argv)
         }
     }
     std::cout << "facepad-gateway-sim listening on http://" << options.server.host << ":"
-              << server->Port() << std::endl;
+              << server->Port() << " (page at /, API under /_sim/)" << std::endl;
     const bool signalled = WaitForStopSignal(stopSignals, *server);
     server->Stop();
     LogLine(signalled ? "facepad-gateway-sim stopped" : "facepad-gateway-sim: the server ended");

@@ -41,7 +41,11 @@ bool IsDecimalLength(const std::string& value)
 }  // namespace
 
 SimServer::SimServer(Gateway& gateway, ServerSettings settings)
-    : m_gateway(gateway), m_settings(std::move(settings)), m_faults(m_settings.faults)
+    : m_gateway(gateway),
+      m_settings(std::move(settings)),
+      m_faults(m_settings.faults),
+      m_journal(m_settings.journalSize),
+      m_api(gateway.State(), m_journal)
 {
     Configure();
     const std::string address = m_settings.host + ":" + std::to_string(m_settings.port);
@@ -71,6 +75,11 @@ void SimServer::Configure()
     ConfigureRoutes();
     ConfigureBodyFraming();
     ConfigureRefusals();
+    // Runs before the answer is written, so a host that has its answer finds it in the journal.
+    m_server.set_post_routing_handler(
+        [this](const httplib::Request& request, httplib::Response& response) {
+            RecordInJournal(request, response);
+        });
     m_server.set_logger([this](const httplib::Request& request, const httplib::Response& response) {
         Log(request, response);
     });
@@ -78,6 +87,18 @@ void SimServer::Configure()
 
 void SimServer::ConfigureRoutes()
 {
+    // Matched in the order registered: the simulator's own paths before the catch-all.
+    const auto sim = [this](const httplib::Request& request, httplib::Response& response) {
+        HandleSim(request, response);
+    };
+    for (const char* pattern : {R"(/)", R"(/_sim/.*)"}) {
+        m_server.Get(pattern, sim);
+        m_server.Post(pattern, sim);
+        m_server.Put(pattern, sim);
+        m_server.Delete(pattern, sim);
+        m_server.Patch(pattern, sim);
+        m_server.Options(pattern, sim);
+    }
     m_server.Post(R"(/.*)", [this](const httplib::Request& request, httplib::Response& response) {
         HandlePost(request, response);
     });
@@ -105,7 +126,11 @@ void SimServer::ConfigureBodyFraming()
             return httplib::Server::HandlerResponse::Unhandled;
         }
         if (!request.has_header("Content-Length")) {
-            HandlePost(request, response);
+            if (SimApi::Serves(request.path)) {
+                HandleSim(request, response);
+            } else {
+                HandlePost(request, response);
+            }
             return httplib::Server::HandlerResponse::Handled;
         }
         const std::string length = request.get_header_value("Content-Length");
@@ -213,8 +238,36 @@ void SimServer::HandlePost(const httplib::Request& request, httplib::Response& r
     response.set_content(reply.body, "text/plain");
 }
 
+void SimServer::HandleSim(const httplib::Request& request, httplib::Response& response)
+{
+    const ApiReply reply = m_api.Serve(ApiRequest{request.method, request.path, request.params,
+                                                  request.get_header_value("Origin"),
+                                                  request.get_header_value("Host")});
+    response.status = reply.status;
+    if (!reply.allow.empty()) {
+        response.set_header("Allow", reply.allow);
+    }
+    // The page polls; a cached state would freeze it.
+    response.set_header("Cache-Control", "no-store");
+    response.set_content(reply.body, reply.contentType.c_str());
+}
+
+void SimServer::RecordInJournal(const httplib::Request& request, const httplib::Response& response)
+{
+    if (SimApi::Serves(request.path)) {
+        return;
+    }
+    const std::string fault = response.get_header_value(kFaultHeader);
+    m_journal.Record(RequestToRecord{request.method, request.path, request.body, response.status,
+                                     response.body, fault});
+}
+
 void SimServer::Log(const httplib::Request& request, const httplib::Response& response) const
 {
+    // The page polls the simulator's own paths; only its controls are worth a line.
+    if (SimApi::Serves(request.path) && request.method == "GET") {
+        return;
+    }
     if (m_settings.log) {
         m_settings.log(FormatRequestLine(
             LoggedRequest{request.method, request.path, response.status, request.body.size(),

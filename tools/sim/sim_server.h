@@ -1,5 +1,6 @@
 // The simulated gateway on a real socket: a cpp-httplib server that reads every POST body raw,
-// applies the fault plan, hands the request to the Gateway and logs one line per request.
+// applies the fault plan, hands the request to the Gateway, journals it and logs one line per
+// request. The page and the /_sim/ paths are served beside it, without faults or journal.
 #pragma once
 
 #include <httplib.h>
@@ -15,6 +16,8 @@
 #include "facepad_protocol.h"
 #include "fault_plan.h"
 #include "gateway.h"
+#include "request_journal.h"
+#include "sim_api.h"
 
 namespace facepad::sim {
 
@@ -23,7 +26,8 @@ struct ServerSettings {
     int port = kDefaultPort;  // 0: any free port; Port() tells which
     std::size_t payloadCap = kDefaultPayloadCap;
     FaultSettings faults;
-    std::function<void(const std::string&)> log;  // one line per request; null: silent
+    std::size_t journalSize = kDefaultJournalSize;  // requests the journal keeps
+    std::function<void(const std::string&)> log;    // one line per request; null: silent
 };
 
 class SimServer {
@@ -44,6 +48,7 @@ public:
     std::size_t DelayedRequests();
     // False once the listening loop has ended, asked to or not.
     bool Running() const { return m_server.is_running() && !m_listenEnded; }
+    RequestJournal& Journal() { return m_journal; }
 
 private:
     void Configure();
@@ -51,12 +56,16 @@ private:
     void ConfigureBodyFraming();
     void ConfigureRefusals();
     void HandlePost(const httplib::Request& request, httplib::Response& response);
+    void HandleSim(const httplib::Request& request, httplib::Response& response);
+    void RecordInJournal(const httplib::Request& request, const httplib::Response& response);
     bool WaitLatency();
     void Log(const httplib::Request& request, const httplib::Response& response) const;
 
     Gateway& m_gateway;
     ServerSettings m_settings;
     FaultPlan m_faults;
+    RequestJournal m_journal;
+    SimApi m_api;
     httplib::Server m_server;
     std::thread m_thread;
     int m_port = 0;

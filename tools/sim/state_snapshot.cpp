@@ -101,7 +101,7 @@ GatewayData GatewayState::Snapshot()
 {
     return m_db.Read([this](Connection& db) {
         GatewayData data;
-        ReadTerminals(db, data, m_connected);
+        ReadTerminals(db, data, ConnectedFlags());
         ReadSettingsAndEvents(db, data);
         return data;
     });

@@ -1,0 +1,219 @@
+#include "sim_api_documents.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "facepad_protocol.h"
+#include "json_value.h"
+
+namespace facepad::sim {
+
+namespace {
+
+json_object* Text(const std::string& value)
+{
+    return json_object_new_string_len(value.data(), static_cast<int>(value.size()));
+}
+
+void Put(json_object* object, const char* key, json_object* value)
+{
+    json_object_object_add(object, key, value);
+}
+
+// Query strings hold serials and pins as the host chose them; only unreserved bytes pass as they
+// are.
+std::string UrlEncoded(const std::string& text)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (const unsigned char c : text) {
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                           (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == '~';
+        if (plain) {
+            encoded.push_back(static_cast<char>(c));
+        } else {
+            encoded += {'%', kHex[c >> 4], kHex[c & 0xF]};
+        }
+    }
+    return encoded;
+}
+
+json_object* UserObject(const UserRecord& user)
+{
+    json_object* object = json_object_new_object();
+    Put(object, "pin", Text(user.pin));
+    Put(object, "name", Text(user.name));
+    Put(object, "pri", json_object_new_int(user.pri));
+    Put(object, "passwd", Text(user.passwd));
+    Put(object, "verify", json_object_new_int(user.verify));
+    Put(object, "card", Text(user.card));
+    Put(object, "vicecard", Text(user.vicecard));
+    Put(object, "photos", json_object_new_array());
+    return object;
+}
+
+json_object* PhotoObject(const PhotoSummary& photo)
+{
+    json_object* object = json_object_new_object();
+    Put(object, "type", json_object_new_int(photo.type));
+    Put(object, "size", json_object_new_int(photo.size));
+    Put(object, "format", json_object_new_int(photo.format));
+    Put(object, "url", Text(photo.url));
+    Put(object, "image", photo.hasContent ? Text(PhotoImageUrl(photo)) : nullptr);
+    return object;
+}
+
+// Users with their photos inside; a photo whose user is gone cannot exist (deleting a user takes
+// its photos along), but is listed under "photos" of the terminal all the same.
+json_object* UsersArray(const TerminalOverview& terminal)
+{
+    json_object* users = json_object_new_array();
+    std::map<std::string, json_object*> byPin;
+    for (const UserRecord& user : terminal.users) {
+        json_object* object = UserObject(user);
+        byPin[user.pin] = object;
+        json_object_array_add(users, object);
+    }
+    for (const PhotoSummary& photo : terminal.photos) {
+        const auto owner = byPin.find(photo.pin);
+        if (owner != byPin.end()) {
+            json_object* photos = nullptr;
+            json_object_object_get_ex(owner->second, "photos", &photos);
+            json_object_array_add(photos, PhotoObject(photo));
+        }
+    }
+    return users;
+}
+
+json_object* TerminalObject(const TerminalOverview& terminal)
+{
+    json_object* object = json_object_new_object();
+    Put(object, "serial", Text(terminal.serial));
+    Put(object, "connected", json_object_new_boolean(terminal.connected));
+    Put(object, "bound", json_object_new_boolean(terminal.channel.has_value()));
+    Put(object, "channel", terminal.channel ? json_object_new_int64(*terminal.channel) : nullptr);
+    Put(object, "nextResult", terminal.forcedResult ? Text(*terminal.forcedResult) : nullptr);
+    Put(object, "users", UsersArray(terminal));
+    return object;
+}
+
+json_object* ResultObject(const ResultEntry& entry)
+{
+    json_object* object = json_object_new_object();
+    Put(object, "terminal", Text(entry.serial));
+    Put(object, "id", Text(entry.commandId));
+    Put(object, "return", Text(entry.code));
+    Put(object, "meaning", Text(DescribeResultCode(entry.code)));
+    return object;
+}
+
+json_object* SettingsObject(const StateOverview& state)
+{
+    json_object* object = json_object_new_object();
+    Put(object, "listenPort", Text(state.listenPort));
+    Put(object, "reset", Text(state.resetValue));
+    json_object* params = json_object_new_object();
+    for (const auto& [name, value] : state.initParams) {
+        Put(params, name.c_str(), Text(value));
+    }
+    Put(object, "initParams", params);
+    return object;
+}
+
+std::string IsoTime(std::int64_t unixMillis)
+{
+    const std::time_t seconds = static_cast<std::time_t>(unixMillis / 1000);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[96];  // room for any int the compiler imagines in each field
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
+                  static_cast<int>(unixMillis % 1000));
+    return text;
+}
+
+json_object* FieldsObject(const std::vector<JournalField>& fields)
+{
+    json_object* object = json_object_new_object();
+    for (const JournalField& field : fields) {
+        JsonParse parsed;
+        if (field.json) {
+            parsed = ParseWholeJson(field.value);
+        }
+        Put(object, field.name.c_str(), parsed.value ? parsed.value.release() : Text(field.value));
+    }
+    return object;
+}
+
+json_object* EntryObject(const JournalEntry& entry)
+{
+    json_object* object = json_object_new_object();
+    Put(object, "seq", json_object_new_int64(static_cast<std::int64_t>(entry.seq)));
+    Put(object, "time", Text(IsoTime(entry.unixMillis)));
+    Put(object, "method", Text(entry.method));
+    Put(object, "path", Text(entry.path));
+    Put(object, "terminal", entry.terminal.empty() ? nullptr : Text(entry.terminal));
+    Put(object, "fields", FieldsObject(entry.fields));
+    Put(object, "status", json_object_new_int(entry.status));
+    Put(object, "answer", Text(entry.answer));
+    Put(object, "fault", entry.fault.empty() ? nullptr : Text(entry.fault));
+    return object;
+}
+
+std::string Serialise(json_object* document)
+{
+    JsonPtr owner(document);
+    return json_object_to_json_string_ext(document,
+                                          JSON_C_TO_STRING_PLAIN | JSON_C_TO_STRING_NOSLASHESCAPE);
+}
+
+}  // namespace
+
+std::string PhotoImageUrl(const PhotoSummary& photo)
+{
+    return "/_sim/photo?terminal=" + UrlEncoded(photo.serial) + "&pin=" + UrlEncoded(photo.pin) +
+           "&type=" + std::to_string(photo.type);
+}
+
+std::string StateDocument(const StateOverview& state, std::uint64_t version)
+{
+    json_object* document = json_object_new_object();
+    Put(document, "version", json_object_new_int64(static_cast<std::int64_t>(version)));
+    json_object* terminals = json_object_new_array();
+    for (const TerminalOverview& terminal : state.terminals) {
+        json_object_array_add(terminals, TerminalObject(terminal));
+    }
+    Put(document, "terminals", terminals);
+    Put(document, "settings", SettingsObject(state));
+    json_object* unlocks = json_object_new_array();
+    for (const UnlockEvent& unlock : state.unlocks) {
+        json_object* object = json_object_new_object();
+        Put(object, "terminal", Text(unlock.serial));
+        Put(object, "id", Text(unlock.commandId));
+        json_object_array_add(unlocks, object);
+    }
+    Put(document, "unlocks", unlocks);
+    json_object* pending = json_object_new_array();
+    for (const ResultEntry& entry : state.pendingResults) {
+        json_object_array_add(pending, ResultObject(entry));
+    }
+    Put(document, "pendingResults", pending);
+    return Serialise(document);
+}
+
+std::string JournalDocument(const JournalPage& page, std::size_t capacity, std::uint64_t version)
+{
+    json_object* document = json_object_new_object();
+    Put(document, "version", json_object_new_int64(static_cast<std::int64_t>(version)));
+    Put(document, "last", json_object_new_int64(static_cast<std::int64_t>(page.last)));
+    Put(document, "dropped", json_object_new_int64(static_cast<std::int64_t>(page.dropped)));
+    Put(document, "capacity", json_object_new_int64(static_cast<std::int64_t>(capacity)));
+    json_object* entries = json_object_new_array();
+    for (const JournalEntry& entry : page.entries) {
+        json_object_array_add(entries, EntryObject(entry));
+    }
+    Put(document, "entries", entries);
+    return Serialise(document);
+}
+
+}  // namespace facepad::sim

@@ -1,0 +1,190 @@
+// The simulator's page: polls the journal (cheap) and fetches the state only when its version
+// moved. Everything is built with textContent, never innerHTML: serials, names and pins are the
+// host's data.
+'use strict';
+
+const POLL_MS = 500;
+const TIMELINE_KEPT = 300;
+let lastSeq = 0;
+let stateVersion = -1;
+let timeline = [];
+let unlocked = new Set();  // "serial id" of commands that opened a door
+
+function el(tag, attrs, ...children) {
+  const node = document.createElement(tag);
+  for (const [name, value] of Object.entries(attrs || {})) {
+    if (name === 'class') node.className = value;
+    else if (name.startsWith('on')) node.addEventListener(name.slice(2), value);
+    else node.setAttribute(name, value);
+  }
+  for (const child of children) {
+    if (child !== null && child !== undefined) {
+      node.append(child instanceof Node ? child : String(child));
+    }
+  }
+  return node;
+}
+
+function pill(text, kind) {
+  return el('span', { class: 'pill ' + kind }, text);
+}
+
+function say(text, ok) {
+  const message = document.getElementById('message');
+  message.textContent = text;
+  message.className = ok ? 'ok' : '';
+}
+
+async function getJson(path) {
+  const response = await fetch(path, { cache: 'no-store' });
+  if (!response.ok) throw new Error(path + ': ' + (await response.text()));
+  return response.json();
+}
+
+async function control(path, done) {
+  const response = await fetch(path, { method: 'POST' });
+  const text = await response.text();
+  if (response.ok) say(done, true);
+  else say(text, false);
+  await refresh(true);
+}
+
+function query(params) {
+  return new URLSearchParams(params).toString();
+}
+
+function terminalRow(terminal) {
+  const serial = terminal.serial;
+  const doors = terminal.doors;
+  const codeInput = el('input', { class: 'code', name: 'code', placeholder: '-1003', 'aria-label': 'next result code for ' + serial });
+  const nextForm = el('form', {
+    onsubmit: (event) => {
+      event.preventDefault();
+      control('/_sim/next-result?' + query({ terminal: serial, code: codeInput.value.trim() }),
+        'the next result of ' + serial + ' will carry ' + codeInput.value.trim());
+    },
+  }, codeInput, ' ', el('button', { type: 'submit' }, 'Set next result'));
+  const toggle = terminal.connected
+    ? el('button', { type: 'button', class: 'disconnect', onclick: () => control('/_sim/disconnect?' + query({ terminal: serial }), serial + ' disconnected') }, 'Disconnect')
+    : el('button', { type: 'button', class: 'connect', onclick: () => control('/_sim/connect?' + query({ terminal: serial }), serial + ' connected') }, 'Connect');
+  return el('tr', { 'data-serial': serial, 'data-connected': String(terminal.connected), 'data-bound': String(terminal.bound) },
+    el('td', { class: 'mono' }, serial),
+    el('td', {}, terminal.connected ? pill('connected', 'on') : pill('offline', 'off')),
+    el('td', { class: 'binding' }, terminal.bound ? pill('channel ' + terminal.channel, 'on') : pill('not bound', 'neutral')),
+    el('td', {}, terminal.users.length),
+    el('td', { class: 'doors' }, doors ? pill(doors + ' opened', 'door') : '—'),
+    el('td', { class: 'mono next-result' }, terminal.nextResult === null ? '—' : terminal.nextResult),
+    el('td', { class: 'controls' }, toggle, nextForm));
+}
+
+function photoCell(user) {
+  const shown = user.photos.find((photo) => photo.image);
+  if (shown) {
+    const img = el('img', { class: 'photo', src: shown.image, alt: 'photo of ' + user.name, title: 'type ' + shown.type + ', ' + shown.size + ' bytes as sent' });
+    // The host may send bytes no browser can decode; say so rather than show a broken icon.
+    img.addEventListener('error', () => img.replaceWith(el('div', { class: 'no-photo', title: 'the content is not an image a browser can show' }, 'unreadable')));
+    return img;
+  }
+  const linked = user.photos.find((photo) => photo.url);
+  return el('div', { class: 'no-photo', title: linked ? 'url only: ' + linked.url : '' }, linked ? 'url only' : 'no photo');
+}
+
+function usersBlock(terminal) {
+  const rows = terminal.users.map((user) => el('tr', { 'data-pin': user.pin },
+    el('td', { class: 'photo-cell' }, photoCell(user)),
+    el('td', { class: 'mono' }, user.pin),
+    el('td', { class: 'name' }, user.name),
+    el('td', {}, user.pri),
+    el('td', {}, user.verify),
+    el('td', { class: 'mono' }, user.card),
+    el('td', { class: 'mono' }, user.vicecard)));
+  return el('div', { class: 'terminal-users', 'data-serial': terminal.serial },
+    el('h3', {}, terminal.serial, ' ', el('small', {}, terminal.users.length + ' user(s)')),
+    el('table', {},
+      el('thead', {}, el('tr', {}, ...['Photo', 'Pin', 'Name', 'Pri', 'Verify', 'Card', 'Vice card'].map((h) => el('th', {}, h)))),
+      el('tbody', {}, ...rows)));
+}
+
+function renderState(state) {
+  unlocked = new Set(state.unlocks.map((u) => u.terminal + ' ' + u.id));
+  for (const terminal of state.terminals) {
+    terminal.doors = state.unlocks.filter((u) => u.terminal === terminal.serial).length;
+  }
+  document.querySelector('#terminals tbody').replaceChildren(...state.terminals.map(terminalRow));
+  const withUsers = state.terminals.filter((t) => t.users.length > 0);
+  document.getElementById('users').replaceChildren(
+    ...(withUsers.length ? withUsers.map(usersBlock) : [el('p', { class: 'empty' }, 'No users yet.')]));
+  document.querySelector('#results tbody').replaceChildren(...state.pendingResults.map((r) =>
+    el('tr', {}, el('td', { class: 'mono' }, r.terminal), el('td', { class: 'mono' }, r.id),
+      el('td', { class: 'mono' }, r.return), el('td', {}, r.meaning))));
+  document.getElementById('results-empty').hidden = state.pendingResults.length > 0;
+  renderTimeline();
+}
+
+// One line per request: what it asked for, in words where the fields allow.
+function describe(entry) {
+  const f = entry.fields || {};
+  const data = typeof f.data === 'object' && f.data !== null ? f.data : {};
+  const command = entry.path.replace(/^\/facepad\//, '');
+  const parts = [];
+  if (f.id !== undefined) parts.push('#' + f.id);
+  if (data.pin !== undefined) parts.push('pin ' + data.pin);
+  if (data.name) parts.push(data.name);
+  if (f.ch !== undefined) parts.push('channel ' + f.ch);
+  if (f.port !== undefined) parts.push('port ' + f.port);
+  return command + (parts.length ? '  ' + parts.join(', ') : '');
+}
+
+function timelineItem(entry) {
+  const isDoor = entry.path === '/facepad/controldevice';
+  const opened = isDoor && unlocked.has(entry.terminal + ' ' + (entry.fields || {}).id);
+  const classes = [isDoor ? 'door' : '', entry.status >= 400 ? 'failed' : ''].join(' ').trim();
+  return el('li', { class: classes, 'data-path': entry.path, title: entry.answer },
+    el('span', { class: 'time mono' }, entry.time.slice(11, 23)),
+    el('span', { class: 'mono' }, entry.terminal || '—'),
+    el('span', { class: 'what' }, describe(entry), ' ', opened ? pill('door opened', 'door') : null,
+      entry.fault ? pill('fault: ' + entry.fault, 'off') : null),
+    el('span', { class: 'status mono' }, entry.status));
+}
+
+function renderTimeline() {
+  const items = timeline.slice(-TIMELINE_KEPT).reverse().map(timelineItem);
+  document.getElementById('timeline').replaceChildren(...items);
+  document.getElementById('timeline-empty').hidden = timeline.length > 0;
+}
+
+async function refresh(force) {
+  const journal = await getJson('/_sim/journal?' + query({ since: lastSeq }));
+  if (journal.last < lastSeq) timeline = [];
+  timeline.push(...journal.entries);
+  timeline = timeline.slice(-TIMELINE_KEPT);
+  lastSeq = journal.last;
+  if (force || journal.version !== stateVersion) {
+    const state = await getJson('/_sim/state');
+    stateVersion = state.version;
+    renderState(state);
+  } else if (journal.entries.length) {
+    renderTimeline();
+  }
+}
+
+async function poll() {
+  try {
+    await refresh(false);
+    const live = document.getElementById('live');
+    live.textContent = 'live';
+    live.className = 'pill on';
+  } catch (error) {
+    const live = document.getElementById('live');
+    live.textContent = 'simulator not reachable';
+    live.className = 'pill off';
+  }
+  setTimeout(poll, POLL_MS);
+}
+
+document.getElementById('reset').addEventListener('click', async () => {
+  timeline = [];
+  await control('/_sim/reset', 'reset: back to the command line\'s terminals');
+});
+
+poll();
