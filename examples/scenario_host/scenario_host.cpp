@@ -28,13 +28,14 @@ const std::string kSecond = "FACE-0002";
 const std::string kOffline = "FACE-0003";
 constexpr auto kResultWait = std::chrono::seconds(30);
 
-// A tiny stand-in photo, base64 as photo records carry it.
+// A tiny stand-in photo (a 16x16 JPEG gradient), base64 as photo records carry it.
 const char kPhotoBase64[] =
-    "/9j/4AAQSkZJRgABAQEASABIAAD/2wBDAP//////////////////////////////////"
-    "////////////////////////////////////////////////////2wBDAf//////////"
-    "/////////////////////////////////////////////////////////////////////"
-    "/////////8AAEQgAAQABAwEiAAIRAQMRAf/EABQAAQAAAAAAAAAAAAAAAAAAAAP/xAAU"
-    "EAEAAAAAAAAAAAAAAAAAAAAA/9oADAMBAAIQAxAAAAF//9k=";
+    "/9j/4AAQSkZJRgABAQAAAQABAAD/2wBDAAoHBwgHBgoICAgLCgoLDhgQDg0NDh0VFhEYIx"
+    "8lJCIfIiEmKzcvJik0KSEiMEExNDk7Pj4+JS5ESUM8SDc9Pjv/2wBDAQoLCw4NDhwQEBw7"
+    "KCIoOzs7Ozs7Ozs7Ozs7Ozs7Ozs7Ozs7Ozs7Ozs7Ozs7Ozs7Ozs7Ozs7Ozs7Ozs7Ozs7Oz"
+    "v/wAARCAAQABADASIAAhEBAxEB/8QAFgABAQEAAAAAAAAAAAAAAAAAAAMG/8QAFhAAAwAA"
+    "AAAAAAAAAAAAAAAAABRh/8QAFAEBAAAAAAAAAAAAAAAAAAAABf/EABcRAQADAAAAAAAAAA"
+    "AAAAAAAAATFGH/2gAMAwEAAhEDEQA/AKJQJQ0CUCUEr+ho3//Z";
 
 const auto g_start = std::chrono::steady_clock::now();
 
