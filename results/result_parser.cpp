@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "CLS_VurodoroViri_Druvel.h"
 #include "adapter_log.h"
 #include "json_document.h"
 
@@ -103,13 +102,6 @@ ParseOutcome ParseResultList(const std::string& list, ResultMap& results, ParseS
         results[json_object_get_field_string(element, "SN")] = std::move(entries);
     }
     return ParseOutcome::Parsed;
-}
-
-bool VurodoroViri_Druvel::JsonDataToMapData(
-    const std::string& _strJson,
-    std::map<std::string, std::map<std::string, std::string>>& _mapResult)
-{
-    return ParseResultList(_strJson, _mapResult, nullptr) == ParseOutcome::Parsed;
 }
 
 }  // namespace Face

@@ -153,5 +153,13 @@ bool VurodoroViri_Druvel::SetResultCallbackFace(
     return true;
 }
 
+// The member hosts call; the polling thread calls the parser directly, with a stop check.
+bool VurodoroViri_Druvel::JsonDataToMapData(
+    const std::string& _strJson,
+    std::map<std::string, std::map<std::string, std::string>>& _mapResult)
+{
+    return ParseResultList(_strJson, _mapResult, nullptr) == ParseOutcome::Parsed;
+}
+
 }  // namespace Face
 }  // namespace Osmer_Framework
