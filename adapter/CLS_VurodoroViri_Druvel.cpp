@@ -27,10 +27,10 @@ VurodoroViri_Druvel::VurodoroViri_Druvel()
     m_strUrl = kDefaultUrl;
     m_strPort = kDefaultPort;
     PollingControl& polling = PollingControl::Instance();
-    polling.Adopt(this);
+    polling.Adopt(this, PollingStatics{m_pCarGate, m_bThreadQuit});
     try {
         InitJsonLibrary();
-        polling.StartPoller();
+        polling.StartPoller(&SlotTimerTimeout);
     } catch (...) {
         polling.Retire(this);  // no thread may keep a pointer to a half-built adapter
         throw;

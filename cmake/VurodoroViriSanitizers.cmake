@@ -7,3 +7,11 @@ if(VV_SANITIZE)
   endforeach()
   add_compile_options(-fno-omit-frame-pointer -fno-sanitize-recover=all)
 endif()
+
+# -DVV_BUILD_FUZZ=ON (clang, scripts/fuzz): every target carries the coverage the fuzzer steers by,
+# so the library code a fuzz target links is instrumented as well as the target itself.
+option(VV_BUILD_FUZZ "Build libFuzzer binaries (needs clang)" OFF)
+if(VV_BUILD_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()

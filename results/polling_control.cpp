@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "gateway_exchange.h"
-
 namespace Osmer_Framework {
 namespace Face {
 
@@ -20,21 +18,35 @@ PollingControl& PollingControl::Instance()
     return *instance;
 }
 
-void PollingControl::Adopt(VurodoroViri_Druvel* adapter)
+void PollingControl::Adopt(VurodoroViri_Druvel* adapter, const PollingStatics& statics)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    VurodoroViri_Druvel::m_pCarGate.store(adapter);
-    VurodoroViri_Druvel::m_bThreadQuit.store(false);
+    m_carGate.store(&statics.carGate);
+    m_threadQuit.store(&statics.threadQuit);
+    statics.carGate.store(adapter);
+    statics.threadQuit.store(false);
 }
 
-void PollingControl::StartPoller()
+bool PollingControl::StopRequested() const
+{
+    const std::atomic<bool>* flag = m_threadQuit.load();
+    return flag != nullptr && flag->load();
+}
+
+VurodoroViri_Druvel* PollingControl::CurrentAdapter() const
+{
+    const std::atomic<VurodoroViri_Druvel*>* carGate = m_carGate.load();
+    return carGate != nullptr ? carGate->load() : nullptr;
+}
+
+void PollingControl::StartPoller(void (*body)())
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_pendingStarts;
     }
     try {
-        std::thread(&VurodoroViri_Druvel::SlotTimerTimeout).detach();
+        std::thread(body).detach();
     } catch (...) {
         std::lock_guard<std::mutex> lock(m_mutex);
         --m_pendingStarts;
@@ -75,7 +87,7 @@ void PollingControl::Retire(VurodoroViri_Druvel* adapter)
 {
     const std::thread::id self = std::this_thread::get_id();
     std::unique_lock<std::mutex> lock(m_mutex);
-    VurodoroViri_Druvel::m_bThreadQuit.store(true);
+    StoreStopFlag(true);
     m_retiring.push_back(adapter);
     m_changed.notify_all();
     while (!RetireFinished(adapter, self)) {
@@ -121,14 +133,14 @@ bool PollingControl::Wait(int naps)
 void PollingControl::SetStopFlag(bool raised)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    VurodoroViri_Druvel::m_bThreadQuit.store(raised);
+    StoreStopFlag(raised);
     m_changed.notify_all();
 }
 
 VurodoroViri_Druvel* PollingControl::Lease(PollerRecord& record)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    VurodoroViri_Druvel* adapter = VurodoroViri_Druvel::m_pCarGate.load();
+    VurodoroViri_Druvel* adapter = CurrentAdapter();
     if (adapter == nullptr || IsRetiring(adapter)) {
         return nullptr;
     }
@@ -144,11 +156,13 @@ void PollingControl::Release(PollerRecord& record)
     m_changed.notify_all();
 }
 
-bool PollingControl::Exchange(PollerRecord& record, VurodoroViri_Druvel& adapter, const char* path,
-                              std::string& reply)
+// Without an adapter ever adopted there is no flag to raise: nothing polls yet.
+void PollingControl::StoreStopFlag(bool raised)
 {
-    return ExchangeOnce(adapter.m_httpTool, adapter.GetFullPostUrl(path), std::string(), reply,
-                        &record.cancel) == GatewayAnswer::Accepted;
+    std::atomic<bool>* flag = m_threadQuit.load();
+    if (flag != nullptr) {
+        flag->store(raised);
+    }
 }
 
 void PollingControl::SetNapLength(std::chrono::microseconds length)

@@ -1,8 +1,10 @@
 // The life of the polling threads. Every adapter's thread reaches "the" adapter through the static
 // m_pCarGate, so the process needs one place that decides when a thread may use that pointer and
-// that lets a destructor wait until no thread does.
+// that lets a destructor wait until no thread does. The adapter is an opaque pointer here: the
+// adapter hands over its two statics, and results/ never looks inside the class.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -12,11 +14,18 @@
 #include <thread>
 #include <vector>
 
-#include "CLS_VurodoroViri_Druvel.h"
 #include "Terminal_Http_Tool.h"
 
 namespace Osmer_Framework {
 namespace Face {
+
+class VurodoroViri_Druvel;
+
+// The adapter's process-wide statics: the adapter the threads work for and their stop flag.
+struct PollingStatics {
+    std::atomic<VurodoroViri_Druvel*>& carGate;
+    std::atomic<bool>& threadQuit;
+};
 
 // One running polling thread, as the control sees it.
 struct PollerRecord {
@@ -30,9 +39,9 @@ public:
     static PollingControl& Instance();
 
     // Constructor side: make `adapter` the one the threads work for and clear the stop flag.
-    void Adopt(VurodoroViri_Druvel* adapter);
-    // Starts one detached thread on SlotTimerTimeout; throws std::system_error when it cannot.
-    void StartPoller();
+    void Adopt(VurodoroViri_Druvel* adapter, const PollingStatics& statics);
+    // Starts one detached thread on `body`; throws std::system_error when it cannot.
+    void StartPoller(void (*body)());
     // Destructor side: raise the stop flag, wake sleeping threads, abort result requests in flight
     // and wait until no other thread can touch `adapter` again.
     void Retire(VurodoroViri_Druvel* adapter);
@@ -48,17 +57,10 @@ public:
     VurodoroViri_Druvel* Lease(PollerRecord& record);
     void Release(PollerRecord& record);
 
-    bool StopRequested() const { return VurodoroViri_Druvel::m_bThreadQuit.load(); }
+    // Before the first adapter: no stop request and no adapter, as the statics start out.
+    bool StopRequested() const;
     void SetStopFlag(bool raised);
-    VurodoroViri_Druvel* CurrentAdapter() const { return VurodoroViri_Druvel::m_pCarGate.load(); }
-
-    // The thread's own exchange with the gateway: abortable through the record's token, no log.
-    static bool Exchange(PollerRecord& record, VurodoroViri_Druvel& adapter, const char* path,
-                         std::string& reply);
-    static ResultCallback Callback(const VurodoroViri_Druvel& adapter)
-    {
-        return adapter.m_pResultCallback.load();
-    }
+    VurodoroViri_Druvel* CurrentAdapter() const;
 
     // Test seam: how long one nap lasts (100 ms).
     void SetNapLength(std::chrono::microseconds length);
@@ -69,8 +71,12 @@ private:
     bool IsRetiring(const VurodoroViri_Druvel* adapter) const;
     bool RetireFinished(const VurodoroViri_Druvel* adapter, std::thread::id self) const;
     void CancelOtherRequests(std::thread::id self);
+    void StoreStopFlag(bool raised);
 
-    std::mutex m_mutex;
+    // Set by the first Adopt; the statics live as long as the process.
+    std::atomic<std::atomic<VurodoroViri_Druvel*>*> m_carGate{nullptr};
+    std::atomic<std::atomic<bool>*> m_threadQuit{nullptr};
+    mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::list<PollerRecord> m_pollers;
     std::vector<const VurodoroViri_Druvel*> m_retiring;

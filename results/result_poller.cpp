@@ -1,10 +1,7 @@
-// The polling thread: fetches "facepad/getresult", merges each result list into the thread's own
-// result map and hands that map to the host's callback.
+#include "result_poller.h"
+
 #include <cstdint>
 
-#include "CLS_VurodoroViri_Druvel.h"
-#include "adapter_log.h"
-#include "facepad_protocol.h"
 #include "polling_control.h"
 #include "result_parser.h"
 #include "result_reply.h"
@@ -19,7 +16,6 @@ constexpr int kFirstWaitNaps = 80;
 constexpr int kFastWaitNaps = 10;
 constexpr int kSlowWaitNaps = 80;
 constexpr std::uint32_t kEmptyMapsBeforeSlowing = 10;
-constexpr const char* kResultEndpoint = facepad::endpoint::kGetResult;
 constexpr const char* kPollerThreadName = "vv-result-poll";
 
 enum class PollOutcome {
@@ -35,29 +31,28 @@ bool StopRequested()
 }
 
 // Fetches the reply while holding the adapter. False when there is no adapter to work for.
-bool Fetch(PollerRecord& self, std::string& reply, bool& answered)
+bool Fetch(const PollingHooks& hooks, PollerRecord& self, std::string& reply, bool& answered)
 {
     AdapterLease lease(self);
     VurodoroViri_Druvel* adapter = lease.get();
     if (adapter == nullptr) {
         return false;
     }
-    answered = PollingControl::Exchange(self, *adapter, kResultEndpoint, reply);
+    answered = hooks.fetch(*adapter, self.cancel, reply);
     return true;
 }
 
 // Hands the map to the callback of the adapter current now, unless the adapter is going away:
 // no callback starts once a destructor has begun.
-PollOutcome Deliver(PollerRecord& self, ResultMap& results)
+PollOutcome Deliver(const PollingHooks& hooks, PollerRecord& self, ResultMap& results)
 {
     AdapterLease lease(self);
     VurodoroViri_Druvel* adapter = lease.get();
     if (adapter == nullptr || StopRequested()) {
         return PollOutcome::EndThread;
     }
-    const ResultCallback callback = PollingControl::Callback(*adapter);
+    const ResultCallback callback = hooks.callback(*adapter);
     if (callback == nullptr) {
-        VV_LOG(kLogLevelError, "SlotTimerTimeout pResultCallback == nullptr");
         return PollOutcome::EndThread;
     }
     callback(results);  // may delete the adapter: nothing below touches it
@@ -66,10 +61,11 @@ PollOutcome Deliver(PollerRecord& self, ResultMap& results)
 
 // The adapter is held for the exchange and the delivery, not in between: a destructor never waits
 // for a parse, and the parse gives up as soon as one begins.
-PollOutcome PollOnce(PollerRecord& self, ResultMap& results, std::string& reply)
+PollOutcome PollOnce(const PollingHooks& hooks, PollerRecord& self, ResultMap& results,
+                     std::string& reply)
 {
     bool answered = false;
-    if (!Fetch(self, reply, answered)) {
+    if (!Fetch(hooks, self, reply, answered)) {
         return PollOutcome::EndThread;
     }
     if (!answered) {
@@ -91,10 +87,10 @@ PollOutcome PollOnce(PollerRecord& self, ResultMap& results, std::string& reply)
     case ParseOutcome::Parsed:
         break;
     }
-    return Deliver(self, results);
+    return Deliver(hooks, self, results);
 }
 
-void RunPollingLoop(PollerRecord& self)
+void RunPollingLoop(const PollingHooks& hooks, PollerRecord& self)
 {
     PollingControl& control = PollingControl::Instance();
     ResultMap results;
@@ -110,7 +106,7 @@ void RunPollingLoop(PollerRecord& self)
         }
         PollOutcome outcome = PollOutcome::NoList;
         try {
-            outcome = PollOnce(self, results, reply);
+            outcome = PollOnce(hooks, self, results, reply);
         } catch (...) {
             // Out of memory or a throwing callback: this poll is lost, the thread goes on.
         }
@@ -132,33 +128,13 @@ void RunPollingLoop(PollerRecord& self)
 
 }  // namespace
 
-void VurodoroViri_Druvel::SlotTimerTimeout()
+void RunResultPoller(const PollingHooks& hooks)
 {
     NameThisThread(kPollerThreadName);
     PollingControl& control = PollingControl::Instance();
     PollerRecord& self = control.Register();
-    RunPollingLoop(self);
+    RunPollingLoop(hooks, self);
     control.Unregister(self);
-}
-
-bool VurodoroViri_Druvel::SetResultCallbackFace(
-    int (*_pResultCallback)(std::map<std::string, std::map<std::string, std::string>>&))
-{
-    if (_pResultCallback == nullptr) {
-        VV_LOG(kLogLevelError,
-               "VurodoroViri_Druvel::SetResultCallbackFace _pResultCallback == nullptr");
-        return false;
-    }
-    m_pResultCallback.store(_pResultCallback);
-    return true;
-}
-
-// The member hosts call; the polling thread calls the parser directly, with a stop check.
-bool VurodoroViri_Druvel::JsonDataToMapData(
-    const std::string& _strJson,
-    std::map<std::string, std::map<std::string, std::string>>& _mapResult)
-{
-    return ParseResultList(_strJson, _mapResult, nullptr) == ParseOutcome::Parsed;
 }
 
 }  // namespace Face

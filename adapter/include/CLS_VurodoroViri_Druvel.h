@@ -19,8 +19,6 @@
 namespace Osmer_Framework {
 namespace Face {
 
-struct VurodoroViri_TestAccess;  // test seam; not part of the host interface
-class PollingControl;
 struct RecordCommand;
 enum class GatewayAnswer : int;
 
@@ -93,9 +91,6 @@ public:
     static void SlotTimerTimeout();
 
 private:
-    friend struct VurodoroViri_TestAccess;
-    friend class PollingControl;
-
     std::string GetExeDirectory();
     void InitJsonLibrary();
 

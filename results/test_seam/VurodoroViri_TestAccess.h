@@ -1,16 +1,16 @@
-// Test seam into the adapter's process-wide polling state. Not installed and not part of the host
-// interface: only the project's own tests include it.
+// Test seam into the adapter's process-wide polling state. Not in the shipped library and not part
+// of the host interface: the project's tests, bench and the tool's diagnostic link it.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
 
-#include "CLS_VurodoroViri_Druvel.h"
-
 namespace Osmer_Framework {
 namespace Face {
 
-struct VURODOROVIRI_DRUVEL_API VurodoroViri_TestAccess {
+class VurodoroViri_Druvel;
+
+struct VurodoroViri_TestAccess {
     // Length of one nap of the polling thread (100 ms in production).
     static void SetNapLength(std::chrono::microseconds length);
     static bool ThreadQuit();
