@@ -69,7 +69,8 @@ void CloseHandleOf(SocketHandle handle)
 bool MakeNonBlocking(SocketHandle handle)
 {
     u_long on = 1;
-    return ioctlsocket(handle, FIONBIO, &on) == 0;
+    // FIONBIO is an unsigned constant that ioctlsocket takes as a long, bit for bit.
+    return ioctlsocket(handle, static_cast<long>(FIONBIO), &on) == 0;
 }
 SocketHandle NewStreamSocket(int family)
 {

@@ -26,11 +26,12 @@ std::string UrlEncoded(const std::string& text)
 {
     static const char kHex[] = "0123456789ABCDEF";
     std::string encoded;
-    for (const unsigned char c : text) {
+    for (const char byte : text) {
+        const auto c = static_cast<unsigned char>(byte);
         const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
                            (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == '~';
         if (plain) {
-            encoded.push_back(static_cast<char>(c));
+            encoded.push_back(byte);
         } else {
             encoded += {'%', kHex[c >> 4], kHex[c & 0xF]};
         }
