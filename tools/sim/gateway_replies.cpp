@@ -89,9 +89,11 @@ std::string FormatAvailableReply(const std::vector<TerminalStatus>& terminals)
     JsonPtr list(json_object_new_array());
     for (const TerminalStatus& terminal : terminals) {
         json_object* element = StatusElement(terminal);
-        json_object_object_add(element, "bound", json_object_new_boolean(terminal.channel ? 1 : 0));
+        json_object_object_add(element, reply::kBound,
+                               json_object_new_boolean(terminal.channel ? 1 : 0));
         if (terminal.channel) {
-            json_object_object_add(element, "ch", json_object_new_int64(*terminal.channel));
+            json_object_object_add(element, reply::kChannel,
+                                   json_object_new_int64(*terminal.channel));
         }
         json_object_array_add(list.get(), element);
     }
