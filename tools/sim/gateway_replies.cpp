@@ -14,8 +14,7 @@ std::string KeyedList(const char* keyWord, json_object* list)
 
 void AddString(json_object* object, const char* key, const std::string& value)
 {
-    json_object_object_add(
-        object, key, json_object_new_string_len(value.data(), static_cast<int>(value.size())));
+    json_object_object_add(object, key, JsonString(value));
 }
 
 json_object* EntryListOf(const std::vector<ResultEntry>& entries, const std::string& serial)
