@@ -134,6 +134,16 @@ const char* VurodoroViri_GetVersion()
     return VURODOROVIRI_VERSION;
 }
 
+namespace {
+
+// The byte at `i` as an unsigned value, so that shifting it never goes through a signed int.
+unsigned ByteAt(const std::string& bytes, std::size_t i)
+{
+    return static_cast<unsigned char>(bytes[i]);
+}
+
+}  // namespace
+
 std::string VurodoroViri_Base64Encode(const std::string& bytes)
 {
     static const char kAlphabet[] =
@@ -142,9 +152,8 @@ std::string VurodoroViri_Base64Encode(const std::string& bytes)
     text.reserve((bytes.size() + 2) / 3 * 4);
     std::size_t i = 0;
     for (; i + 2 < bytes.size(); i += 3) {
-        const unsigned group = static_cast<unsigned char>(bytes[i]) << 16 |
-                               static_cast<unsigned char>(bytes[i + 1]) << 8 |
-                               static_cast<unsigned char>(bytes[i + 2]);
+        const unsigned group =
+            ByteAt(bytes, i) << 16 | ByteAt(bytes, i + 1) << 8 | ByteAt(bytes, i + 2);
         text += kAlphabet[group >> 18 & 63];
         text += kAlphabet[group >> 12 & 63];
         text += kAlphabet[group >> 6 & 63];
@@ -152,8 +161,8 @@ std::string VurodoroViri_Base64Encode(const std::string& bytes)
     }
     const std::size_t rest = bytes.size() - i;
     if (rest > 0) {
-        const unsigned group = static_cast<unsigned char>(bytes[i]) << 16 |
-                               (rest == 2 ? static_cast<unsigned char>(bytes[i + 1]) << 8 : 0u);
+        const unsigned group =
+            ByteAt(bytes, i) << 16 | (rest == 2 ? ByteAt(bytes, i + 1) << 8 : 0u);
         text += kAlphabet[group >> 18 & 63];
         text += kAlphabet[group >> 12 & 63];
         text += rest == 2 ? kAlphabet[group >> 6 & 63] : '=';

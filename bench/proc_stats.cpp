@@ -46,7 +46,9 @@ std::size_t CountTimeWaitIn(const char* table, int port)
     std::getline(file, row);  // header
     std::size_t count = 0;
     while (std::getline(file, row)) {
-        count += IsTimeWaitOnPort(row, port) ? 1 : 0;
+        if (IsTimeWaitOnPort(row, port)) {
+            ++count;
+        }
     }
     return count;
 }

@@ -55,17 +55,29 @@ struct Member {
     const char* name;  // both the host's map key and the JSON member
     Kind kind;
 };
+// The names, for code that fills or reads one member by what it means.
+inline constexpr char kPin[] = "pin";
+inline constexpr char kName[] = "name";
+inline constexpr char kPri[] = "pri";
+inline constexpr char kPasswd[] = "passwd";
+inline constexpr char kVerify[] = "verify";
+inline constexpr char kCard[] = "card";
+inline constexpr char kViceCard[] = "vicecard";
+inline constexpr char kType[] = "type";
+inline constexpr char kSize[] = "size";
+inline constexpr char kContent[] = "content";
+inline constexpr char kUrl[] = "url";
+inline constexpr char kFormat[] = "format";
 inline constexpr Member kUser[] = {
-    {"pin", Kind::Text},      {"name", Kind::Text},      {"pri", Kind::Integer},
-    {"passwd", Kind::Text},   {"verify", Kind::Integer}, {"card", Kind::Text},
-    {"vicecard", Kind::Text},
+    {kPin, Kind::Text},       {kName, Kind::Text}, {kPri, Kind::Integer},   {kPasswd, Kind::Text},
+    {kVerify, Kind::Integer}, {kCard, Kind::Text}, {kViceCard, Kind::Text},
 };
 inline constexpr Member kPhoto[] = {
-    {"pin", Kind::Text},     {"type", Kind::Integer}, {"size", Kind::Integer},
-    {"content", Kind::Text}, {"url", Kind::Text},     {"format", Kind::Integer},
+    {kPin, Kind::Text},     {kType, Kind::Integer}, {kSize, Kind::Integer},
+    {kContent, Kind::Text}, {kUrl, Kind::Text},     {kFormat, Kind::Integer},
 };
 // DelUser and DelBiophoto.
-inline constexpr Member kPinOnly[] = {{"pin", Kind::Text}};
+inline constexpr Member kPinOnly[] = {{kPin, Kind::Text}};
 }  // namespace member
 
 // Replies. The adapter does not parse a reply as a whole: it finds the first key word and reads
@@ -82,6 +94,9 @@ inline constexpr char kCommandId[] = "id";
 inline constexpr char kReturn[] = "return";
 inline constexpr char kStatusSerial[] = "sn";
 inline constexpr char kConnStatus[] = "connstatus";
+// Availability elements only: whether the terminal is bound and, while it is, to which channel.
+inline constexpr char kBound[] = "bound";
+inline constexpr char kChannel[] = "ch";
 }  // namespace reply
 
 // The "return" text of a result entry: "0" when the terminal carried the command out, a negative

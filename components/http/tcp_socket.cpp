@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 #ifdef _WIN32
@@ -69,7 +70,8 @@ void CloseHandleOf(SocketHandle handle)
 bool MakeNonBlocking(SocketHandle handle)
 {
     u_long on = 1;
-    return ioctlsocket(handle, FIONBIO, &on) == 0;
+    // FIONBIO is an unsigned constant that ioctlsocket takes as a long, bit for bit.
+    return ioctlsocket(handle, static_cast<long>(FIONBIO), &on) == 0;
 }
 SocketHandle NewStreamSocket(int family)
 {
@@ -86,11 +88,17 @@ void EnsureSocketsStarted()
 int SendTwo(SocketHandle handle, const char* first, std::size_t firstSize, const char* second,
             std::size_t secondSize, std::size_t& sent)
 {
-    WSABUF buffers[2] = {{static_cast<ULONG>(firstSize), const_cast<char*>(first)},
-                         {static_cast<ULONG>(secondSize), const_cast<char*>(second)}};
+    // A WSABUF holds a ULONG length: a longer part goes in pieces, the caller sending the rest,
+    // and the second part waits until the first is out whole.
+    constexpr std::size_t kMostPerBuffer = std::size_t{1} << 30;
+    const std::size_t firstPart = std::min(firstSize, kMostPerBuffer);
+    const std::size_t secondPart = std::min(secondSize, kMostPerBuffer);
+    WSABUF buffers[2] = {{static_cast<ULONG>(firstPart), const_cast<char*>(first)},
+                         {static_cast<ULONG>(secondPart), const_cast<char*>(second)}};
+    const DWORD bufferCount = firstSize == 0 || firstPart < firstSize ? 1 : 2;
     DWORD count = 0;
-    const int result = WSASend(handle, firstSize > 0 ? buffers : buffers + 1, firstSize > 0 ? 2 : 1,
-                               &count, 0, nullptr, nullptr);
+    const int result = WSASend(handle, firstSize > 0 ? buffers : buffers + 1, bufferCount, &count,
+                               0, nullptr, nullptr);
     sent = count;
     return result == 0 ? 0 : -1;
 }
@@ -164,6 +172,9 @@ int MillisecondsUntil(Deadline deadline, Clock::time_point now, bool sliced)
     if (sliced) {
         wait = std::min(wait, kCancelSlice);
     }
+    // A host may allow more than poll() can wait at once (about 24 days); the wait then ends early
+    // and the caller waits again.
+    wait = std::min(wait, std::chrono::milliseconds(std::numeric_limits<int>::max()));
     return static_cast<int>(wait.count());
 }
 

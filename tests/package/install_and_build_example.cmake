@@ -17,7 +17,7 @@ foreach(header CLS_VurodoroViri_Base.h CLS_VurodoroViri_Druvel.h Terminal_Http_T
   endif()
 endforeach()
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples -B ${WORK_DIR}/build
-    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=Release)
+    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}")
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build -j2)
 run(${CMAKE_COMMAND} --install ${WORK_DIR}/build --prefix ${prefix})
 
@@ -39,7 +39,9 @@ if(PKG_CONFIG)
   run(${PKG_CONFIG} --cflags --libs vurodoroviri)
   string(STRIP "${LAST_OUTPUT}" pc_flags)
   separate_arguments(pc_flags UNIX_COMMAND "${pc_flags}")
-  run(c++ -std=c++17 ${SOURCE_DIR}/examples/minimal_host.cpp ${pc_flags} -o ${WORK_DIR}/pc_host)
+  separate_arguments(cxx_flags UNIX_COMMAND "${CXX_FLAGS}")
+  run(c++ -std=c++17 ${cxx_flags} ${SOURCE_DIR}/examples/minimal_host.cpp ${pc_flags}
+      -o ${WORK_DIR}/pc_host)
 endif()
 if(EXISTS ${SOURCE_DIR}/examples/check_installed_host.cmake)
   include(${SOURCE_DIR}/examples/check_installed_host.cmake)

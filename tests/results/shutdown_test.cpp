@@ -112,7 +112,7 @@ TEST_F(ShutdownTest, DestroyingWhileResultsFlowNeverLosesTheAdapter)
     // Polls land mid-exchange and mid-callback at random moments of each life.
     adapter.reset();
     gateway->SetReply(kEndpoint, ScriptedReply{200, ResultReply(OneEntryList("T1", "1", "0"))});
-    for (int i = 0; i < 12; ++i) {
+    for (std::size_t i = 0; i < 12; ++i) {
         auto life = std::make_unique<VurodoroViri_Druvel>();
         PointAt(*life);
         life->SetResultCallbackFace(&DeliveryRecorder::Callback);

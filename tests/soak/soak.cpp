@@ -215,8 +215,9 @@ int main(int argc, char** argv)
     const auto start = Clock::now();
     std::vector<std::thread> threads;
     for (int t = 0; t < settings.threads; ++t) {
-        threads.emplace_back(RunThread, t, port, std::cref(settings), std::ref(tallies[t]),
-                             std::ref(warmed), std::ref(warmRss));
+        threads.emplace_back(RunThread, t, port, std::cref(settings),
+                             std::ref(tallies[static_cast<std::size_t>(t)]), std::ref(warmed),
+                             std::ref(warmRss));
     }
     for (std::thread& thread : threads) {
         thread.join();
@@ -251,7 +252,8 @@ int main(int argc, char** argv)
     std::printf(
         "soak: %ld commands from %d threads in %.1f s (%.0f/s); %ld accepted, %ld refused "
         "or failed (faults injected)\n",
-        calls, settings.threads, seconds, calls / seconds, accepted, calls - accepted);
+        calls, settings.threads, seconds, static_cast<double>(calls) / seconds, accepted,
+        calls - accepted);
     std::printf(
         "soak: accepted but not carried out exactly once: %ld; reached the gateway twice: "
         "%ld\n",

@@ -147,7 +147,9 @@ bool TestGateway::WaitForRequests(const std::string& path, std::size_t count,
     return m_changed.wait_for(lock, timeout, [&] {
         std::size_t seen = 0;
         for (const auto& request : m_requests) {
-            seen += request.path == path ? 1 : 0;
+            if (request.path == path) {
+                ++seen;
+            }
         }
         return seen >= count;
     });

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "facepad_protocol.h"
+
 namespace Osmer_Framework::Face {
 class VurodoroViri_Druvel;
 }
@@ -32,8 +34,9 @@ struct Verdict {
 
 // Global options first; each subcommand reads the fields it declared.
 struct CommandLine {
-    std::string url = "http://127.0.0.1";
-    int port = 10001;
+    // The simulator's address unless told otherwise.
+    std::string url = std::string("http://") + kDefaultHost;
+    int port = kDefaultPort;
     bool verbose = false;
     bool json = false;
     int timeoutSeconds = 0;  // 0: the adapter's own limits (at most 30 s per exchange)

@@ -31,6 +31,15 @@ CallOutcome CallHere(const std::function<bool()>& operation)
     return outcome;
 }
 
+// A call that --timeout gave up on, or that was never made because an earlier one had been.
+CallOutcome TimedOutHere()
+{
+    CallOutcome outcome;
+    outcome.exchange = VurodoroViri_ExchangeOutcome::Timeout;
+    outcome.timedOutHere = true;
+    return outcome;
+}
+
 // What the waiting thread and the calling thread share; the caller may outlive the wait.
 struct PendingCall {
     std::mutex mutex;
@@ -56,10 +65,7 @@ CallOutcome CallWithin(const std::function<bool()>& operation, std::chrono::seco
         return pending->outcome;
     }
     g_timedOut = true;
-    CallOutcome abandoned;
-    abandoned.exchange = VurodoroViri_ExchangeOutcome::Timeout;
-    abandoned.timedOutHere = true;
-    return abandoned;
+    return TimedOutHere();
 }
 
 std::string ReplyText(const std::string& reply)
@@ -86,10 +92,7 @@ bool CallTimedOut()
 CallOutcome Call(const std::function<bool()>& operation)
 {
     if (g_timedOut) {
-        CallOutcome skipped;
-        skipped.exchange = VurodoroViri_ExchangeOutcome::Timeout;
-        skipped.timedOutHere = true;
-        return skipped;
+        return TimedOutHere();
     }
     if (g_timeoutSeconds <= 0) {
         return CallHere(operation);

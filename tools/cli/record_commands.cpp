@@ -5,6 +5,7 @@
 #include <map>
 
 #include "command_support.h"
+#include "facepad_protocol.h"
 #include "photo_file.h"
 #include "text_checks.h"
 
@@ -37,20 +38,20 @@ std::string NonUtf8Field(const CommandLine& l)
 
 Verdict AddUser(Adapter& a, Output& out, const CommandLine& l)
 {
-    ParamMap user{{"pin", l.pin},
-                  {"name", l.name},
-                  {"pri", std::to_string(l.pri)},
-                  {"passwd", l.passwd},
-                  {"verify", std::to_string(l.verify)},
-                  {"card", l.card},
-                  {"vicecard", l.vicecard}};
+    ParamMap user{{member::kPin, l.pin},
+                  {member::kName, l.name},
+                  {member::kPri, std::to_string(l.pri)},
+                  {member::kPasswd, l.passwd},
+                  {member::kVerify, std::to_string(l.verify)},
+                  {member::kCard, l.card},
+                  {member::kViceCard, l.vicecard}};
     return Conclude(out, l, CommandText(l, "add user " + l.pin + " (" + l.name + ")"),
                     Call([&] { return a.AddUser(l.id, l.serial, user); }));
 }
 
 Verdict DelUser(Adapter& a, Output& out, const CommandLine& l)
 {
-    ParamMap user{{"pin", l.pin}};
+    ParamMap user{{member::kPin, l.pin}};
     return Conclude(out, l, CommandText(l, "delete user " + l.pin),
                     Call([&] { return a.DelUser(l.id, l.serial, user); }));
 }
@@ -61,17 +62,17 @@ Verdict SetPhoto(Adapter& a, Output& out, const CommandLine& l)
     if (!check.problem.empty()) {
         return UsageError("set photo: " + check.problem + "; nothing sent");
     }
-    ParamMap photo{{"pin", l.pin},
-                   {"type", std::to_string(l.photoType)},
-                   {"url", l.photoUrl},
-                   {"format", std::to_string(l.photoFormat)}};
+    ParamMap photo{{member::kPin, l.pin},
+                   {member::kType, std::to_string(l.photoType)},
+                   {member::kUrl, l.photoUrl},
+                   {member::kFormat, std::to_string(l.photoFormat)}};
     auto content = ReadPhotoAsBase64(l.photoFile, check.size);
     if (!content) {
         return UsageError("set photo: cannot read " + l.photoFile + "; nothing sent");
     }
     // "size" is the length of "content" as sent (base64), as the reference documentation says.
-    photo["size"] = std::to_string(content->size());
-    photo["content"] = std::move(*content);
+    photo[member::kSize] = std::to_string(content->size());
+    photo[member::kContent] = std::move(*content);
     const std::string what =
         CommandText(l, "set " + std::string(check.kind) + " photo of user " + l.pin + " (" +
                            std::to_string(check.size) + " bytes)");
@@ -80,7 +81,7 @@ Verdict SetPhoto(Adapter& a, Output& out, const CommandLine& l)
 
 Verdict DelPhoto(Adapter& a, Output& out, const CommandLine& l)
 {
-    ParamMap photo{{"pin", l.pin}};
+    ParamMap photo{{member::kPin, l.pin}};
     return Conclude(out, l, CommandText(l, "delete photos of user " + l.pin),
                     Call([&] { return a.DelBiophoto(l.id, l.serial, photo); }));
 }

@@ -18,10 +18,10 @@ TerminalEntry ReadEntry(json_object* element)
     if (json_object_object_get_ex(element, reply::kConnStatus, &member)) {
         entry.connected = json_object_get_int(member) > 0;
     }
-    if (json_object_object_get_ex(element, "bound", &member)) {
+    if (json_object_object_get_ex(element, reply::kBound, &member)) {
         entry.bound = json_object_get_boolean(member) != 0;
     }
-    if (json_object_object_get_ex(element, "ch", &member)) {
+    if (json_object_object_get_ex(element, reply::kChannel, &member)) {
         entry.channel = json_object_get_int(member);
     }
     return entry;

@@ -176,12 +176,13 @@ bool UserSync::SendPhoto(const Item& item)
         if (!content) {
             return false;
         }
-        std::map<std::string, std::string> photo{{"pin", row.pin},
-                                                 {"type", std::to_string(m_line.photoType)},
-                                                 {"size", std::to_string(content->size())},
-                                                 {"content", std::move(*content)},
-                                                 {"url", ""},
-                                                 {"format", std::to_string(m_line.photoFormat)}};
+        std::map<std::string, std::string> photo{
+            {member::kPin, row.pin},
+            {member::kType, std::to_string(m_line.photoType)},
+            {member::kSize, std::to_string(content->size())},
+            {member::kContent, std::move(*content)},
+            {member::kUrl, ""},
+            {member::kFormat, std::to_string(m_line.photoFormat)}};
         return m_adapter.SetBiophoto(CommandId(item, kPhoto), item.serial, photo);
     });
 }
@@ -190,10 +191,11 @@ void UserSync::SendItem(const Item& item)
 {
     const UserRow& row = *item.row;
     const bool sent = SendOnce(item, kUser, [&] {
-        std::map<std::string, std::string> user{{"pin", row.pin},          {"name", row.name},
-                                                {"pri", row.pri},          {"passwd", row.passwd},
-                                                {"verify", row.verify},    {"card", row.card},
-                                                {"vicecard", row.vicecard}};
+        std::map<std::string, std::string> user{
+            {member::kPin, row.pin},          {member::kName, row.name},
+            {member::kPri, row.pri},          {member::kPasswd, row.passwd},
+            {member::kVerify, row.verify},    {member::kCard, row.card},
+            {member::kViceCard, row.vicecard}};
         return m_adapter.AddUser(CommandId(item, kUser), item.serial, user);
     });
     if (sent && !row.photoPath.empty()) {

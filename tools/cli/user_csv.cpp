@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 
+#include "facepad_protocol.h"
 #include "photo_file.h"
 #include "text_checks.h"
 
@@ -12,8 +13,29 @@ namespace facepad::cli {
 
 namespace {
 
-const std::vector<std::string> kColumns = {"pin",    "name", "pri",      "passwd",
-                                           "verify", "card", "vicecard", "photo"};
+constexpr char kPhotoColumn[] = "photo";
+
+// The members of a user record, named as the gateway names them, then the photo's file.
+std::vector<std::string> KnownColumns()
+{
+    std::vector<std::string> columns;
+    for (const member::Member& m : member::kUser) {
+        columns.emplace_back(m.name);
+    }
+    columns.emplace_back(kPhotoColumn);
+    return columns;
+}
+
+const std::vector<std::string> kColumns = KnownColumns();
+
+std::string ColumnList()
+{
+    std::string list;
+    for (const std::string& column : kColumns) {
+        list += (list.empty() ? "" : ", ") + column;
+    }
+    return list;
+}
 
 // One CSV record of one line: commas separate fields, double quotes enclose a field that holds
 // commas or quotes ("" for one quote). A record spanning lines is refused.
@@ -112,15 +134,13 @@ private:
         for (std::size_t i = 0; i < names->size(); ++i) {
             const std::string& name = (*names)[i];
             if (std::find(kColumns.begin(), kColumns.end(), name) == kColumns.end()) {
-                Problem(1, "unknown column \"" + name +
-                               "\"; known: pin, name, pri, passwd, "
-                               "verify, card, vicecard, photo");
+                Problem(1, "unknown column \"" + name + "\"; known: " + ColumnList());
             } else if (!m_columns.emplace(name, i).second) {
                 Problem(1, "column \"" + name + "\" appears twice");
             }
         }
-        if (m_columns.count("pin") == 0 && m_result.problems.empty()) {
-            Problem(1, "no \"pin\" column in the header row");
+        if (m_columns.count(member::kPin) == 0 && m_result.problems.empty()) {
+            Problem(1, std::string("no \"") + member::kPin + "\" column in the header row");
         }
     }
 
@@ -149,11 +169,11 @@ private:
         }
         UserRow row;
         row.line = number;
-        row.pin = Field(*fields, "pin");
-        row.name = Field(*fields, "name");
-        row.passwd = Field(*fields, "passwd");
-        row.card = Field(*fields, "card");
-        row.vicecard = Field(*fields, "vicecard");
+        row.pin = Field(*fields, member::kPin);
+        row.name = Field(*fields, member::kName);
+        row.passwd = Field(*fields, member::kPasswd);
+        row.card = Field(*fields, member::kCard);
+        row.vicecard = Field(*fields, member::kViceCard);
         if (CheckRow(*fields, row)) {
             m_result.rows.push_back(std::move(row));
         }
@@ -195,7 +215,7 @@ private:
 
     bool CheckPhotoField(const std::vector<std::string>& fields, UserRow& row)
     {
-        const std::string photo = Field(fields, "photo");
+        const std::string photo = Field(fields, kPhotoColumn);
         if (photo.empty()) {
             return true;
         }
@@ -212,8 +232,8 @@ private:
     bool CheckRow(const std::vector<std::string>& fields, UserRow& row)
     {
         bool ok = CheckPin(row);
-        ok = CheckNumber(row.line, fields, "pri", row.pri) && ok;
-        ok = CheckNumber(row.line, fields, "verify", row.verify) && ok;
+        ok = CheckNumber(row.line, fields, member::kPri, row.pri) && ok;
+        ok = CheckNumber(row.line, fields, member::kVerify, row.verify) && ok;
         ok = CheckPhotoField(fields, row) && ok;
         return ok;
     }

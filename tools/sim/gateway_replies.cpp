@@ -14,8 +14,7 @@ std::string KeyedList(const char* keyWord, json_object* list)
 
 void AddString(json_object* object, const char* key, const std::string& value)
 {
-    json_object_object_add(
-        object, key, json_object_new_string_len(value.data(), static_cast<int>(value.size())));
+    json_object_object_add(object, key, JsonString(value));
 }
 
 json_object* EntryListOf(const std::vector<ResultEntry>& entries, const std::string& serial)
@@ -89,9 +88,11 @@ std::string FormatAvailableReply(const std::vector<TerminalStatus>& terminals)
     JsonPtr list(json_object_new_array());
     for (const TerminalStatus& terminal : terminals) {
         json_object* element = StatusElement(terminal);
-        json_object_object_add(element, "bound", json_object_new_boolean(terminal.channel ? 1 : 0));
+        json_object_object_add(element, reply::kBound,
+                               json_object_new_boolean(terminal.channel ? 1 : 0));
         if (terminal.channel) {
-            json_object_object_add(element, "ch", json_object_new_int64(*terminal.channel));
+            json_object_object_add(element, reply::kChannel,
+                                   json_object_new_int64(*terminal.channel));
         }
         json_object_array_add(list.get(), element);
     }

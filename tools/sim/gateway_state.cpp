@@ -1,6 +1,7 @@
 #include "gateway_state.h"
 
 #include "facepad_protocol.h"
+#include "state_rows.h"
 
 namespace facepad::sim {
 
@@ -31,14 +32,6 @@ void QueueResult(Connection& db, const ResultEntry& entry)
         .Bind(2, entry.commandId)
         .Bind(3, entry.code)
         .Run();
-}
-
-void PutSetting(Connection& db, const char* table, const std::string& name,
-                const std::string& value)
-{
-    const std::string sql =
-        std::string("INSERT OR REPLACE INTO ") + table + " (name, value) VALUES (?, ?)";
-    db.Prepare(sql.c_str()).Bind(1, name).Bind(2, value).Run();
 }
 
 }  // namespace
@@ -113,8 +106,8 @@ std::string GatewayState::Unbind(const std::string& serial)
 void GatewayState::SetListenPort(const std::string& port, const std::string& reset)
 {
     m_db.Write([&](Connection& db) {
-        PutSetting(db, "setting", "listenPort", port);
-        PutSetting(db, "setting", "reset", reset);
+        PutNamedValue(db, "setting", "listenPort", port);
+        PutNamedValue(db, "setting", "reset", reset);
     });
 }
 
@@ -123,7 +116,7 @@ void GatewayState::SetInitParams(const std::map<std::string, std::string>& param
     m_db.Write([&](Connection& db) {
         db.Execute("DELETE FROM init_param");
         for (const auto& [name, value] : params) {
-            PutSetting(db, "init_param", name, value);
+            PutNamedValue(db, "init_param", name, value);
         }
     });
 }
@@ -168,18 +161,7 @@ std::string GatewayState::AddUser(const std::string& serial, const std::string& 
             return result_code::kInvalidValue;
         }
         // An existing pin is updated, as terminals do; its photos stay.
-        db.Prepare(
-              "INSERT OR REPLACE INTO terminal_user (serial, pin, name, pri, passwd, verify, "
-              "card, vicecard) VALUES (?, ?, ?, ?, ?, ?, ?, ?)")
-            .Bind(1, serial)
-            .Bind(2, user.pin)
-            .Bind(3, user.name)
-            .Bind(4, static_cast<long long>(user.pri))
-            .Bind(5, user.passwd)
-            .Bind(6, static_cast<long long>(user.verify))
-            .Bind(7, user.card)
-            .Bind(8, user.vicecard)
-            .Run();
+        PutUserRow(db, serial, user.pin, user);
         return result_code::kDone;
     });
 }
@@ -212,17 +194,7 @@ std::string GatewayState::SetPhoto(const std::string& serial, const std::string&
         if (photo.content.empty() && photo.url.empty()) {
             return result_code::kInvalidValue;
         }
-        db.Prepare(
-              "INSERT OR REPLACE INTO photo (serial, pin, type, size, content, url, format) "
-              "VALUES (?, ?, ?, ?, ?, ?, ?)")
-            .Bind(1, serial)
-            .Bind(2, photo.pin)
-            .Bind(3, static_cast<long long>(photo.type))
-            .Bind(4, static_cast<long long>(photo.size))
-            .Bind(5, photo.content)
-            .Bind(6, photo.url)
-            .Bind(7, static_cast<long long>(photo.format))
-            .Run();
+        PutPhotoRow(db, serial, photo.pin, photo.type, photo);
         return result_code::kDone;
     });
 }
@@ -243,10 +215,7 @@ std::string GatewayState::DelPhoto(const std::string& serial, const std::string&
 std::string GatewayState::Unlock(const std::string& serial, const std::string& id)
 {
     return RunOnTerminal(serial, id, [&](Connection& db) -> std::string {
-        db.Prepare("INSERT INTO unlock_event (serial, command_id) VALUES (?, ?)")
-            .Bind(1, serial)
-            .Bind(2, id)
-            .Run();
+        AddUnlockRow(db, serial, id);
         return result_code::kDone;
     });
 }
@@ -254,12 +223,7 @@ std::string GatewayState::Unlock(const std::string& serial, const std::string& i
 std::vector<ResultEntry> GatewayState::DrainResults()
 {
     return m_db.Write([](Connection& db) {
-        std::vector<ResultEntry> drained;
-        Statement query =
-            db.Prepare("SELECT serial, command_id, code FROM pending_result ORDER BY seq");
-        while (query.Step()) {
-            drained.push_back(ResultEntry{query.Text(0), query.Text(1), query.Text(2)});
-        }
+        std::vector<ResultEntry> drained = QueuedResults(db);
         db.Execute("DELETE FROM pending_result");
         return drained;
     });

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "facepad_protocol.h"
 #include "json_value.h"
 
 namespace facepad::sim {
@@ -66,7 +67,7 @@ JournalField FieldOf(std::string_view text)
     JournalField field{std::string(text.substr(0, nameEnd)), std::string(), false};
     const std::size_t valueStart = nameEnd + (nameEnd < text.size() && text[nameEnd] == '=');
     const std::string_view value = text.substr(valueStart);
-    if (field.name == "data" || field.name == "Data") {
+    if (field.name == facepad::field::kData || field.name == facepad::field::kInitData) {
         const JsonParse parsed = ParseWholeJson(CutLongStringLiterals(value));
         if (parsed.error.empty()) {
             field.value = ToJsonText(parsed.value.get());

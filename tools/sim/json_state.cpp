@@ -15,8 +15,7 @@ constexpr int kFormatVersion = 1;
 
 void Put(json_object* object, const char* key, const std::string& value)
 {
-    json_object_object_add(
-        object, key, json_object_new_string_len(value.data(), static_cast<int>(value.size())));
+    json_object_object_add(object, key, JsonString(value));
 }
 
 void Put(json_object* object, const char* key, long long value)

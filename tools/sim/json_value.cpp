@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdint>
 #include <limits>
+#include <stdexcept>
 
 namespace facepad::sim {
 
@@ -122,6 +123,14 @@ std::string ToJsonText(json_object* object)
 {
     return json_object_to_json_string_ext(object,
                                           JSON_C_TO_STRING_PLAIN | JSON_C_TO_STRING_NOSLASHESCAPE);
+}
+
+json_object* JsonString(const std::string& text)
+{
+    if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+        throw std::length_error("text too long for a JSON string");
+    }
+    return json_object_new_string_len(text.data(), static_cast<int>(text.size()));
 }
 
 }  // namespace facepad::sim

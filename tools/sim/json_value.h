@@ -41,6 +41,10 @@ struct MemberValues {
 MemberValues ReadMembers(json_object* object, const std::vector<MemberSpec>& layouts,
                          const std::string& documentName);
 
+// A JSON string holding a copy of `text`. json-c counts in int; a longer text (none can come
+// through ParseWholeJson) throws std::length_error instead of being cut.
+json_object* JsonString(const std::string& text);
+
 // Serialises without extra white space; the text is a copy.
 std::string ToJsonText(json_object* object);
 

@@ -58,8 +58,9 @@ Decoded<UserRecord> DecodeUserRecord(const std::string& json)
         return decoded;
     }
     decoded.value =
-        UserRecord{v.strings["pin"], v.strings["name"], v.ints["pri"],        v.strings["passwd"],
-                   v.ints["verify"], v.strings["card"], v.strings["vicecard"]};
+        UserRecord{v.strings[member::kPin],     v.strings[member::kName], v.ints[member::kPri],
+                   v.strings[member::kPasswd],  v.ints[member::kVerify],  v.strings[member::kCard],
+                   v.strings[member::kViceCard]};
     return decoded;
 }
 
@@ -71,8 +72,9 @@ Decoded<PhotoRecord> DecodePhotoRecord(const std::string& json)
         decoded.error = v.error;
         return decoded;
     }
-    decoded.value = PhotoRecord{v.strings["pin"],     v.ints["type"],   v.ints["size"],
-                                v.strings["content"], v.strings["url"], v.ints["format"]};
+    decoded.value =
+        PhotoRecord{v.strings[member::kPin],     v.ints[member::kType],   v.ints[member::kSize],
+                    v.strings[member::kContent], v.strings[member::kUrl], v.ints[member::kFormat]};
     return decoded;
 }
 
@@ -81,7 +83,7 @@ Decoded<std::string> DecodePinDocument(const std::string& json)
     Decoded<std::string> decoded;
     MemberValues v = ReadDocument(json, kPinMembers, "pin document");
     decoded.error = v.error;
-    decoded.value = v.strings["pin"];
+    decoded.value = v.strings[member::kPin];
     return decoded;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include "facepad_protocol.h"
+
 namespace facepad::sim {
 
 namespace {
@@ -10,7 +12,7 @@ namespace {
 std::string TerminalOf(const std::vector<JournalField>& fields)
 {
     for (const JournalField& field : fields) {
-        if (field.name == "SN") {
+        if (field.name == facepad::field::kSerial) {
             return field.value;
         }
     }

@@ -10,11 +10,6 @@ namespace facepad::sim {
 
 namespace {
 
-json_object* Text(const std::string& value)
-{
-    return json_object_new_string_len(value.data(), static_cast<int>(value.size()));
-}
-
 void Put(json_object* object, const char* key, json_object* value)
 {
     json_object_object_add(object, key, value);
@@ -26,11 +21,12 @@ std::string UrlEncoded(const std::string& text)
 {
     static const char kHex[] = "0123456789ABCDEF";
     std::string encoded;
-    for (const unsigned char c : text) {
+    for (const char byte : text) {
+        const auto c = static_cast<unsigned char>(byte);
         const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
                            (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == '~';
         if (plain) {
-            encoded.push_back(static_cast<char>(c));
+            encoded.push_back(byte);
         } else {
             encoded += {'%', kHex[c >> 4], kHex[c & 0xF]};
         }
@@ -41,13 +37,13 @@ std::string UrlEncoded(const std::string& text)
 json_object* UserObject(const UserRecord& user)
 {
     json_object* object = json_object_new_object();
-    Put(object, "pin", Text(user.pin));
-    Put(object, "name", Text(user.name));
+    Put(object, "pin", JsonString(user.pin));
+    Put(object, "name", JsonString(user.name));
     Put(object, "pri", json_object_new_int(user.pri));
-    Put(object, "passwd", Text(user.passwd));
+    Put(object, "passwd", JsonString(user.passwd));
     Put(object, "verify", json_object_new_int(user.verify));
-    Put(object, "card", Text(user.card));
-    Put(object, "vicecard", Text(user.vicecard));
+    Put(object, "card", JsonString(user.card));
+    Put(object, "vicecard", JsonString(user.vicecard));
     Put(object, "photos", json_object_new_array());
     return object;
 }
@@ -58,8 +54,8 @@ json_object* PhotoObject(const PhotoSummary& photo)
     Put(object, "type", json_object_new_int(photo.type));
     Put(object, "size", json_object_new_int(photo.size));
     Put(object, "format", json_object_new_int(photo.format));
-    Put(object, "url", Text(photo.url));
-    Put(object, "image", photo.hasContent ? Text(PhotoImageUrl(photo)) : nullptr);
+    Put(object, "url", JsonString(photo.url));
+    Put(object, "image", photo.hasContent ? JsonString(PhotoImageUrl(photo)) : nullptr);
     return object;
 }
 
@@ -88,11 +84,11 @@ json_object* UsersArray(const TerminalOverview& terminal)
 json_object* TerminalObject(const TerminalOverview& terminal)
 {
     json_object* object = json_object_new_object();
-    Put(object, "serial", Text(terminal.serial));
+    Put(object, "serial", JsonString(terminal.serial));
     Put(object, "connected", json_object_new_boolean(terminal.connected));
     Put(object, "bound", json_object_new_boolean(terminal.channel.has_value()));
     Put(object, "channel", terminal.channel ? json_object_new_int64(*terminal.channel) : nullptr);
-    Put(object, "nextResult", terminal.forcedResult ? Text(*terminal.forcedResult) : nullptr);
+    Put(object, "nextResult", terminal.forcedResult ? JsonString(*terminal.forcedResult) : nullptr);
     Put(object, "users", UsersArray(terminal));
     return object;
 }
@@ -100,21 +96,21 @@ json_object* TerminalObject(const TerminalOverview& terminal)
 json_object* ResultObject(const ResultEntry& entry)
 {
     json_object* object = json_object_new_object();
-    Put(object, "terminal", Text(entry.serial));
-    Put(object, "id", Text(entry.commandId));
-    Put(object, "return", Text(entry.code));
-    Put(object, "meaning", Text(DescribeResultCode(entry.code)));
+    Put(object, "terminal", JsonString(entry.serial));
+    Put(object, "id", JsonString(entry.commandId));
+    Put(object, "return", JsonString(entry.code));
+    Put(object, "meaning", JsonString(DescribeResultCode(entry.code)));
     return object;
 }
 
 json_object* SettingsObject(const StateOverview& state)
 {
     json_object* object = json_object_new_object();
-    Put(object, "listenPort", Text(state.listenPort));
-    Put(object, "reset", Text(state.resetValue));
+    Put(object, "listenPort", JsonString(state.listenPort));
+    Put(object, "reset", JsonString(state.resetValue));
     json_object* params = json_object_new_object();
     for (const auto& [name, value] : state.initParams) {
-        Put(params, name.c_str(), Text(value));
+        Put(params, name.c_str(), JsonString(value));
     }
     Put(object, "initParams", params);
     return object;
@@ -140,7 +136,8 @@ json_object* FieldsObject(const std::vector<JournalField>& fields)
         if (field.json) {
             parsed = ParseWholeJson(field.value);
         }
-        Put(object, field.name.c_str(), parsed.value ? parsed.value.release() : Text(field.value));
+        Put(object, field.name.c_str(),
+            parsed.value ? parsed.value.release() : JsonString(field.value));
     }
     return object;
 }
@@ -149,14 +146,14 @@ json_object* EntryObject(const JournalEntry& entry)
 {
     json_object* object = json_object_new_object();
     Put(object, "seq", json_object_new_int64(static_cast<std::int64_t>(entry.seq)));
-    Put(object, "time", Text(IsoTime(entry.unixMillis)));
-    Put(object, "method", Text(entry.method));
-    Put(object, "path", Text(entry.path));
-    Put(object, "terminal", entry.terminal.empty() ? nullptr : Text(entry.terminal));
+    Put(object, "time", JsonString(IsoTime(entry.unixMillis)));
+    Put(object, "method", JsonString(entry.method));
+    Put(object, "path", JsonString(entry.path));
+    Put(object, "terminal", entry.terminal.empty() ? nullptr : JsonString(entry.terminal));
     Put(object, "fields", FieldsObject(entry.fields));
     Put(object, "status", json_object_new_int(entry.status));
-    Put(object, "answer", Text(entry.answer));
-    Put(object, "fault", entry.fault.empty() ? nullptr : Text(entry.fault));
+    Put(object, "answer", JsonString(entry.answer));
+    Put(object, "fault", entry.fault.empty() ? nullptr : JsonString(entry.fault));
     return object;
 }
 
@@ -188,8 +185,8 @@ std::string StateDocument(const StateOverview& state, std::uint64_t version)
     json_object* unlocks = json_object_new_array();
     for (const UnlockEvent& unlock : state.unlocks) {
         json_object* object = json_object_new_object();
-        Put(object, "terminal", Text(unlock.serial));
-        Put(object, "id", Text(unlock.commandId));
+        Put(object, "terminal", JsonString(unlock.serial));
+        Put(object, "id", JsonString(unlock.commandId));
         json_object_array_add(unlocks, object);
     }
     Put(document, "unlocks", unlocks);
