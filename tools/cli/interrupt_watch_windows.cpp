@@ -36,6 +36,9 @@ BOOL WINAPI OnConsoleEvent(DWORD event)
 
 InterruptWatch::InterruptWatch()
 {
+    // Ctrl-C is taken even where a parent turned it off (a process started in a new process
+    // group), as the POSIX side's signal() takes SIGINT whatever was inherited.
+    SetConsoleCtrlHandler(nullptr, FALSE);
     SetConsoleCtrlHandler(&OnConsoleEvent, TRUE);
 }
 
