@@ -1,17 +1,37 @@
 #include "sync_progress.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 
 namespace facepad::cli {
 
 namespace {
+
 constexpr std::size_t kBarWidth = 40;
+
+// The bar is redrawn with a carriage return and an ANSI erase, which a Windows console follows
+// only once asked to; where it cannot be asked, stderr gets the plain lines.
+bool StderrIsTerminal()
+{
+#ifdef _WIN32
+    const HANDLE console = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    return GetConsoleMode(console, &mode) != 0 &&
+           SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+#else
+    return ::isatty(STDERR_FILENO) == 1;
+#endif
 }
 
+}  // namespace
+
 SyncProgress::SyncProgress(std::size_t total, bool enabled)
-    : m_total(total), m_enabled(enabled && total > 0), m_terminal(::isatty(STDERR_FILENO) == 1)
+    : m_total(total), m_enabled(enabled && total > 0), m_terminal(StderrIsTerminal())
 {
 }
 

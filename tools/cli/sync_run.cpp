@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 
 #include "adapter_log.h"
 #include "command_support.h"
 #include "facepad_protocol.h"
+#include "interrupt_watch.h"
 #include "photo_file.h"
 #include "result_watch.h"
 #include "sync_progress.h"
@@ -22,13 +22,6 @@ using Osmer_Framework::Face::VurodoroViri_ExchangeOutcome;
 constexpr char kUser[] = "user";
 constexpr char kPhoto[] = "photo";
 constexpr std::size_t kFailuresShown = 20;
-
-volatile std::sig_atomic_t g_interrupted = 0;
-
-extern "C" void OnInterrupt(int)
-{
-    g_interrupted = 1;
-}
 
 std::string OneLine(std::string text)
 {
@@ -208,7 +201,7 @@ void UserSync::SendAll()
     SyncProgress progress(m_items.size(), m_line.progress);
     std::size_t failed = 0;
     for (const Item& item : m_items) {
-        if (g_interrupted != 0 || !m_stopReason.empty()) {
+        if (InterruptWatch::Interrupted() || !m_stopReason.empty()) {
             break;
         }
         SendItem(item);
@@ -244,7 +237,8 @@ void UserSync::WaitForResults()
     m_waited = true;
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::seconds(m_line.waitSeconds);
-    while (g_interrupted == 0 && !AllResultsIn() && std::chrono::steady_clock::now() < deadline) {
+    while (!InterruptWatch::Interrupted() && !AllResultsIn() &&
+           std::chrono::steady_clock::now() < deadline) {
         facepad::cli::WaitForResults(std::chrono::milliseconds(200),
                                      [this](const auto&) { return AllResultsIn(); });
     }
@@ -339,7 +333,7 @@ Verdict UserSync::Finish(const std::vector<UserOutcome>& outcomes)
         "sync-users: " + std::to_string(m_users.rows.size()) + " user(s), " +
         std::to_string(outcomes.size()) +
         " user-terminal pair(s): " + (text.empty() ? "nothing to do" : text);
-    if (g_interrupted != 0) {
+    if (InterruptWatch::Interrupted()) {
         return Verdict{ExitCode::Interrupted,
                        message + "; interrupted: run again with the same --journal to resume"};
     }
@@ -371,12 +365,11 @@ Verdict UserSync::Run()
                 m_journal.RecordResult(found->second, r.code);
             }
         });
-        std::signal(SIGINT, &OnInterrupt);
+        const InterruptWatch watch;
         SendAll();
         if (m_line.waitSeconds >= 0 && m_stopReason.empty()) {
             WaitForResults();
         }
-        std::signal(SIGINT, SIG_DFL);
     }
     std::vector<UserOutcome> outcomes;
     outcomes.reserve(m_items.size());

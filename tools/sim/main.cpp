@@ -1,7 +1,6 @@
 // facepad-gateway-sim: the gateway service the adapter talks to, simulated, so that hosts, the
 // adapter and its tests run without terminals.
 #include <CLI/CLI.hpp>
-#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -13,6 +12,7 @@
 #include "gateway.h"
 #include "json_state.h"
 #include "sim_server.h"
+#include "stop_requests.h"
 #include "terminal_option.h"
 
 namespace {
@@ -21,7 +21,7 @@ using namespace facepad;
 using namespace facepad::sim;
 
 // The exit codes, as the README lists them.
-constexpr int kExitStopped = 0;      // SIGINT or SIGTERM (or --help)
+constexpr int kExitStopped = 0;      // asked to stop (see stop_requests.h), or --help
 constexpr int kExitServerEnded = 1;  // the listening loop ended without being asked to
 constexpr int kExitUsage = 2;        // the command line is wrong
 constexpr int kExitCannotStart = 3;  // port, state or port file unusable
@@ -169,46 +169,10 @@ std::string WritePortFile(int port, const std::string& portFile)
     return std::string();
 }
 
-// Blocks until SIGINT or SIGTERM (true), or until the server ends by itself (false).
-bool WaitForStopSignal(const sigset_t& signals, const SimServer& server)
+// Runs the simulator until it is asked to stop or its server ends; everything it opened is closed
+// when this returns.
+int Serve(Options& options, const std::vector<TerminalSpec>& terminals, StopRequests& stop)
 {
-    const timespec slice{0, 200 * 1000 * 1000};
-    while (server.Running()) {
-        if (sigtimedwait(&signals, nullptr, &slice) > 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-}  // namespace
-
-int main(int argc, char** argv)
-{
-    CLI::App app{"facepad-gateway-sim: a simulated facepad gateway for hosts and tests"};
-    Options options;
-    AddOptions(app, options);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        return app.exit(error) == 0 ? kExitStopped : kExitUsage;
-    }
-
-    std::vector<TerminalSpec> terminals;
-    const std::string problem = CheckOptions(options, terminals);
-    if (!problem.empty()) {
-        std::cerr << "facepad-gateway-sim: " << problem << "\n";
-        return kExitUsage;
-    }
-    // Signals are taken by sigtimedwait on the main thread; every thread started from here on
-    // inherits the mask, so none of them is interrupted.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
-
     const std::unique_ptr<Gateway> gateway = OpenGateway(options, terminals);
     if (!gateway) {
         return kExitCannotStart;
@@ -234,8 +198,31 @@ int main(int argc, char** argv)
     }
     std::cout << "facepad-gateway-sim listening on http://" << options.server.host << ":"
               << server->Port() << " (page at /, API under /_sim/)" << std::endl;
-    const bool signalled = WaitForStopSignal(stopSignals, *server);
+    const bool asked = stop.Wait([&server] { return server->Running(); });
     server->Stop();
-    LogLine(signalled ? "facepad-gateway-sim stopped" : "facepad-gateway-sim: the server ended");
-    return signalled ? kExitStopped : kExitServerEnded;
+    LogLine(asked ? "facepad-gateway-sim stopped" : "facepad-gateway-sim: the server ended");
+    return asked ? kExitStopped : kExitServerEnded;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"facepad-gateway-sim: a simulated facepad gateway for hosts and tests"};
+    Options options;
+    AddOptions(app, options);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        return app.exit(error) == 0 ? kExitStopped : kExitUsage;
+    }
+
+    std::vector<TerminalSpec> terminals;
+    const std::string problem = CheckOptions(options, terminals);
+    if (!problem.empty()) {
+        std::cerr << "facepad-gateway-sim: " << problem << "\n";
+        return kExitUsage;
+    }
+    StopRequests stop;  // before the first thread starts
+    return Serve(options, terminals, stop);
 }

@@ -1,6 +1,8 @@
 #include "sim_server.h"
 
+#ifndef _WIN32
 #include <sys/socket.h>
+#endif
 
 #include <chrono>
 #include <stdexcept>
@@ -16,12 +18,19 @@ constexpr std::size_t kKeepAliveRequests = 1000000;  // httplib closes after 5 b
 constexpr std::size_t kWorkerThreads = 32;  // each keep-alive connection holds one while open
 constexpr char kFaultHeader[] = "X-Facepad-Sim-Fault";
 
-// SO_REUSEADDR only: httplib's default adds SO_REUSEPORT, with which a second server on a busy
-// port binds silently and steals half of the other's connections.
+// A port another process listens on is refused, never shared. POSIX: SO_REUSEADDR only, since
+// httplib's default adds SO_REUSEPORT, with which a second server on a busy port binds silently and
+// steals half of the other's connections. Windows: SO_EXCLUSIVEADDRUSE, since SO_REUSEADDR there
+// would let it bind a busy port.
 void ExclusivePortOptions(socket_t socket)
 {
     int yes = 1;
+#ifdef _WIN32
+    setsockopt(socket, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&yes),
+               sizeof yes);
+#else
     setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+#endif
 }
 
 std::string PayloadTooLarge(const httplib::Request& request, std::size_t cap)
