@@ -33,10 +33,15 @@ struct ScriptedReply {
     bool drop = false;  // send the head, then close the connection mid-body
 };
 
+struct GatewayOptions {
+    int keepAliveSeconds = 1;  // stop() waits this long for idle keep-alive connections
+    std::size_t workers = 0;   // requests served at once; 0: cpp-httplib's default
+};
+
 class TestGateway {
 public:
     // Listens on `address` (any loopback address), on a free port.
-    explicit TestGateway(const std::string& address = "127.0.0.1");
+    explicit TestGateway(const std::string& address = "127.0.0.1", GatewayOptions options = {});
     ~TestGateway();
     TestGateway(const TestGateway&) = delete;
     TestGateway& operator=(const TestGateway&) = delete;
@@ -50,6 +55,8 @@ public:
     // A reply used once, before the standing one; queued replies go out in order.
     void QueueReply(const std::string& path, ScriptedReply reply);
     void ReleaseHanging();
+    // Off: requests are answered but not kept (the bench posts gigabytes through here).
+    void SetRecording(bool recording);
 
     std::vector<RecordedRequest> Requests() const;
     std::vector<RecordedRequest> RequestsTo(const std::string& path) const;
@@ -80,6 +87,7 @@ private:
     std::size_t m_inFlight = 0;
     std::size_t m_hanging = 0;
     std::size_t m_releaseGeneration = 0;
+    bool m_recording = true;
     bool m_stopping = false;
 };
 
