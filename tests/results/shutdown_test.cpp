@@ -13,6 +13,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
+using Osmer_Framework::Face::CLS_VurodoroViri_Base;
+
 constexpr milliseconds kNap{1};
 const char* const kEndpoint = "facepad/getresult";
 
@@ -124,6 +126,8 @@ TEST_F(ShutdownTest, DestroyingWhileResultsFlowNeverLosesTheAdapter)
     EXPECT_GT(DeliveryRecorder::Instance().Deliveries().size(), 0u);
 }
 
+// The newest adapter takes over the statics; destroying any adapter, through the host interface,
+// stops every thread and leaves the statics as they were.
 TEST_F(ShutdownTest, TwoAdaptersShareTheStatics)
 {
     TestGateway secondGateway;
@@ -131,6 +135,7 @@ TEST_F(ShutdownTest, TwoAdaptersShareTheStatics)
     second->SetUrl(TestGateway::BaseUrl());
     second->SetRequestPort(secondGateway.Port());
     EXPECT_EQ(VurodoroViri_TestAccess::CarGate(), second.get());
+    EXPECT_FALSE(VurodoroViri_TestAccess::ThreadQuit());
     EXPECT_EQ(VurodoroViri_TestAccess::RunningPollers(), 2u);
 
     // Both threads now work for the newest adapter, so every poll goes to its gateway.
@@ -143,13 +148,18 @@ TEST_F(ShutdownTest, TwoAdaptersShareTheStatics)
     const std::size_t polls = secondGateway.CountTo(kEndpoint);
 
     // Destroying either adapter stops every thread; the other adapter still sends commands.
-    adapter.reset();
+    delete static_cast<CLS_VurodoroViri_Base*>(adapter.release());
     EXPECT_EQ(VurodoroViri_TestAccess::RunningPollers(), 0u);
     EXPECT_TRUE(VurodoroViri_TestAccess::ThreadQuit());
+    EXPECT_EQ(VurodoroViri_TestAccess::CarGate(), second.get());
     secondGateway.ReleaseHanging();
     ParamMap map;
     EXPECT_TRUE(second->GetAvailableFace(map));
     EXPECT_EQ(secondGateway.CountTo(kEndpoint), polls);
+    const VurodoroViri_Druvel* last = second.get();
+    second.reset();
+    EXPECT_EQ(VurodoroViri_TestAccess::CarGate(), last);
+    EXPECT_TRUE(log->Messages().empty()) << "json_load_lib succeeds, nothing to log";
 }
 
 }  // namespace
