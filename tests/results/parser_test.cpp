@@ -23,126 +23,130 @@ std::string Element(const std::string& sn, const std::string& entries)
     return R"({"SN":")" + sn + R"(","data":")" + quoted + R"("})";
 }
 
-class ParserTest : public ::testing::Test {
-protected:
+std::string List(std::initializer_list<std::string> elements)
+{
+    std::string list;
+    for (const std::string& element : elements) {
+        list += (list.empty() ? "[" : ",") + element;
+    }
+    return list.empty() ? "[]" : list + "]";
+}
+
+TEST(Parser, MergesEachListIntoTheMap)
+{
+    const std::string entry7 = R"([{"id":"7","return":"0"}])";
+    struct Case {
+        const char* what;
+        std::string list;
+        ResultMap before;
+        bool parsed;
+        ResultMap after;
+        const char* line;  // the one line logged, at level 4; null: none
+    };
+    const Case cases[] = {
+        {"one terminal, one entry; other terminals stay",
+         List({Element("T1", entry7)}),
+         {{"OTHER", {{"1", "x"}}}},
+         true,
+         {{"OTHER", {{"1", "x"}}}, {"T1", {{"7", "0"}}}},
+         nullptr},
+        {"a named terminal is replaced whole",
+         List({Element("T1", entry7)}),
+         {{"T1", {{"5", "a"}, {"7", "b"}}}},
+         true,
+         {{"T1", {{"7", "0"}}}},
+         nullptr},
+        {"an empty list changes nothing",
+         "[]",
+         {{"T1", {{"5", "a"}}}},
+         true,
+         {{"T1", {{"5", "a"}}}},
+         nullptr},
+        {"an empty entry list stores the terminal bare",
+         List({Element("T1", "[]")}),
+         {},
+         true,
+         {{"T1", {}}},
+         nullptr},
+        {"a missing serial is the empty key",
+         R"([{"data":"[{\"id\":\"1\",\"return\":\"2\"}]"}])",
+         {},
+         true,
+         {{"", {{"1", "2"}}}},
+         nullptr},
+        {"empty or missing data skips the element",
+         R"([{"SN":"T1","data":""},{"SN":"T2"}])",
+         {},
+         true,
+         {},
+         nullptr},
+        {"an unreadable entry list is logged, the rest stored",
+         List({Element("BAD", "{not json"), Element("T2", R"([{"id":"1","return":"0"}])")}),
+         {},
+         true,
+         {{"T2", {{"1", "0"}}}},
+         kEntriesUnreadable},
+        {"later duplicates win",
+         List({Element("T1", R"([{"id":"1","return":"a"},{"id":"1","return":"b"}])"),
+               Element("T2", R"([{"id":"9","return":"x"}])"),
+               Element("T2", R"([{"id":"8","return":"y"}])")}),
+         {},
+         true,
+         {{"T1", {{"1", "b"}}}, {"T2", {{"8", "y"}}}},
+         nullptr},
+        {"characters after the array are ignored",
+         "[" + Element("T1", R"([{"id":"7","return":"0"}] trailing)") + "]}, \"more\": 1}",
+         {},
+         true,
+         {{"T1", {{"7", "0"}}}},
+         nullptr},
+        {"an outer object is nothing to walk", R"({"SN":"T1","data":"[]"})", {}, true, {}, nullptr},
+        {"a number is nothing to walk", "42", {}, true, {}, nullptr},
+        // Null and non-object elements have no fields; "data" of another type reads as empty.
+        {"elements of other shapes",
+         R"([null, 3, "s", [1], {"SN":"T1","data":[]}, {"SN":"T2","data":{"id":"1"}}])",
+         {},
+         true,
+         {},
+         nullptr},
+        {"entry lists and entries of other shapes",
+         List({Element("T1", R"({"id":"1"})"),
+               Element("T2", R"([null, 5, {"id":7,"return":0}, {"id":"8","return":["x"]}])")}),
+         {},
+         true,
+         {{"T1", {}}, {"T2", {{"", ""}, {"8", ""}}}},
+         nullptr},
+        {"the serial is kept byte for byte",
+         R"([{"SN":"A\tB \u00e9","data":"[{\"id\":\" 7 \",\"return\":\"-1\"}]"}])",
+         {},
+         true,
+         {{"A\tB \xc3\xa9", {{" 7 ", "-1"}}}},
+         nullptr},
+    };
+    std::vector<Case> all(std::begin(cases), std::end(cases));
+    for (const char* text : {"", "not json", "{\"SN\":", "[{\"SN\":\"T1\""}) {
+        all.push_back({"not JSON: the map stays",
+                       text,
+                       {{"T1", {{"5", "a"}}}},
+                       false,
+                       {{"T1", {{"5", "a"}}}},
+                       kListUnreadable});
+    }
     LogCapture log;
     VurodoroViri_Druvel adapter;
-    ResultMap results;
-};
-
-TEST_F(ParserTest, OneTerminalOneEntry)
-{
-    results["OTHER"] = {{"1", "x"}};
-    ASSERT_TRUE(adapter.JsonDataToMapData("[" + Element("T1", R"([{"id":"7","return":"0"}])") + "]",
-                                          results));
-    EXPECT_EQ(results, (ResultMap{{"OTHER", {{"1", "x"}}}, {"T1", {{"7", "0"}}}}));
-    EXPECT_TRUE(log.Lines().empty());
-}
-
-TEST_F(ParserTest, ANamedTerminalIsReplacedWhole)
-{
-    results["T1"] = {{"5", "a"}, {"7", "b"}};
-    ASSERT_TRUE(adapter.JsonDataToMapData("[" + Element("T1", R"([{"id":"7","return":"0"}])") + "]",
-                                          results));
-    EXPECT_EQ(results, (ResultMap{{"T1", {{"7", "0"}}}}));
-}
-
-TEST_F(ParserTest, EmptyOuterListChangesNothing)
-{
-    results["T1"] = {{"5", "a"}};
-    const ResultMap before = results;
-    EXPECT_TRUE(adapter.JsonDataToMapData("[]", results));
-    EXPECT_EQ(results, before);
-}
-
-TEST_F(ParserTest, EmptyEntryListStoresTheTerminalWithNoEntries)
-{
-    ASSERT_TRUE(adapter.JsonDataToMapData("[" + Element("T1", "[]") + "]", results));
-    EXPECT_EQ(results, (ResultMap{{"T1", {}}}));
-}
-
-TEST_F(ParserTest, MissingSerialIsTheEmptyKey)
-{
-    ASSERT_TRUE(
-        adapter.JsonDataToMapData(R"([{"data":"[{\"id\":\"1\",\"return\":\"2\"}]"}])", results));
-    EXPECT_EQ(results, (ResultMap{{"", {{"1", "2"}}}}));
-}
-
-TEST_F(ParserTest, EmptyOrMissingDataSkipsTheElementSilently)
-{
-    ASSERT_TRUE(adapter.JsonDataToMapData(R"([{"SN":"T1","data":""},{"SN":"T2"}])", results));
-    EXPECT_TRUE(results.empty());
-    EXPECT_TRUE(log.Lines().empty());
-}
-
-TEST_F(ParserTest, UnreadableEntryListIsLoggedAndTheRestIsStored)
-{
-    ASSERT_TRUE(adapter.JsonDataToMapData("[" + Element("BAD", "{not json") + "," +
-                                              Element("T2", R"([{"id":"1","return":"0"}])") + "]",
-                                          results));
-    EXPECT_EQ(results, (ResultMap{{"T2", {{"1", "0"}}}}));
-    ASSERT_EQ(log.Lines().size(), 1u);
-    EXPECT_EQ(log.Lines()[0].message, kEntriesUnreadable);
-    EXPECT_EQ(log.Lines()[0].level, 4);
-    EXPECT_EQ(log.Lines()[0].file, "CLS_VurodoroViri_Druvel");
-}
-
-TEST_F(ParserTest, LaterDuplicatesWin)
-{
-    const std::string list = "[" +
-                             Element("T1", R"([{"id":"1","return":"a"},{"id":"1","return":"b"}])") +
-                             "," + Element("T2", R"([{"id":"9","return":"x"}])") + "," +
-                             Element("T2", R"([{"id":"8","return":"y"}])") + "]";
-    ASSERT_TRUE(adapter.JsonDataToMapData(list, results));
-    EXPECT_EQ(results, (ResultMap{{"T1", {{"1", "b"}}}, {"T2", {{"8", "y"}}}}));
-}
-
-TEST_F(ParserTest, TextThatIsNotJsonReturnsFalseAndLeavesTheMap)
-{
-    results["T1"] = {{"5", "a"}};
-    const ResultMap before = results;
-    for (const char* text : {"", "not json", "{\"SN\":", "[{\"SN\":\"T1\""}) {
+    for (const Case& c : all) {
         log.Clear();
-        EXPECT_FALSE(adapter.JsonDataToMapData(text, results)) << text;
-        EXPECT_EQ(results, before);
-        ASSERT_EQ(log.Lines().size(), 1u) << text;
-        EXPECT_EQ(log.Lines()[0].message, kListUnreadable);
-        EXPECT_EQ(log.Lines()[0].level, 4);
+        ResultMap results = c.before;
+        EXPECT_EQ(adapter.JsonDataToMapData(c.list, results), c.parsed) << c.what << ": " << c.list;
+        EXPECT_EQ(results, c.after) << c.what;
+        const auto lines = log.Lines();
+        ASSERT_EQ(lines.size(), c.line ? 1u : 0u) << c.what << ": " << c.list;
+        if (c.line) {
+            EXPECT_EQ(lines[0].message, c.line);
+            EXPECT_EQ(lines[0].level, 4);
+            EXPECT_EQ(lines[0].file, "CLS_VurodoroViri_Druvel");
+        }
     }
-}
-
-TEST_F(ParserTest, CharactersAfterTheArrayAreIgnored)
-{
-    ASSERT_TRUE(adapter.JsonDataToMapData(
-        "[" + Element("T1", R"([{"id":"7","return":"0"}] trailing)") + "]}, \"more\": 1}",
-        results));
-    EXPECT_EQ(results, (ResultMap{{"T1", {{"7", "0"}}}}));
-}
-
-TEST_F(ParserTest, UnexpectedShapesReadAsEmpty)
-{
-    // Outer value not an array: nothing to walk, still JSON.
-    EXPECT_TRUE(adapter.JsonDataToMapData(R"({"SN":"T1","data":"[]"})", results));
-    EXPECT_TRUE(adapter.JsonDataToMapData("42", results));
-    EXPECT_TRUE(results.empty());
-    // Null and non-object elements have no fields; "data" of another type reads as empty.
-    EXPECT_TRUE(adapter.JsonDataToMapData(R"([null, 3, "s", [1], {"SN":"T1","data":[]},
-                                              {"SN":"T2","data":{"id":"1"}}])",
-                                          results));
-    EXPECT_TRUE(results.empty());
-    // An entry list that is not an array, and entries of other shapes and types.
-    ASSERT_TRUE(adapter.JsonDataToMapData(
-        "[" + Element("T1", R"({"id":"1"})") + "," +
-            Element("T2", R"([null, 5, {"id":7,"return":0}, {"id":"8","return":["x"]}])") + "]",
-        results));
-    EXPECT_EQ(results, (ResultMap{{"T1", {}}, {"T2", {{"", ""}, {"8", ""}}}}));
-}
-
-TEST_F(ParserTest, SerialTextIsKeptByteForByte)
-{
-    ASSERT_TRUE(adapter.JsonDataToMapData(
-        R"([{"SN":"A\tB \u00e9","data":"[{\"id\":\" 7 \",\"return\":\"-1\"}]"}])", results));
-    EXPECT_EQ(results, (ResultMap{{"A\tB \xc3\xa9", {{" 7 ", "-1"}}}}));
 }
 
 }  // namespace
