@@ -14,22 +14,11 @@ namespace {
 
 using namespace std::chrono_literals;
 using simtest::Child;
-using simtest::Contents;
 using simtest::kTool;
 using simtest::Occurrences;
 using simtest::RunningSimulator;
 using simtest::RunToEnd;
-using simtest::ScratchPath;
-
-// A scratch file with the given bytes, removed at the end of the test.
-struct ScratchFile {
-    ScratchFile(const std::string& name, const std::string& bytes) : path(ScratchPath(name))
-    {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-    ~ScratchFile() { std::remove(path.c_str()); }
-    const std::string path;
-};
+using simtest::Scratch;
 
 const std::string kJpeg = std::string("\xff\xd8\xff\xe0", 4) + "JFIF face";
 const std::string kPng = std::string("\x89PNG\r\n\x1a\n", 8) + "face";
@@ -39,11 +28,11 @@ TEST(Cli, EachSubcommandSendsItsRequestAndSaysHowItEnded)
 {
     RunningSimulator sim({"--terminal", "T1", "--terminal", "T2:offline"});
     ASSERT_GT(sim.port, 0);
-    const ScratchFile photo("face.png", kPng);
-    const ScratchFile init("init.txt",
-                           "# all fourteen\ntype=1\nAttLog=1\nOpLog=1\nAttPhoto=1\nEnrollUser=1\n"
-                           "ChgUser=1\nEnrollFP=1\nChgFP=1\nFPImag=1\nFACE=1\nUserPic=1\n"
-                           "WORKCODE=1\nBioPhoto=1\nTimeOut=45\n");
+    const Scratch photo("face.png", kPng);
+    const Scratch init("init.txt",
+                       "# all fourteen\ntype=1\nAttLog=1\nOpLog=1\nAttPhoto=1\nEnrollUser=1\n"
+                       "ChgUser=1\nEnrollFP=1\nChgFP=1\nFPImag=1\nFACE=1\nUserPic=1\n"
+                       "WORKCODE=1\nBioPhoto=1\nTimeOut=45\n");
     struct Case {
         std::vector<std::string> args;
         int exitCode;
@@ -107,8 +96,8 @@ TEST(Cli, EveryFailureNamesItsReasonAndExitsWithItsCode)
     ASSERT_GT(slow.port, 0);
     const std::string port = std::to_string(sim.port);
     const std::string nobody = std::to_string(gone.port);
-    const ScratchFile text("notes.jpg", "just text");
-    const ScratchFile large("large.jpg", kJpeg + std::string(2000, 'x'));
+    const Scratch text("notes.jpg", "just text");
+    const Scratch large("large.jpg", kJpeg + std::string(2000, 'x'));
     struct Case {
         std::vector<std::string> args;
         int exitCode;
@@ -195,9 +184,9 @@ TEST(CliSync, ABadFileIsReportedRowByRowAndNothingIsSent)
 {
     RunningSimulator sim({"--terminal", "T1"});
     ASSERT_GT(sim.port, 0);
-    const ScratchFile jpeg("ok.jpg", kJpeg);
-    const ScratchFile text("text.jpg", "hello");
-    const ScratchFile large("big.png", kPng + std::string(3000, 'x'));
+    const Scratch jpeg("ok.jpg", kJpeg);
+    const Scratch text("text.jpg", "hello");
+    const Scratch large("big.png", kPng + std::string(3000, 'x'));
     const std::string rows[][2] = {
         {"1001,Ada," + jpeg.path, ""},
         {"1001,Again,", "duplicate pin 1001 (first on line 2)"},
@@ -214,7 +203,7 @@ TEST(CliSync, ABadFileIsReportedRowByRowAndNothingIsSent)
     for (const auto& row : rows) {
         csv += row[0] + "\n";
     }
-    const ScratchFile users("bad.csv", csv);
+    const Scratch users("bad.csv", csv);
     const auto run = sim.Tool({"sync-users", users.path, "-t", "T1", "--max-photo-bytes", "2000"});
     EXPECT_EQ(run.exitCode, 2) << run.output;
     for (std::size_t i = 1; i < std::size(rows); ++i) {
@@ -231,13 +220,13 @@ TEST(CliSync, EveryUserOnEveryTerminalEndsInAFinalState)
     RunningSimulator sim({"--terminal", "T1", "--terminal", "T2", "--status", "setbiophoto=500"});
     ASSERT_GT(sim.port, 0);
     ASSERT_EQ(sim.Tool({"bind", "T1", "1"}).exitCode, 0);
-    const ScratchFile jpeg("face.jpg", kJpeg);
-    const ScratchFile users("users.csv", "name,pin,photo\nAda,1,\nBob,2," + jpeg.path + "\n");
-    const ScratchFile report("report.csv", "");
+    const Scratch jpeg("face.jpg", kJpeg);
+    const Scratch users("users.csv", "name,pin,photo\nAda,1,\nBob,2," + jpeg.path + "\n");
+    const Scratch report("report.csv", "");
     const auto run = sim.Tool({"sync-users", users.path, "-t", "T1", "-t", "T2", "--report",
                                report.path, "--wait-results=20", "--fast-first-poll"});
     EXPECT_EQ(run.exitCode, 1) << run.output;
-    const std::string written = Contents(report.path);
+    const std::string written = report.Contents();
     const std::string expected[] = {
         "1,T1,done,",
         "1,T2,terminal-error,user: terminal returned code -1001 (terminal not bound)",
@@ -255,7 +244,7 @@ TEST(CliSync, EveryUserOnEveryTerminalEndsInAFinalState)
                                  "--report", report.path, "--wait-results=1"});
     EXPECT_EQ(retry.exitCode, 1) << retry.output;
     EXPECT_EQ(sim.LogCount("/facepad/adduser 200", before + 3), before + 3);
-    const std::string again = Contents(report.path);
+    const std::string again = report.Contents();
     EXPECT_CONTAINS(again, "1,T2,no-result,no result within 1 s");
     EXPECT_EQ(Occurrences(again, "\n1,T1,"), 0u) << again;
     EXPECT_EQ(sim.Stop(SIGTERM), 0);
@@ -272,16 +261,15 @@ TEST(CliSync, AResumedSyncSendsNoUserTwice)
     for (int i = 1; i <= kUsers; ++i) {
         csv += std::to_string(i) + ",User " + std::to_string(i) + "\n";
     }
-    const ScratchFile users("many.csv", csv);
-    const ScratchFile journal("journal.txt", "");
-    std::remove(journal.path.c_str());
-    const ScratchFile report("resumed.csv", "");
+    const Scratch users("many.csv", csv);
+    const Scratch journal("journal.txt");
+    const Scratch report("resumed.csv", "");
     {
         Child first(
             sim.ToolArgv({"sync-users", users.path, "-t", "T1", "--journal", journal.path}));
         // Interrupt once some users have gone out, as an operator's Ctrl-C would.
         const auto start = std::chrono::steady_clock::now();
-        while (Occurrences(Contents(journal.path), "accepted") < 20 &&
+        while (Occurrences(journal.Contents(), "accepted") < 20 &&
                std::chrono::steady_clock::now() - start < 30s) {
             std::this_thread::sleep_for(5ms);
         }
@@ -300,7 +288,7 @@ TEST(CliSync, AResumedSyncSendsNoUserTwice)
     for (int i = 1; i <= kUsers; ++i) {
         EXPECT_EQ(Occurrences(log, "." + std::to_string(i) + ".user for T1"), 1u) << i;
     }
-    EXPECT_EQ(Occurrences(Contents(report.path), ",T1,done,"), static_cast<std::size_t>(kUsers));
+    EXPECT_EQ(Occurrences(report.Contents(), ",T1,done,"), static_cast<std::size_t>(kUsers));
     EXPECT_EQ(sim.Stop(SIGTERM), 0);
 }
 

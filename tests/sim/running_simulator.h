@@ -80,19 +80,6 @@ public:
     int port = 0;
 };
 
-inline std::string ScratchPath(const std::string& name)
-{
-    return ::testing::TempDir() + "facepad_process_" + std::to_string(::getpid()) + "_" + name;
-}
-
-inline std::string Contents(const std::string& path)
-{
-    std::ifstream file(path);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
 inline std::size_t RunningSimulator::LogCount(const std::string& part, std::size_t count) const
 {
     const auto deadline = std::chrono::steady_clock::now() + 10s;

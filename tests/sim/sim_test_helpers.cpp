@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <json-c/json.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
 
 #include "facepad_protocol.h"
 
@@ -105,6 +110,31 @@ std::vector<Result> DrainResults(facepad::sim::Gateway& gateway)
     const auto reply = gateway.Handle(facepad::endpoint::kGetResult, "");
     EXPECT_EQ(reply.status, 200);
     return ReadResultReply(reply.body);
+}
+
+Scratch::Scratch(const std::string& name, const std::string* bytes)
+    : path(::testing::TempDir() + "facepad_" + std::to_string(::getpid()) + "_" + name)
+{
+    Remove();
+    if (bytes != nullptr) {
+        std::ofstream(path, std::ios::binary) << *bytes;
+    }
+}
+
+void Scratch::Remove() const
+{
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        std::remove((path + suffix).c_str());
+    }
+    rmdir(path.c_str());
+}
+
+std::string Scratch::Contents() const
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
 }
 
 }  // namespace simtest

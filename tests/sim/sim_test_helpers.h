@@ -44,4 +44,18 @@ std::vector<int> ReadStatusReply(const std::string& reply);
 // Drains the gateway's results through its own endpoint.
 std::vector<Result> DrainResults(facepad::sim::Gateway& gateway);
 
+// A path of this test process in the test's temporary directory, removed before and after the
+// test with SQLite's companion files (a directory of that name too); `bytes`, when given, are
+// written there first.
+struct Scratch {
+    explicit Scratch(const std::string& name, const std::string* bytes = nullptr);
+    Scratch(const std::string& name, const std::string& bytes) : Scratch(name, &bytes) {}
+    ~Scratch() { Remove(); }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    void Remove() const;
+    std::string Contents() const;
+    const std::string path;
+};
+
 }  // namespace simtest
