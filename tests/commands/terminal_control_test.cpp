@@ -36,7 +36,7 @@ TEST_F(TerminalControlTest, StatusListIsReadAfterTheWordData)
         {R"(Data=[{"sn":"ABC123","connstatus":0}])", false, nullptr},
         {R"(Data=[{"sn":"ABC123","connstatus":-3}])", false, nullptr},
         {R"(Data=[{"sn":"ABC123"}])", false, nullptr},
-        {R"(Data=[{"connstatus":"1"}])", false, nullptr},
+        {R"(Data=[{"connstatus":"1"},{"connstatus":1.5}])", false, nullptr},  // integers only
         {R"(Data=[1,2,"x"])", false, nullptr},
         {R"(Data=[ ])", false, nullptr},
         {R"({"Data":[{"connstatus":1}]})", false, kNoList},  // two characters before "["

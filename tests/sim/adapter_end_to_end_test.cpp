@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "CLS_VurodoroViri_Druvel.h"
+#include "VurodoroViri_Diagnostics.h"
 #include "VurodoroViri_TestAccess.h"
 #include "delivery_recorder.h"
 #include "facepad_protocol.h"
@@ -21,6 +22,7 @@ using facepad::sim::Gateway;
 using facepad::sim::ServerSettings;
 using facepad::sim::SimServer;
 using Osmer_Framework::Face::VurodoroViri_Druvel;
+using Osmer_Framework::Face::VurodoroViri_GetLastReply;
 using Osmer_Framework::Face::VurodoroViri_TestAccess;
 using ParamMap = std::map<std::string, std::string>;
 using ResultMap = std::map<std::string, std::map<std::string, std::string>>;
@@ -121,6 +123,8 @@ TEST_F(AdapterAgainstSimulator, SetUpCommandsAreStoredByTheGateway)
     EXPECT_EQ(data.listenPort, "10002");
     EXPECT_EQ(data.resetValue, "1");
     EXPECT_EQ(data.terminals.at("T2").channel, 5);
+    ASSERT_TRUE(Bind("T2", 7));  // binding again moves the terminal to the new channel
+    EXPECT_EQ(gateway.State().Snapshot().terminals.at("T2").channel, 7);
 
     ASSERT_TRUE(adapter->UnBindVurodoroViri("T2"));
     EXPECT_FALSE(gateway.State().Snapshot().terminals.at("T2").channel.has_value());
@@ -152,7 +156,9 @@ TEST_F(AdapterAgainstSimulator, StatusAndRefusalsReachTheHostAsFromAGateway)
     // An unknown terminal answers the empty list, which the adapter reports like a refusal.
     EXPECT_FALSE(adapter->GetTerminalStatusFace("T9"));
     EXPECT_FALSE(Bind("T9", 1));
+    EXPECT_NE(VurodoroViri_GetLastReply().text.find("unknown terminal T9"), std::string::npos);
     EXPECT_FALSE(adapter->UnBindVurodoroViri("T1"));
+    EXPECT_NE(VurodoroViri_GetLastReply().text.find("terminal T1 is not bound"), std::string::npos);
     EXPECT_EQ(log->Messages(),
               (std::vector<std::string>{
                   "VurodoroViri_Druvel::GetTerminalStatusFace Call GetLastPostStatus ret false",

@@ -64,8 +64,6 @@ public:
     // Blocks until `count` requests to `path` have arrived (true) or `timeout` passes (false).
     bool WaitForRequests(const std::string& path, std::size_t count,
                          std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
-    // Number of requests currently being answered.
-    std::size_t InFlight() const;
     // Blocks until `count` requests are held by a hanging reply (true) or `timeout` passes.
     bool WaitForHanging(std::size_t count,
                         std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
@@ -84,7 +82,6 @@ private:
     std::vector<RecordedRequest> m_requests;
     std::map<std::string, ScriptedReply> m_standing;
     std::map<std::string, std::deque<ScriptedReply>> m_queued;
-    std::size_t m_inFlight = 0;
     std::size_t m_hanging = 0;
     std::size_t m_releaseGeneration = 0;
     bool m_recording = true;
