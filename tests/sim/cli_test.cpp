@@ -34,49 +34,34 @@ TEST(Cli, EachSubcommandSendsItsRequestAndSaysHowItEnded)
                        "ChgUser=1\nEnrollFP=1\nChgFP=1\nFPImag=1\nFACE=1\nUserPic=1\n"
                        "WORKCODE=1\nBioPhoto=1\nTimeOut=45\n");
     struct Case {
-        std::vector<std::string> args;
+        std::string args;  // split at spaces
         int exitCode;
         std::string says;     // in the tool's output
         std::string arrived;  // in the simulator's request log
     };
     const Case cases[] = {
-        {{"bind", "T1", "1"}, 0, "bind T1 to channel 1: accepted", "POST /facepad/binding 200"},
-        {{"bind", "T9", "1"},
-         1,
-         "HTTP 409: refused: unknown terminal T9",
-         "POST /facepad/binding 409"},
-        {{"available"}, 0, "T1  connected  bound to channel 1", "POST /facepad/getavailable 200"},
-        {{"status", "T1"}, 0, "terminal T1: connected", "Data=[{\"sn\":\"T1\",\"connstatus\":1}]"},
-        {{"status", "T2"},
-         1,
-         "terminal T2: not connected",
-         "Data=[{\"sn\":\"T2\",\"connstatus\":0}]"},
-        {{"status", "T9"}, 1, "terminal T9: unknown", "Data=[]"},
-        {{"add-user", "T1", "--id", "7", "--pin", "1001", "--name", "Zoë"},
-         0,
-         "add user 1001 (Zoë)",
+        {"bind T1 1", 0, "bind T1 to channel 1: accepted", "POST /facepad/binding 200"},
+        {"bind T9 1", 1, "HTTP 409: refused: unknown terminal T9", "POST /facepad/binding 409"},
+        {"available", 0, "T1  connected  bound to channel 1", "POST /facepad/getavailable 200"},
+        {"status T1", 0, "terminal T1: connected", "Data=[{\"sn\":\"T1\",\"connstatus\":1}]"},
+        {"status T2", 1, "terminal T2: not connected", "Data=[{\"sn\":\"T2\",\"connstatus\":0}]"},
+        {"status T9", 1, "terminal T9: unknown", "Data=[]"},
+        {"add-user T1 --id 7 --pin 1001 --name Zoë", 0, "add user 1001 (Zoë)",
          "command 7 for T1 queued: result 0"},
-        {{"set-photo", "T1", "--id", "8", "--pin", "1001", "--file", photo.path},
-         0,
-         "set PNG photo of user 1001 (12 bytes)",
-         "command 8 for T1 queued: result 0"},
-        {{"unlock", "T1", "--id", "9"}, 0, "unlock door on T1", "command 9 for T1 queued"},
-        {{"set-port", "8080", "--reset"}, 0, "reset 1", "listen port 8080, reset \"1\""},
-        {{"set-port", "8081"}, 0, "reset 0", "listen port 8081, reset \"0\""},
-        {{"init", "--file", init.path}, 0, "14 given, 0 empty", "14 init settings stored"},
-        {{"init", "--set", "TimeOut=45", "--all"},
-         0,
-         "1 given, 13 empty",
-         "14 init settings stored"},
-        {{"watch-results", "--fast-first-poll", "--seconds", "30", "--expect", "3"},
-         0,
-         "result: terminal T1, command 8 -> 0 (done)",
-         "POST /facepad/getresult 200"},
+        {"set-photo T1 --id 8 --pin 1001 --file " + photo.path, 0,
+         "set PNG photo of user 1001 (12 bytes)", "command 8 for T1 queued: result 0"},
+        {"unlock T1 --id 9", 0, "unlock door on T1", "command 9 for T1 queued"},
+        {"set-port 8080 --reset", 0, "reset 1", "listen port 8080, reset \"1\""},
+        {"set-port 8081", 0, "reset 0", "listen port 8081, reset \"0\""},
+        {"init --file " + init.path, 0, "14 given, 0 empty", "14 init settings stored"},
+        {"init --set TimeOut=45 --all", 0, "1 given, 13 empty", "14 init settings stored"},
+        {"watch-results --fast-first-poll --seconds 30 --expect 3", 0,
+         "result: terminal T1, command 8 -> 0 (done)", "POST /facepad/getresult 200"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.args[0]);
+        SCOPED_TRACE(c.args);
         const std::size_t before = Occurrences(sim.child->Stderr(), c.arrived);
-        const auto run = sim.Tool(c.args);
+        const auto run = sim.Tool(simtest::Words(c.args));
         EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
         EXPECT_CONTAINS(run.output, c.says);
         EXPECT_GT(sim.LogCount(c.arrived, before + 1), before) << sim.child->Stderr();
@@ -94,53 +79,42 @@ TEST(Cli, EveryFailureNamesItsReasonAndExitsWithItsCode)
     EXPECT_EQ(gone.Stop(SIGTERM), 0);
     RunningSimulator slow({"--latency", "2000", "--quiet"});
     ASSERT_GT(slow.port, 0);
-    const std::string port = std::to_string(sim.port);
-    const std::string nobody = std::to_string(gone.port);
     const Scratch text("notes.jpg", "just text");
     const Scratch large("large.jpg", kJpeg + std::string(2000, 'x'));
     struct Case {
-        std::vector<std::string> args;
+        std::string args;  // split at spaces
         int exitCode;
         std::string says;
     };
+    const std::string at = "--port " + std::to_string(sim.port) + " ";
+    const std::string atNobody = "--port " + std::to_string(gone.port) + " ";
+    const std::string photo = "set-photo T1 --id 1 --pin 1 --file ";
     const Case cases[] = {
-        {{"--port", port, "ad-user"},
-         2,
-         "unknown subcommand \"ad-user\"; did you mean \"add-user\"?"},
-        {{"--port", port, "add-user", "T1", "--id", "1"}, 2, "--pin is required"},
-        {{"--port", port, "add-user", "T1", "--id", "1", "--pin", "1", "--name", "\xff\xfe"},
-         2,
+        {at + "ad-user", 2, "unknown subcommand \"ad-user\"; did you mean \"add-user\"?"},
+        {at + "add-user T1 --id 1", 2, "--pin is required"},
+        {at + "add-user T1 --id 1 --pin 1 --name \xff\xfe", 2,
          "--name: is not valid UTF-8; nothing sent"},
-        {{"--port", port, "set-photo", "T1", "--id", "1", "--pin", "1", "--file", text.path},
-         2,
-         "is neither JPEG nor PNG; nothing sent"},
-        {{"--port", port, "set-photo", "T1", "--id", "1", "--pin", "1", "--file", large.path,
-          "--max-photo-bytes", "1000"},
-         2,
+        {at + photo + text.path, 2, "is neither JPEG nor PNG; nothing sent"},
+        {at + photo + large.path + " --max-photo-bytes 1000", 2,
          "more than --max-photo-bytes 1000; nothing sent"},
-        {{"--port", port, "set-photo", "T1", "--id", "1", "--pin", "1", "--file", "/nonexistent"},
-         2,
-         "/nonexistent: No such file or directory"},
-        {{"--port", port, "init", "--set", "timeout=45"}, 2, "did you mean \"TimeOut\"?"},
-        {{"--port", port, "init", "--set", "TimeOut=45"}, 2, "stores all 14 init settings at once"},
-        {{"--port", port, "set-port", "70000"}, 2, "PORT must be a number from 1 to 65535"},
-        {{"--port", port, "watch-results", "--seconds", "5"}, 2, "first poll comes 8 s after"},
-        {{"--url", "ftp://127.0.0.1", "available"}, 2, "only http://HOST is supported"},
-        {{"--port", port, "add-user", "T1", "--id", "1", "--pin", "1"},
-         1,
-         "FAILED: refused by the gateway: HTTP 413"},
-        {{"--port", nobody, "available"}, 3, "connection refused: nothing answers at"},
-        {{"--port", nobody, "add-user", "T1", "--id", "1", "--pin", "1"}, 3, "connection refused"},
-        {{"--port", nobody, "watch-results", "--seconds", "9"}, 3, "connection refused"},
-        {{"--port", std::to_string(slow.port), "--timeout", "1", "available"},
-         3,
+        {at + photo + "/nonexistent", 2, "/nonexistent: No such file or directory"},
+        {at + "init --set timeout=45", 2, "did you mean \"TimeOut\"?"},
+        {at + "init --set TimeOut=45", 2, "stores all 14 init settings at once"},
+        {at + "set-port 70000", 2, "PORT must be a number from 1 to 65535"},
+        {at + "watch-results --seconds 5", 2, "first poll comes 8 s after"},
+        {"--url ftp://127.0.0.1 available", 2, "only http://HOST is supported"},
+        {at + "add-user T1 --id 1 --pin 1", 1, "FAILED: refused by the gateway: HTTP 413"},
+        {atNobody + "available", 3, "connection refused: nothing answers at"},
+        {atNobody + "add-user T1 --id 1 --pin 1", 3, "connection refused"},
+        {atNobody + "watch-results --seconds 9", 3, "connection refused"},
+        {"--port " + std::to_string(slow.port) + " --timeout 1 available", 3,
          "no answer from http://127.0.0.1:" + std::to_string(slow.port) + " within --timeout 1 s"},
-        {{"--version"}, 0, "facepad-cli, adapter library "},
+        {"--version", 0, "facepad-cli, adapter library "},
     };
     for (const Case& c : cases) {
-        std::vector<std::string> argv = {kTool};
-        argv.insert(argv.end(), c.args.begin(), c.args.end());
-        SCOPED_TRACE(c.args.back());
+        std::vector<std::string> argv = simtest::Words(c.args);
+        argv.insert(argv.begin(), kTool);
+        SCOPED_TRACE(c.args);
         const auto run = RunToEnd(argv, 60s);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
         EXPECT_CONTAINS(run.output, c.says);

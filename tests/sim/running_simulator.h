@@ -24,6 +24,17 @@ inline const std::string kSimulator = FACEPAD_SIM_BINARY;
 inline const std::string kTool = FACEPAD_CLI_BINARY;
 inline constexpr char kAnnouncement[] = "facepad-gateway-sim listening on http://127.0.0.1:";
 
+// The words of `text`, split at spaces.
+inline std::vector<std::string> Words(const std::string& text)
+{
+    std::vector<std::string> words;
+    std::istringstream in(text);
+    for (std::string word; in >> word;) {
+        words.push_back(word);
+    }
+    return words;
+}
+
 // How many times `part` occurs in `text`.
 inline std::size_t Occurrences(const std::string& text, const std::string& part)
 {
