@@ -41,23 +41,6 @@ protected:
     Gateway gateway{{{"T1", true}, {"T2", true}, {"OFF", false}}};
 };
 
-TEST_F(GatewayCommands, AddUserOnBoundConnectedTerminalStoresTheRecordAndReportsDone)
-{
-    Bind("T1");
-    const Reply reply =
-        Post(endpoint::kAddUser, CommandBody("T1", "17", UserJson("1001", "Ada", 12, -3)));
-    EXPECT_EQ(reply.status, 200);
-    const auto data = Data();
-    const auto& user = data.terminals.at("T1").users.at("1001");
-    EXPECT_EQ(user.name, "Ada");
-    EXPECT_EQ(user.pri, 12);
-    EXPECT_EQ(user.verify, -3);
-    EXPECT_EQ(user.passwd, "pw");
-    EXPECT_EQ(user.card, "C1");
-    EXPECT_EQ(user.vicecard, "C2");
-    EXPECT_EQ(DrainResults(gateway), (std::vector<Result>{{"T1", "17", code::kDone}}));
-}
-
 TEST_F(GatewayCommands, CommandsForUnboundUnknownOrOfflineTerminalsChangeNothing)
 {
     Bind("OFF");

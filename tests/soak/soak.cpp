@@ -148,25 +148,15 @@ std::map<std::string, Seen> ReadRequestLog(const std::string& log)
     return seen;
 }
 
-std::vector<std::string> SimulatorCommand(const Settings& settings, const std::string& portFile)
+std::vector<std::string> SimulatorCommand(const Settings& settings)
 {
-    return {FACEPAD_SIM_BINARY,
-            "--port",
-            "0",
-            "--port-file",
-            portFile,
-            "--terminal",
-            kTerminals[0],
-            "--terminal",
-            kTerminals[1],
-            "--fail-rate",
-            std::to_string(settings.failRate),
-            "--drop-rate",
-            std::to_string(settings.dropRate),
-            "--latency",
-            std::to_string(settings.latencyMs),
-            "--seed",
-            "7"};
+    std::vector<std::string> argv;
+    argv.insert(argv.end(),
+                {FACEPAD_SIM_BINARY, "--port", "0", "--terminal", kTerminals[0], "--terminal",
+                 kTerminals[1], "--fail-rate", std::to_string(settings.failRate), "--drop-rate",
+                 std::to_string(settings.dropRate), "--latency", std::to_string(settings.latencyMs),
+                 "--seed", "7"});
+    return argv;
 }
 
 int ReadPort(simtest::Child& simulator)
@@ -200,8 +190,7 @@ int main(int argc, char** argv)
         ->capture_default_str();
     CLI11_PARSE(app, argc, argv);
 
-    const std::string portFile = "/tmp/vv_soak_port_" + std::to_string(getpid());
-    simtest::Child simulator(SimulatorCommand(settings, portFile));
+    simtest::Child simulator(SimulatorCommand(settings));
     const int port = ReadPort(simulator);
     if (port <= 0) {
         std::fprintf(stderr, "soak: the simulator did not start: %s\n", simulator.Stderr().c_str());
@@ -225,7 +214,6 @@ int main(int argc, char** argv)
     const long endRss = ResidentKilobytes();
     simulator.Signal(SIGTERM);
     simulator.WaitExit(std::chrono::seconds(10));
-    std::remove(portFile.c_str());
 
     const auto seen = ReadRequestLog(simulator.Stderr());
     long calls = 0;
