@@ -28,12 +28,6 @@ constexpr std::size_t kFlood = 256u * 1024u * 1024u;
 // What may pass between the two ends before a refusal takes effect: the socket buffers of both.
 constexpr std::size_t kMostBytesBeforeRefusal = 16u * 1024u * 1024u;
 
-void AnswerEveryRequest(RawPeer& peer, const std::string& answer)
-{
-    while (peer.ReadRequest() && peer.Send(answer)) {
-    }
-}
-
 long long MillisecondsSince(Clock::time_point start)
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
@@ -110,27 +104,6 @@ protected:
 
 std::atomic<int> HostileAdapterTest::s_deliveries{0};
 std::atomic<Clock::time_point> HostileAdapterTest::s_lastDelivery{};
-
-TEST_F(HostileAdapterTest, ALongStatusLineFailsCommandsAndPollsWithOneLineEach)
-{
-    const std::string answer =
-        "HTTP/1.1 200 " + std::string(28 * 1024, 'r') + "\r\nContent-Length: 0\r\n\r\n";
-    RawGateway gateway([&](RawPeer& peer) { AnswerEveryRequest(peer, answer); });
-    StartAdapter(gateway, std::chrono::microseconds(500));
-    ParamMap user{{"pin", "1"}};
-    ParamMap none;
-    EXPECT_FALSE(adapter->AddUser("1", "SN", user));
-    EXPECT_FALSE(adapter->GetAvailableFace(none));
-    const std::size_t commands = gateway.RequestsRead();
-    const auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (gateway.RequestsRead() < commands + 3 && Clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    EXPECT_GE(gateway.RequestsRead(), commands + 3) << "the polling thread goes on polling";
-    EXPECT_EQ(log.Messages(),
-              std::vector<std::string>{
-                  "VurodoroViri_Druvel::GetAvailableFace Call HttpPostRequest ret false"});
-}
 
 // ---- connections the gateway closes -----------------------------------------------------------
 
