@@ -48,11 +48,9 @@ protected:
 TEST_F(PersonnelRecordsTest, EachRecordSendsItsMembersInOrder)
 {
     struct Case {
-        const char* what;
         RecordEndpoint endpoint;
         ParamMap record;
         Members sent;
-        ParamMap after;  // empty: the map as it was
     };
     const ParamMap fullUser{{"pin", "007"},     {"name", "Ann \"A\" \\ B"}, {"pri", "14"},
                             {"passwd", "123"},  {"verify", "-2"},           {"card", "C9"},
@@ -62,56 +60,38 @@ TEST_F(PersonnelRecordsTest, EachRecordSendsItsMembersInOrder)
         {"type", "9"},   {"pin", "0042"},           {"note", "keep"}};
     const ParamMap pinAndMore{{"pin", "007"}, {"type", "9"}, {"name", "Ann"}};
     const Case cases[] = {
-        {"whole user",
-         kAddUser,
+        {kAddUser,
          fullUser,
-         Members{"pin=\"007\"", "name=\"Ann \"A\" \\ B\"", "pri=14", "passwd=\"123\"", "verify=-2",
-                 "card=\"C9\"", "vicecard=\"V8\""},
-         {}},
-        {"empty user",
-         kAddUser,
+         {"pin=\"007\"", "name=\"Ann \"A\" \\ B\"", "pri=14", "passwd=\"123\"", "verify=-2",
+          "card=\"C9\"", "vicecard=\"V8\""}},
+        {kAddUser,
          {},
-         Members{"pin=\"\"", "name=\"\"", "pri=0", "passwd=\"\"", "verify=0", "card=\"\"",
-                 "vicecard=\"\""},
-         ParamMap{{"pin", ""},
-                  {"name", ""},
-                  {"pri", ""},
-                  {"passwd", ""},
-                  {"verify", ""},
-                  {"card", ""},
-                  {"vicecard", ""}}},
+         {"pin=\"\"", "name=\"\"", "pri=0", "passwd=\"\"", "verify=0", "card=\"\"",
+          "vicecard=\"\""}},
         // "size" goes out as given: the adapter never measures "content".
-        {"whole photo",
-         kSetBiophoto,
+        {kSetBiophoto,
          fullPhoto,
-         Members{"pin=\"0042\"", "type=9", "size=999", "content=\"QUJD\"", "url=\"http://h/p.jpg\"",
-                 "format=3"},
-         {}},
-        {"empty photo",
-         kSetBiophoto,
+         {"pin=\"0042\"", "type=9", "size=999", "content=\"QUJD\"", "url=\"http://h/p.jpg\"",
+          "format=3"}},
+        {kSetBiophoto,
          {},
-         Members{"pin=\"\"", "type=0", "size=0", "content=\"\"", "url=\"\"", "format=0"},
-         ParamMap{{"pin", ""},
-                  {"type", ""},
-                  {"size", ""},
-                  {"content", ""},
-                  {"url", ""},
-                  {"format", ""}}},
-        {"user deletion", kDelUser, pinAndMore, Members{"pin=\"007\""}, {}},
-        {"photo deletion", kDelBiophoto, pinAndMore, Members{"pin=\"007\""}, {}},
-        {"empty user deletion", kDelUser, {}, Members{"pin=\"\""}, ParamMap{{"pin", ""}}},
-        {"empty photo deletion", kDelBiophoto, {}, Members{"pin=\"\""}, ParamMap{{"pin", ""}}},
-        {"values end at their first NUL",
-         kDelUser,
-         ParamMap{{"pin", std::string("ab\0cd", 5)}},
-         Members{"pin=\"ab\""},
-         {}},
+         {"pin=\"\"", "type=0", "size=0", "content=\"\"", "url=\"\"", "format=0"}},
+        {kDelUser, pinAndMore, {"pin=\"007\""}},
+        {kDelBiophoto, pinAndMore, {"pin=\"007\""}},
+        {kDelUser, {}, {"pin=\"\""}},
+        {kDelBiophoto, {}, {"pin=\"\""}},
+        {kDelUser, {{"pin", std::string("ab\0cd", 5)}}, {"pin=\"ab\""}},  // cut at the NUL
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.endpoint.name) + " of " + std::to_string(c.record.size()));
         ParamMap record = c.record;
-        EXPECT_TRUE(Send(c.endpoint, "17", "T1", record)) << c.what;
-        EXPECT_EQ(SentMembers(c.endpoint.path), c.sent) << c.what;
-        EXPECT_EQ(record, c.after.empty() ? c.record : c.after) << c.what;
+        EXPECT_TRUE(Send(c.endpoint, "17", "T1", record));
+        EXPECT_EQ(SentMembers(c.endpoint.path), c.sent);
+        ParamMap after = c.record;
+        for (const std::string& member : c.sent) {
+            after.emplace(member.substr(0, member.find('=')), "");
+        }
+        EXPECT_EQ(record, after);
     }
     EXPECT_TRUE(log->Messages().empty());
 }
