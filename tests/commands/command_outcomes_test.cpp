@@ -178,16 +178,5 @@ TEST_F(CommandOutcomesTest, NoHookOrAThrowingHookChangesNoResult)
     }
 }
 
-TEST_F(CommandOutcomesTest, AChangedAddressAppliesToTheNextCall)
-{
-    TestGateway second;
-    ParamMap map;
-    adapter->SetRequestPort(second.Port());
-    EXPECT_TRUE(adapter->GetAvailableFace(map));
-    EXPECT_EQ(second.CountTo("facepad/getavailable"), 1u);
-    EXPECT_EQ(gateway->CountTo("facepad/getavailable"), 0u);
-    adapter.reset();  // closes its connection to the second gateway before that one stops
-}
-
 }  // namespace
 }  // namespace vvtest

@@ -74,7 +74,7 @@ protected:
     std::unique_ptr<VurodoroViri_Druvel> adapter;
 };
 
-TEST_F(AdapterAgainstSimulator, RecordCommandsChangeTheGatewayAndReportThroughTheCallback)
+TEST_F(AdapterAgainstSimulator, CommandsChangeTheGatewayAndReportThroughTheCallback)
 {
     ASSERT_TRUE(Bind("T1", 1));
     ParamMap ada{
@@ -87,12 +87,19 @@ TEST_F(AdapterAgainstSimulator, RecordCommandsChangeTheGatewayAndReportThroughTh
     ASSERT_TRUE(adapter->DelUser("20", "T1", nobody));
     ParamMap second{{"pin", "1002"}};
     ASSERT_TRUE(adapter->DelBiophoto("21", "T1", second));
+    ASSERT_TRUE(Bind("OFF", 2));
+    ASSERT_TRUE(adapter->ControlDeviceFace("42", "T1", "a", "b", "c"));
+    ASSERT_TRUE(adapter->ControlDeviceFace("43", "OFF", "", "", ""));
+    ASSERT_TRUE(adapter->ControlDeviceFace("44", "T2", "", "", ""));
 
     EXPECT_EQ(WaitForResult("T1", "17"), code::kDone);
     EXPECT_EQ(WaitForResult("T1", "18"), code::kDone);
     EXPECT_EQ(WaitForResult("T1", "19"), code::kDone);
     EXPECT_EQ(WaitForResult("T1", "20"), code::kUserUnknown);
     EXPECT_EQ(WaitForResult("T1", "21"), code::kPhotoUnknown);
+    EXPECT_EQ(WaitForResult("T1", "42"), code::kDone);
+    EXPECT_EQ(WaitForResult("OFF", "43"), code::kTerminalOffline);
+    EXPECT_EQ(WaitForResult("T2", "44"), code::kTerminalNotBound);
 
     const auto terminal = gateway.State().Snapshot().terminals.at("T1");
     const auto& stored = terminal.users.at("1001");
@@ -102,6 +109,10 @@ TEST_F(AdapterAgainstSimulator, RecordCommandsChangeTheGatewayAndReportThroughTh
     EXPECT_EQ(stored.card, "C-1");
     EXPECT_EQ(stored.passwd, "");
     EXPECT_EQ(terminal.photos.at("1001").at(9).content, "QUJD");
+    const auto unlocks = gateway.State().Snapshot().unlocks;  // only the one that was carried out
+    ASSERT_EQ(unlocks.size(), 1u);
+    EXPECT_EQ(unlocks[0].serial, "T1");
+    EXPECT_EQ(unlocks[0].commandId, "42");
 }
 
 TEST_F(AdapterAgainstSimulator, SetUpCommandsAreStoredByTheGateway)
@@ -128,22 +139,6 @@ TEST_F(AdapterAgainstSimulator, SetUpCommandsAreStoredByTheGateway)
 
     ASSERT_TRUE(adapter->UnBindVurodoroViri("T2"));
     EXPECT_FALSE(gateway.State().Snapshot().terminals.at("T2").channel.has_value());
-}
-
-TEST_F(AdapterAgainstSimulator, UnlockIsRecordedAndReportedOnlyForABoundConnectedTerminal)
-{
-    ASSERT_TRUE(Bind("T1", 1));
-    ASSERT_TRUE(Bind("OFF", 2));
-    ASSERT_TRUE(adapter->ControlDeviceFace("42", "T1", "a", "b", "c"));
-    ASSERT_TRUE(adapter->ControlDeviceFace("43", "OFF", "", "", ""));
-    ASSERT_TRUE(adapter->ControlDeviceFace("44", "T2", "", "", ""));
-    EXPECT_EQ(WaitForResult("T1", "42"), code::kDone);
-    EXPECT_EQ(WaitForResult("OFF", "43"), code::kTerminalOffline);
-    EXPECT_EQ(WaitForResult("T2", "44"), code::kTerminalNotBound);
-    const auto unlocks = gateway.State().Snapshot().unlocks;
-    ASSERT_EQ(unlocks.size(), 1u);
-    EXPECT_EQ(unlocks[0].serial, "T1");
-    EXPECT_EQ(unlocks[0].commandId, "42");
 }
 
 // The simulator's replies read as the adapter reads a gateway's: the status list after "Data", and

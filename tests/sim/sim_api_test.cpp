@@ -121,7 +121,7 @@ TEST_F(SimApiTest, DisconnectAndConnectChangeWhatTheGatewayPathsReport)
     Post(endpoint::kBinding, "SN=T1\tch=1");
     ASSERT_EQ(Control("/_sim/disconnect", {{"terminal", "T1"}}).status, 200);
     const auto offline = gateway.Handle(endpoint::kGetTerminalStatus, "SN=T1");
-    EXPECT_EQ(simtest::ReadStatusReply(offline.body), std::vector<int>{0});
+    EXPECT_EQ(offline.body, "Data=[{\"sn\":\"T1\",\"connstatus\":0}]");
     Post(endpoint::kAddUser, CommandBody("T1", "1", simtest::UserJson("7", "A")));
     EXPECT_EQ(StateAt({"terminals", "1", "serial"}), "\"T1\"");  // terminals in serial order
     EXPECT_EQ(StateAt({"terminals", "1", "connected"}), "false");
@@ -129,7 +129,7 @@ TEST_F(SimApiTest, DisconnectAndConnectChangeWhatTheGatewayPathsReport)
     ASSERT_EQ(Control("/_sim/connect", {{"terminal", "OFF"}}).status, 200);
     ASSERT_EQ(Control("/_sim/connect", {{"terminal", "T1"}}).status, 200);
     const auto online = gateway.Handle(endpoint::kGetTerminalStatus, "SN=OFF");
-    EXPECT_EQ(simtest::ReadStatusReply(online.body), std::vector<int>{1});
+    EXPECT_EQ(online.body, "Data=[{\"sn\":\"OFF\",\"connstatus\":1}]");
     Post(endpoint::kAddUser, CommandBody("T1", "2", simtest::UserJson("7", "A")));
     EXPECT_EQ(DrainResults(gateway),
               (std::vector<Result>{{"T1", "1", code::kTerminalOffline}, {"T1", "2", code::kDone}}));

@@ -90,21 +90,6 @@ std::vector<Result> ReadResultReply(const std::string& reply)
     return results;
 }
 
-std::vector<int> ReadStatusReply(const std::string& reply)
-{
-    std::vector<int> statuses;
-    json_object* list = json_tokener_parse(ListAfter(reply, "Data").c_str());
-    EXPECT_TRUE(json_object_is_type(list, json_type_array)) << reply;
-    for (std::size_t i = 0; list && i < json_object_array_length(list); ++i) {
-        json_object* status = nullptr;
-        json_object_object_get_ex(json_object_array_get_idx(list, i), "connstatus", &status);
-        EXPECT_TRUE(json_object_is_type(status, json_type_int)) << reply;
-        statuses.push_back(json_object_get_int(status));
-    }
-    json_object_put(list);
-    return statuses;
-}
-
 std::vector<Result> DrainResults(facepad::sim::Gateway& gateway)
 {
     const auto reply = gateway.Handle(facepad::endpoint::kGetResult, "");

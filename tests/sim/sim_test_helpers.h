@@ -38,8 +38,6 @@ struct Result {
 // the first "result"; each element's "data" is the JSON text of the entry list. Fails the test
 // when the reply does not have that shape.
 std::vector<Result> ReadResultReply(const std::string& reply);
-// The "connstatus" values of a "facepad/getterminalstatus" reply, read the same way after "Data".
-std::vector<int> ReadStatusReply(const std::string& reply);
 
 // Drains the gateway's results through its own endpoint.
 std::vector<Result> DrainResults(facepad::sim::Gateway& gateway);

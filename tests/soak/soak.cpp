@@ -172,22 +172,14 @@ int main(int argc, char** argv)
 {
     Settings settings;
     CLI::App app{"Soak the adapter against the gateway simulator with faults switched on"};
-    app.add_option("--threads", settings.threads)->check(CLI::Range(1, 64))->capture_default_str();
-    app.add_option("--commands", settings.commands, "per thread")
-        ->check(CLI::PositiveNumber)
-        ->capture_default_str();
+    app.option_defaults()->always_capture_default();
+    app.add_option("--threads", settings.threads)->check(CLI::Range(1, 64));
+    app.add_option("--commands", settings.commands, "per thread")->check(CLI::PositiveNumber);
     app.add_option("--recreate-every", settings.recreateEvery, "commands per adapter life")
-        ->check(CLI::PositiveNumber)
-        ->capture_default_str();
-    app.add_option("--fail-rate", settings.failRate)
-        ->check(CLI::Range(0.0, 1.0))
-        ->capture_default_str();
-    app.add_option("--drop-rate", settings.dropRate)
-        ->check(CLI::Range(0.0, 1.0))
-        ->capture_default_str();
-    app.add_option("--latency", settings.latencyMs, "ms")
-        ->check(CLI::NonNegativeNumber)
-        ->capture_default_str();
+        ->check(CLI::PositiveNumber);
+    app.add_option("--fail-rate", settings.failRate)->check(CLI::Range(0.0, 1.0));
+    app.add_option("--drop-rate", settings.dropRate)->check(CLI::Range(0.0, 1.0));
+    app.add_option("--latency", settings.latencyMs, "ms")->check(CLI::NonNegativeNumber);
     CLI11_PARSE(app, argc, argv);
 
     simtest::Child simulator(SimulatorCommand(settings));
