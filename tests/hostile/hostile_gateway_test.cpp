@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "Terminal_Http_Tool.h"
-#include "adapter_fixture.h"
+#include "delivery_recorder.h"
 #include "raw_gateway.h"
 
 namespace vvtest {
@@ -70,40 +70,6 @@ TEST(OversizedHead, IsRefusedBeforeMoreThanTheSocketBuffersArrive)
         EXPECT_LT(flooded.load(), kMostBytesBeforeRefusal);
     }
 }
-
-class HostileAdapterTest : public ::testing::Test {
-protected:
-    void TearDown() override
-    {
-        adapter.reset();
-        VurodoroViri_TestAccess::SetNapLength(std::chrono::milliseconds(100));
-    }
-
-    void StartAdapter(const RawGateway& gateway, std::chrono::microseconds nap)
-    {
-        VurodoroViri_TestAccess::SetNapLength(nap);
-        adapter = std::make_unique<VurodoroViri_Druvel>();
-        adapter->SetUrl(gateway.BaseUrl());
-        adapter->SetRequestPort(gateway.Port());
-        adapter->SetResultCallbackFace(&Delivered);
-    }
-
-    static int Delivered(ResultMap& results)
-    {
-        s_lastDelivery = Clock::now();
-        ++s_deliveries;
-        results.clear();
-        return 0;
-    }
-
-    LogCapture log;
-    std::unique_ptr<VurodoroViri_Druvel> adapter;
-    static std::atomic<int> s_deliveries;
-    static std::atomic<Clock::time_point> s_lastDelivery;
-};
-
-std::atomic<int> HostileAdapterTest::s_deliveries{0};
-std::atomic<Clock::time_point> HostileAdapterTest::s_lastDelivery{};
 
 // ---- connections the gateway closes -----------------------------------------------------------
 
@@ -224,8 +190,15 @@ std::string LargeResultList()
 }
 
 // Waiting for an answer is ShutdownTest's.
-TEST_F(HostileAdapterTest, DeleteIsPromptWhileThePollerConnectsOrParses)
+TEST(HostileAdapter, DeleteIsPromptWhileThePollerConnectsOrParses)
 {
+    LogCapture log;
+    static std::atomic<Clock::time_point> lastDelivery{};
+    DeliveryRecorder::Instance().Reset([](ResultMap& results) {
+        lastDelivery = Clock::now();
+        results.clear();
+    });
+    VurodoroViri_TestAccess::SetNapLength(std::chrono::milliseconds(1));
     const std::string list = LargeResultList();
     const std::string answerList =
         "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(list.size()) + "\r\n\r\n" + list;
@@ -263,8 +236,10 @@ TEST_F(HostileAdapterTest, DeleteIsPromptWhileThePollerConnectsOrParses)
     for (const Phase& phase : phases) {
         SCOPED_TRACE(phase.name);
         const std::unique_ptr<RawGateway> gateway = phase.gateway();
-        s_deliveries = 0;
-        StartAdapter(*gateway, std::chrono::milliseconds(1));
+        const std::size_t deliveries = DeliveryRecorder::Instance().Deliveries().size();
+        auto adapter = std::make_unique<VurodoroViri_Druvel>();
+        adapter->SetRequestPort(gateway->Port());
+        adapter->SetResultCallbackFace(&DeliveryRecorder::Callback);
         const auto deadline = Clock::now() + std::chrono::seconds(10);
         while (!phase.reached(*gateway) && Clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -272,14 +247,12 @@ TEST_F(HostileAdapterTest, DeleteIsPromptWhileThePollerConnectsOrParses)
         const auto deleteStarted = Clock::now();
         adapter.reset();
         EXPECT_LT(MillisecondsSince(deleteStarted), 250);
-        while (VurodoroViri_TestAccess::RunningPollers() > 0 && Clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        EXPECT_EQ(VurodoroViri_TestAccess::RunningPollers(), 0u);
-        if (s_deliveries > 0) {
-            EXPECT_LT(s_lastDelivery.load(), deleteStarted) << "a callback started after delete";
+        EXPECT_TRUE(NoPollersWithin(std::chrono::seconds(10)));
+        if (DeliveryRecorder::Instance().Deliveries().size() > deliveries) {
+            EXPECT_LT(lastDelivery.load(), deleteStarted) << "a callback started after delete";
         }
     }
+    VurodoroViri_TestAccess::SetNapLength(std::chrono::milliseconds(100));
 }
 
 }  // namespace

@@ -161,25 +161,6 @@ TEST_F(AdapterAgainstSimulator, StatusAndRefusalsReachTheHostAsFromAGateway)
                   "VurodoroViri_Druvel::UnBindVurodoroViri Call GetLastPostStatus ret false"}));
 }
 
-TEST_F(AdapterAgainstSimulator, ResultsOfSeveralTerminalsArriveAndEachIsDeliveredOnce)
-{
-    ASSERT_TRUE(Bind("T1", 1));
-    ASSERT_TRUE(Bind("T2", 2));
-    ASSERT_TRUE(AddUser("1", "T1", "1001"));
-    ASSERT_TRUE(AddUser("2", "T2", "1001"));
-    EXPECT_EQ(WaitForResult("T1", "1"), code::kDone);
-    EXPECT_EQ(WaitForResult("T2", "2"), code::kDone);
-    // Several polls later: had the simulator kept its results, they would come again.
-    ASSERT_TRUE(AddUser("3", "T1", "1002"));
-    EXPECT_EQ(WaitForResult("T1", "3"), code::kDone);
-    ASSERT_TRUE(AddUser("4", "T1", "1003"));
-    EXPECT_EQ(WaitForResult("T1", "4"), code::kDone);
-    auto& recorder = vvtest::DeliveryRecorder::Instance();
-    EXPECT_EQ(recorder.WaitForResult("T1", "1").size(), 1u);
-    EXPECT_EQ(recorder.WaitForResult("T2", "2").size(), 1u);
-    EXPECT_EQ(recorder.WaitForResult("T1", "3").size(), 1u);
-}
-
 // Beyond the size at which the client writes a body straight from the caller's string, and far
 // beyond one socket buffer: every byte arrives in order, within the simulator's default cap.
 TEST_F(AdapterAgainstSimulator, PhotoOfSeveralMegabytesArrivesWhole)

@@ -175,22 +175,6 @@ TEST_F(HttpServer, OneConnectionServesManyRequests)
     }
 }
 
-TEST_F(HttpServer, APortInUseIsRefusedNotShared)
-{
-    Start();
-    ServerSettings second;
-    second.port = server->Port();
-    Gateway other{{}};
-    try {
-        SimServer duplicate(other, second);
-        FAIL() << "a second server bound the busy port " << second.port;
-    } catch (const std::runtime_error& error) {
-        EXPECT_NE(std::string(error.what()).find(":" + std::to_string(second.port)),
-                  std::string::npos)
-            << error.what();
-    }
-}
-
 // A faulted request changes nothing and is journaled with its fault; the simulator's own paths
 // are spared; a dropped connection reaches the client as a transport failure.
 TEST_F(HttpServer, InjectedFaultsLeaveTheStateAlone)

@@ -3,10 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>

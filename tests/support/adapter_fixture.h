@@ -45,14 +45,6 @@ protected:
         target.SetRequestPort(gateway->Port());
     }
 
-    // The body of the only request sent to `path`; fails the test when there is not exactly one.
-    std::string OnlyBodyTo(const std::string& path) const
-    {
-        const auto requests = gateway->RequestsTo(path);
-        EXPECT_EQ(requests.size(), 1u) << "requests to " << path;
-        return requests.empty() ? std::string() : requests.front().body;
-    }
-
     std::unique_ptr<TestGateway> gateway;
     std::unique_ptr<LogCapture> log;
     std::unique_ptr<VurodoroViri_Druvel> adapter;
