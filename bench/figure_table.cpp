@@ -1,77 +1,36 @@
-#include "figure_table.h"
+// The one table a run ends in: each figure beside its baseline, the ratio and the target.
 
-#include <algorithm>
-#include <cstdio>
+#include "bench.h"
 
 namespace vvbench {
 
-namespace {
-
-const char* Verdict(const std::optional<bool>& pass)
+bool PrintTable(const FigureTable& table)
 {
-    return !pass ? "-" : *pass ? "PASS" : "FAIL";
-}
-
-void PrintRule(const std::vector<std::size_t>& widths)
-{
-    std::string rule = "|";
-    for (std::size_t width : widths) {
-        rule += std::string(width + 2, '-') + "|";
-    }
-    std::printf("%s\n", rule.c_str());
-}
-
-void PrintCells(const std::vector<std::string>& cells, const std::vector<std::size_t>& widths)
-{
-    std::string line = "|";
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        line += " " + cells[i] + std::string(widths[i] - cells[i].size(), ' ') + " |";
-    }
-    std::printf("%s\n", line.c_str());
-}
-
-}  // namespace
-
-void FigureTable::Add(FigureRow row)
-{
-    m_rows.push_back(std::move(row));
-}
-
-bool FigureTable::AllPassed() const
-{
-    return std::none_of(m_rows.begin(), m_rows.end(),
-                        [](const FigureRow& row) { return row.pass && !*row.pass; });
-}
-
-void FigureTable::Print() const
-{
-    std::vector<std::vector<std::string>> lines;
-    lines.push_back({"figure", "adapter", "baseline (same run)", "ratio", "target", "verdict"});
-    for (const FigureRow& row : m_rows) {
-        lines.push_back(
-            {row.figure, row.value, row.baseline, row.ratio, row.target, Verdict(row.pass)});
-    }
-    std::vector<std::size_t> widths(lines.front().size(), 0);
-    for (const auto& cells : lines) {
+    FigureTable lines{{"figure", "adapter", "baseline (same run)", "ratio", "target", "verdict"}};
+    lines.insert(lines.end(), table.begin(), table.end());
+    std::size_t widths[6] = {};
+    for (const FigureRow& cells : lines) {
         for (std::size_t i = 0; i < cells.size(); ++i) {
             widths[i] = std::max(widths[i], cells[i].size());
         }
     }
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        PrintCells(lines[i], widths);
-        if (i == 0) {
-            PrintRule(widths);
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        std::string line = "|";
+        std::string rule = "|";
+        for (std::size_t i = 0; i < 6; ++i) {
+            line += " " + lines[n][i] + std::string(widths[i] - lines[n][i].size(), ' ') + " |";
+            rule += std::string(widths[i] + 2, '-') + "|";
         }
+        std::printf(n == 0 ? "%s\n%s\n" : "%s\n", line.c_str(), rule.c_str());
     }
     std::fflush(stdout);
+    return std::none_of(table.begin(), table.end(),
+                        [](const FigureRow& row) { return row[5] == "FAIL"; });
 }
 
-std::optional<bool> Judge(bool judged, bool withinTarget, double failures)
+std::string Judge(bool judged, bool withinTarget, double failures)
 {
-    if (failures > 0) {
-        return false;
-    }
-    return judged ? std::optional<bool>(withinTarget) : std::nullopt;
+    return failures > 0 || (judged && !withinTarget) ? "FAIL" : judged ? "PASS" : "-";
 }
 
 std::string Fixed(double value, int decimals)

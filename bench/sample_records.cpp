@@ -1,10 +1,10 @@
-#include "sample_records.h"
-
+// What the figures send and parse, and the adapter pointed at the gateway.
 #include <json-c/json.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <random>
+
+#include "bench.h"
 
 namespace vvbench {
 
@@ -21,6 +21,7 @@ constexpr Member kUserMembers[] = {{"pin", false},     {"name", false},  {"pri",
 constexpr Member kPhotoMembers[] = {{"pin", false},     {"type", true}, {"size", true},
                                     {"content", false}, {"url", false}, {"format", true}};
 
+// The direct way: one json-c document, serialised after the "SN=\tid=\tdata=" fields.
 template <std::size_t N>
 std::string BodyWithJsonC(const Member (&members)[N], const ParamMap& record)
 {
@@ -34,24 +35,18 @@ std::string BodyWithJsonC(const Member (&members)[N], const ParamMap& record)
     std::size_t length = 0;
     const char* json =
         json_object_to_json_string_length(document, JSON_C_TO_STRING_SPACED, &length);
-    std::string body;
-    body.reserve(64 + length);
-    body.append("SN=").append(kSerial).append("\tid=").append(kCommandId).append("\tdata=");
+    std::string body = std::string("SN=") + kSerial + "\tid=" + kCommandId + "\tdata=";
     body.append(json, length);
     json_object_put(document);
     return body;
 }
 
-std::string Base64Text(std::size_t bytes)
+const char* MemberText(json_object* object, const char* name)
 {
-    static const char alphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::mt19937 random(20240517);
-    std::string text(bytes, '=');
-    for (std::size_t i = 0; i + 2 < bytes; ++i) {  // the last two stay "=" padding
-        text[i] = alphabet[random() % 64];
-    }
-    return text;
+    json_object* member = nullptr;
+    json_object_object_get_ex(object, name, &member);
+    const char* text = json_object_get_string(member);
+    return text != nullptr ? text : "";
 }
 
 }  // namespace
@@ -59,9 +54,7 @@ std::string Base64Text(std::size_t bytes)
 ParamMap RealisticUser()
 {
     return ParamMap{{"pin", "100234"},
-                    {"name",
-                     "Mar\xc3\xad"
-                     "a-Jos\xc3\xa9 Fern\xc3\xa1ndez"},
+                    {"name", u8"Mar\u00eda-Jos\u00e9 Fern\u00e1ndez"},
                     {"pri", "0"},
                     {"passwd", "8631"},
                     {"verify", "1"},
@@ -71,23 +64,21 @@ ParamMap RealisticUser()
 
 ParamMap PhotoRecord(std::size_t contentBytes)
 {
-    std::string content = Base64Text(contentBytes);
-    return ParamMap{{"pin", "100234"},
-                    {"type", "9"},
-                    {"size", std::to_string(content.size())},
-                    {"content", std::move(content)},
-                    {"url", ""},
-                    {"format", "0"}};
+    static const char alphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::mt19937 random(20240517);
+    std::string content(contentBytes, '=');
+    for (std::size_t i = 0; i + 2 < contentBytes; ++i) {  // the last two stay "=" padding
+        content[i] = alphabet[random() % 64];
+    }
+    return ParamMap{{"pin", "100234"},    {"type", "9"}, {"size", std::to_string(contentBytes)},
+                    {"content", content}, {"url", ""},   {"format", "0"}};
 }
 
-std::string UserBodyWithJsonC(const ParamMap& user)
+std::string BodyWithJsonC(const ParamMap& record)
 {
-    return BodyWithJsonC(kUserMembers, user);
-}
-
-std::string PhotoBodyWithJsonC(const ParamMap& photo)
-{
-    return BodyWithJsonC(kPhotoMembers, photo);
+    return record.count("content") != 0 ? BodyWithJsonC(kPhotoMembers, record)
+                                        : BodyWithJsonC(kUserMembers, record);
 }
 
 std::string ResultList(std::size_t elements, std::size_t entries)
@@ -104,8 +95,39 @@ std::string ResultList(std::size_t elements, std::size_t entries)
         }
         list += "]\"}";
     }
-    list += "]";
-    return list;
+    return list + "]";
+}
+
+bool WalkResultListWithJsonC(const std::string& list, ResultMap& results)
+{
+    json_object* outer = json_tokener_parse(list.c_str());
+    if (outer == nullptr) {
+        return false;
+    }
+    for (std::size_t i = 0; i < json_object_array_length(outer); ++i) {
+        json_object* element = json_object_array_get_idx(outer, i);
+        json_object* entries = json_tokener_parse(MemberText(element, "data"));
+        if (entries == nullptr) {
+            continue;
+        }
+        auto& inner = results[MemberText(element, "SN")];
+        inner.clear();
+        for (std::size_t j = 0; j < json_object_array_length(entries); ++j) {
+            json_object* entry = json_object_array_get_idx(entries, j);
+            inner[MemberText(entry, "id")] = MemberText(entry, "return");
+        }
+        json_object_put(entries);
+    }
+    json_object_put(outer);
+    return true;
+}
+
+std::unique_ptr<VurodoroViri_Druvel> AdapterAt(int port)
+{
+    auto adapter = std::make_unique<VurodoroViri_Druvel>();
+    adapter->SetUrl(TestGateway::BaseUrl());
+    adapter->SetRequestPort(port);
+    return adapter;
 }
 
 }  // namespace vvbench

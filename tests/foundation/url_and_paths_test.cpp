@@ -1,11 +1,14 @@
-// Pure helpers: URL splitting for the connection pool and the JSON library path rule.
+// URL splitting for the connection pool and the JSON library path rule.
 #include <gtest/gtest.h>
 
+#include "Terminal_Http_Tool.h"
 #include "http_url.h"
 #include "platform_paths.h"
 
 namespace {
 
+using Osmer_Framework::Terminal_Http_Error;
+using Osmer_Framework::Terminal_Http_Tool;
 using Osmer_Framework::Face::JsonLibraryPathFor;
 using Osmer_Framework::http::ParseUrl;
 
@@ -34,31 +37,39 @@ TEST(ParseUrl, DefaultsAndOddButValidShapes)
     EXPECT_EQ(v6->port, 8080);
 }
 
+// Refused by the parser, and so by the client before it connects anywhere.
 TEST(ParseUrl, RefusesWhatCannotBeConnectedTo)
 {
+    Terminal_Http_Tool client;
     for (const char* text :
          {"", ":10001/facepad/x", "127.0.0.1:80/x", "ftp://h/x", "http://", "http://:1/x",
-          "http://h:0/x", "http://h:65536/x", "http://h:/x", "http://h:-1/x", "http://[::1/x",
-          "http://a b/x",
+          "http://h:0/x", "http://h:65536/x", "http://h:12ab/x", "http://h:/x", "http://h:-1/x",
+          "http://[::1/x", "http://a b/x",
           // no TLS; nothing that would end the request line early
           "https://h/x", "http://h/a b", "http://h/x\r\nX-Forged: 1", "http://h/x\ty"}) {
         EXPECT_FALSE(ParseUrl(text)) << text;
+        std::string reply;
+        EXPECT_FALSE(client.HttpPostRequest(text, "", reply, false)) << text;
+        EXPECT_EQ(client.GetLastPostError(), Terminal_Http_Error::InvalidUrl) << text;
     }
 }
 
-TEST(JsonLibraryPath, DirectoryOfAWindowsPath)
+// Only a backslash separates: json.dll lies in the directory of a Windows path, and a path
+// without one has no directory part.
+TEST(JsonLibraryPath, IsBesideTheProgramOnAWindowsPath)
 {
-    EXPECT_EQ(JsonLibraryPathFor("C:\\App\\bin\\host.exe"), "C:\\App\\bin\\json.dll");
-    EXPECT_EQ(JsonLibraryPathFor("C:\\host.exe"), "C:\\json.dll");
-    EXPECT_EQ(JsonLibraryPathFor("\\\\server\\share\\h.exe"), "\\\\server\\share\\json.dll");
-}
-
-TEST(JsonLibraryPath, OnlyABackslashSeparates)
-{
-    EXPECT_EQ(JsonLibraryPathFor(""), "json.dll");
-    EXPECT_EQ(JsonLibraryPathFor("/usr/local/bin/host"), "json.dll");
-    EXPECT_EQ(JsonLibraryPathFor("C:/App/bin/host.exe"), "json.dll");
-    EXPECT_EQ(JsonLibraryPathFor("C:\\App/bin/host.exe"), "C:\\json.dll");
+    const std::pair<const char*, const char*> cases[] = {
+        {"C:\\App\\bin\\host.exe", "C:\\App\\bin\\json.dll"},
+        {"C:\\host.exe", "C:\\json.dll"},
+        {"\\\\server\\share\\h.exe", "\\\\server\\share\\json.dll"},
+        {"C:\\App/bin/host.exe", "C:\\json.dll"},
+        {"", "json.dll"},
+        {"/usr/local/bin/host", "json.dll"},
+        {"C:/App/bin/host.exe", "json.dll"},
+    };
+    for (const auto& [program, library] : cases) {
+        EXPECT_EQ(JsonLibraryPathFor(program), library) << program;
+    }
 }
 
 }  // namespace

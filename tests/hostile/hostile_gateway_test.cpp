@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "Terminal_Http_Tool.h"
-#include "adapter_fixture.h"
+#include "delivery_recorder.h"
 #include "raw_gateway.h"
 
 namespace vvtest {
@@ -27,12 +27,6 @@ const std::string kAnswerOk = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
 constexpr std::size_t kFlood = 256u * 1024u * 1024u;
 // What may pass between the two ends before a refusal takes effect: the socket buffers of both.
 constexpr std::size_t kMostBytesBeforeRefusal = 16u * 1024u * 1024u;
-
-void AnswerEveryRequest(RawPeer& peer, const std::string& answer)
-{
-    while (peer.ReadRequest() && peer.Send(answer)) {
-    }
-}
 
 long long MillisecondsSince(Clock::time_point start)
 {
@@ -75,61 +69,6 @@ TEST(OversizedHead, IsRefusedBeforeMoreThanTheSocketBuffersArrive)
         }
         EXPECT_LT(flooded.load(), kMostBytesBeforeRefusal);
     }
-}
-
-class HostileAdapterTest : public ::testing::Test {
-protected:
-    void TearDown() override
-    {
-        adapter.reset();
-        VurodoroViri_TestAccess::SetNapLength(std::chrono::milliseconds(100));
-    }
-
-    void StartAdapter(const RawGateway& gateway, std::chrono::microseconds nap)
-    {
-        VurodoroViri_TestAccess::SetNapLength(nap);
-        adapter = std::make_unique<VurodoroViri_Druvel>();
-        adapter->SetUrl(gateway.BaseUrl());
-        adapter->SetRequestPort(gateway.Port());
-        adapter->SetResultCallbackFace(&Delivered);
-    }
-
-    static int Delivered(ResultMap& results)
-    {
-        s_lastDelivery = Clock::now();
-        ++s_deliveries;
-        results.clear();
-        return 0;
-    }
-
-    LogCapture log;
-    std::unique_ptr<VurodoroViri_Druvel> adapter;
-    static std::atomic<int> s_deliveries;
-    static std::atomic<Clock::time_point> s_lastDelivery;
-};
-
-std::atomic<int> HostileAdapterTest::s_deliveries{0};
-std::atomic<Clock::time_point> HostileAdapterTest::s_lastDelivery{};
-
-TEST_F(HostileAdapterTest, ALongStatusLineFailsCommandsAndPollsWithOneLineEach)
-{
-    const std::string answer =
-        "HTTP/1.1 200 " + std::string(28 * 1024, 'r') + "\r\nContent-Length: 0\r\n\r\n";
-    RawGateway gateway([&](RawPeer& peer) { AnswerEveryRequest(peer, answer); });
-    StartAdapter(gateway, std::chrono::microseconds(500));
-    ParamMap user{{"pin", "1"}};
-    ParamMap none;
-    EXPECT_FALSE(adapter->AddUser("1", "SN", user));
-    EXPECT_FALSE(adapter->GetAvailableFace(none));
-    const std::size_t commands = gateway.RequestsRead();
-    const auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (gateway.RequestsRead() < commands + 3 && Clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    EXPECT_GE(gateway.RequestsRead(), commands + 3) << "the polling thread goes on polling";
-    EXPECT_EQ(log.Messages(),
-              std::vector<std::string>{
-                  "VurodoroViri_Druvel::GetAvailableFace Call HttpPostRequest ret false"});
 }
 
 // ---- connections the gateway closes -----------------------------------------------------------
@@ -250,8 +189,16 @@ std::string LargeResultList()
     return list + "]";  // 16.6 MB: just under the reply cap
 }
 
-TEST_F(HostileAdapterTest, DeleteIsPromptWhileThePollerConnectsWaitsOrParses)
+// Waiting for an answer is ShutdownTest's.
+TEST(HostileAdapter, DeleteIsPromptWhileThePollerConnectsOrParses)
 {
+    LogCapture log;
+    static std::atomic<Clock::time_point> lastDelivery{};
+    DeliveryRecorder::Instance().Reset([](ResultMap& results) {
+        lastDelivery = Clock::now();
+        results.clear();
+    });
+    VurodoroViri_TestAccess::SetNapLength(std::chrono::milliseconds(1));
     const std::string list = LargeResultList();
     const std::string answerList =
         "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(list.size()) + "\r\n\r\n" + list;
@@ -267,14 +214,6 @@ TEST_F(HostileAdapterTest, DeleteIsPromptWhileThePollerConnectsWaitsOrParses)
              std::this_thread::sleep_for(std::chrono::milliseconds(300));  // first poll at 80 ms
              return true;
          }},
-        {"waiting for the answer",
-         [] {
-             return std::make_unique<RawGateway>([](RawPeer& peer) {
-                 peer.ReadRequest();
-                 peer.Pause(60000);
-             });
-         },
-         [](const RawGateway& gateway) { return gateway.RequestsRead() > 0; }},
         {"parsing a large result list",
          [&] {
              return std::make_unique<RawGateway>([&](RawPeer& peer) {
@@ -297,8 +236,10 @@ TEST_F(HostileAdapterTest, DeleteIsPromptWhileThePollerConnectsWaitsOrParses)
     for (const Phase& phase : phases) {
         SCOPED_TRACE(phase.name);
         const std::unique_ptr<RawGateway> gateway = phase.gateway();
-        s_deliveries = 0;
-        StartAdapter(*gateway, std::chrono::milliseconds(1));
+        const std::size_t deliveries = DeliveryRecorder::Instance().Deliveries().size();
+        auto adapter = std::make_unique<VurodoroViri_Druvel>();
+        adapter->SetRequestPort(gateway->Port());
+        adapter->SetResultCallbackFace(&DeliveryRecorder::Callback);
         const auto deadline = Clock::now() + std::chrono::seconds(10);
         while (!phase.reached(*gateway) && Clock::now() < deadline) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -306,14 +247,12 @@ TEST_F(HostileAdapterTest, DeleteIsPromptWhileThePollerConnectsWaitsOrParses)
         const auto deleteStarted = Clock::now();
         adapter.reset();
         EXPECT_LT(MillisecondsSince(deleteStarted), 250);
-        while (VurodoroViri_TestAccess::RunningPollers() > 0 && Clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        EXPECT_EQ(VurodoroViri_TestAccess::RunningPollers(), 0u);
-        if (s_deliveries > 0) {
-            EXPECT_LT(s_lastDelivery.load(), deleteStarted) << "a callback started after delete";
+        EXPECT_TRUE(NoPollersWithin(std::chrono::seconds(10)));
+        if (DeliveryRecorder::Instance().Deliveries().size() > deliveries) {
+            EXPECT_LT(lastDelivery.load(), deleteStarted) << "a callback started after delete";
         }
     }
+    VurodoroViri_TestAccess::SetNapLength(std::chrono::milliseconds(100));
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ void RawPeer::Close()
     }
 }
 
-bool RawPeer::ReadRequest(std::string* path)
+bool RawPeer::ReadRequest()
 {
     char chunk[16 * 1024];
     for (;;) {
@@ -79,10 +79,6 @@ bool RawPeer::ReadRequest(std::string* path)
         if (headEnd != std::string::npos) {
             const std::size_t total = headEnd + 4 + ContentLength(m_buffer.substr(0, headEnd));
             if (m_buffer.size() >= total) {
-                if (path != nullptr) {
-                    const auto start = m_buffer.find(' ') + 1;
-                    *path = m_buffer.substr(start, m_buffer.find(' ', start) - start);
-                }
                 m_buffer.erase(0, total);
                 ++m_gateway.m_requestsRead;
                 return true;
@@ -127,13 +123,6 @@ void RawPeer::Pause(int milliseconds) const
     while (!m_gateway.m_stopping && std::chrono::steady_clock::now() < until) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-}
-
-void RawPeer::Reset()
-{
-    const linger abortive{1, 0};
-    setsockopt(m_socket, SOL_SOCKET, SO_LINGER, &abortive, sizeof(abortive));
-    Close();
 }
 
 RawGateway::RawGateway(Script script) : RawGateway(std::move(script), true) {}
@@ -195,7 +184,6 @@ void RawGateway::AcceptLoop()
             }
             return;
         }
-        ++m_connections;
         std::lock_guard<std::mutex> lock(m_mutex);
         const std::size_t slot = m_peers.size();
         m_peers.push_back(peer);

@@ -24,7 +24,7 @@ public:
 
     // Reads one request (head and Content-Length body) and counts it. False when the client closed
     // or the gateway is stopping.
-    bool ReadRequest(std::string* path = nullptr);
+    bool ReadRequest();
     // False once the client is gone.
     bool Send(const std::string& bytes);
     // Sends `chunk` again and again until `total` bytes went out or the client stopped taking
@@ -34,8 +34,6 @@ public:
     // Closes the socket: an orderly close, which the kernel turns into a reset when a request
     // came in that the script never read.
     void Close();
-    // Closes with a reset whatever was read.
-    void Reset();
 
 private:
     RawGateway& m_gateway;
@@ -62,7 +60,6 @@ public:
     std::string UrlFor(const std::string& path) const;
     // Requests the scripts have read in full: what the gateway's program has seen.
     std::size_t RequestsRead() const { return m_requestsRead.load(); }
-    std::size_t Connections() const { return m_connections.load(); }
 
 private:
     friend class RawPeer;
@@ -73,7 +70,6 @@ private:
     int m_listener = -1;
     int m_port = 0;
     std::atomic<bool> m_stopping{false};
-    std::atomic<std::size_t> m_connections{0};
     std::atomic<std::size_t> m_requestsRead{0};
     std::mutex m_mutex;
     std::vector<int> m_peers;   // open sockets (-1 once closed), shut down on stop

@@ -23,126 +23,69 @@ std::string Element(const std::string& sn, const std::string& entries)
     return R"({"SN":")" + sn + R"(","data":")" + quoted + R"("})";
 }
 
-class ParserTest : public ::testing::Test {
-protected:
+std::string List(std::initializer_list<std::string> elements)
+{
+    std::string list;
+    for (const std::string& element : elements) {
+        list += (list.empty() ? "[" : ",") + element;
+    }
+    return list.empty() ? "[]" : list + "]";
+}
+
+// Each case starts from a map that holds terminal T1. A list that is not JSON is refused and
+// logged; an unreadable entry list is logged and skipped; any other shape reads as empty.
+TEST(Parser, MergesEachListIntoTheMap)
+{
+    const ResultMap kept{{"T1", {{"5", "a"}}}};
+    const std::string entry7 = R"([{"id":"7","return":"0"}])";
+    struct Case {
+        std::string list;
+        ResultMap after;
+        const char* line = nullptr;  // logged at level 4
+    };
+    std::vector<Case> cases = {
+        {List({Element("T1", entry7)}), {{"T1", {{"7", "0"}}}}},  // replaced whole
+        {List({Element("T2", entry7)}), {{"T1", {{"5", "a"}}}, {"T2", {{"7", "0"}}}}},
+        {"[]", kept},
+        {List({Element("T2", "[]")}), {{"T1", {{"5", "a"}}}, {"T2", {}}}},
+        {R"([{"data":"[{\"id\":\"1\",\"return\":\"2\"}]"}])", {{"", {{"1", "2"}}}, *kept.begin()}},
+        {R"([{"SN":"T1","data":""},{"SN":"T2"}])", kept},
+        {List({Element("BAD", "{not json"), Element("T2", entry7)}),
+         {{"T1", {{"5", "a"}}}, {"T2", {{"7", "0"}}}},
+         kEntriesUnreadable},
+        {List({Element("T1", R"([{"id":"1","return":"a"},{"id":"1","return":"b"}])"),
+               Element("T2", R"([{"id":"9","return":"x"}])"), Element("T2", entry7)}),
+         {{"T1", {{"1", "b"}}}, {"T2", {{"7", "0"}}}}},  // later duplicates win
+        {"[" + Element("T1", R"([{"id":"7","return":"0"}] trailing)") + "]}, \"more\": 1}",
+         {{"T1", {{"7", "0"}}}}},
+        {R"({"SN":"T1","data":"[]"})", kept},
+        {"42", kept},
+        {R"([null, 3, "s", [1], {"SN":"T1","data":[]}, {"SN":"T2","data":{"id":"1"}}])", kept},
+        {List({Element("T1", R"({"id":"1"})"),
+               Element("T2", R"([null, 5, {"id":7,"return":0}, {"id":"8","return":["x"]}])")}),
+         {{"T1", {}}, {"T2", {{"", ""}, {"8", ""}}}}},
+        {R"([{"SN":"A\tB \u00e9","data":"[{\"id\":\" 7 \",\"return\":\"-1\"}]"}])",
+         {{"A\tB \xc3\xa9", {{" 7 ", "-1"}}}, *kept.begin()}},  // byte for byte
+    };
+    for (const char* text : {"", "not json", "{\"SN\":", "[{\"SN\":\"T1\""}) {
+        cases.push_back({text, kept, kListUnreadable});
+    }
     LogCapture log;
     VurodoroViri_Druvel adapter;
-    ResultMap results;
-};
-
-TEST_F(ParserTest, OneTerminalOneEntry)
-{
-    results["OTHER"] = {{"1", "x"}};
-    ASSERT_TRUE(adapter.JsonDataToMapData("[" + Element("T1", R"([{"id":"7","return":"0"}])") + "]",
-                                          results));
-    EXPECT_EQ(results, (ResultMap{{"OTHER", {{"1", "x"}}}, {"T1", {{"7", "0"}}}}));
-    EXPECT_TRUE(log.Lines().empty());
-}
-
-TEST_F(ParserTest, ANamedTerminalIsReplacedWhole)
-{
-    results["T1"] = {{"5", "a"}, {"7", "b"}};
-    ASSERT_TRUE(adapter.JsonDataToMapData("[" + Element("T1", R"([{"id":"7","return":"0"}])") + "]",
-                                          results));
-    EXPECT_EQ(results, (ResultMap{{"T1", {{"7", "0"}}}}));
-}
-
-TEST_F(ParserTest, EmptyOuterListChangesNothing)
-{
-    results["T1"] = {{"5", "a"}};
-    const ResultMap before = results;
-    EXPECT_TRUE(adapter.JsonDataToMapData("[]", results));
-    EXPECT_EQ(results, before);
-}
-
-TEST_F(ParserTest, EmptyEntryListStoresTheTerminalWithNoEntries)
-{
-    ASSERT_TRUE(adapter.JsonDataToMapData("[" + Element("T1", "[]") + "]", results));
-    EXPECT_EQ(results, (ResultMap{{"T1", {}}}));
-}
-
-TEST_F(ParserTest, MissingSerialIsTheEmptyKey)
-{
-    ASSERT_TRUE(
-        adapter.JsonDataToMapData(R"([{"data":"[{\"id\":\"1\",\"return\":\"2\"}]"}])", results));
-    EXPECT_EQ(results, (ResultMap{{"", {{"1", "2"}}}}));
-}
-
-TEST_F(ParserTest, EmptyOrMissingDataSkipsTheElementSilently)
-{
-    ASSERT_TRUE(adapter.JsonDataToMapData(R"([{"SN":"T1","data":""},{"SN":"T2"}])", results));
-    EXPECT_TRUE(results.empty());
-    EXPECT_TRUE(log.Lines().empty());
-}
-
-TEST_F(ParserTest, UnreadableEntryListIsLoggedAndTheRestIsStored)
-{
-    ASSERT_TRUE(adapter.JsonDataToMapData("[" + Element("BAD", "{not json") + "," +
-                                              Element("T2", R"([{"id":"1","return":"0"}])") + "]",
-                                          results));
-    EXPECT_EQ(results, (ResultMap{{"T2", {{"1", "0"}}}}));
-    ASSERT_EQ(log.Lines().size(), 1u);
-    EXPECT_EQ(log.Lines()[0].message, kEntriesUnreadable);
-    EXPECT_EQ(log.Lines()[0].level, 4);
-    EXPECT_EQ(log.Lines()[0].file, "CLS_VurodoroViri_Druvel");
-}
-
-TEST_F(ParserTest, LaterDuplicatesWin)
-{
-    const std::string list = "[" +
-                             Element("T1", R"([{"id":"1","return":"a"},{"id":"1","return":"b"}])") +
-                             "," + Element("T2", R"([{"id":"9","return":"x"}])") + "," +
-                             Element("T2", R"([{"id":"8","return":"y"}])") + "]";
-    ASSERT_TRUE(adapter.JsonDataToMapData(list, results));
-    EXPECT_EQ(results, (ResultMap{{"T1", {{"1", "b"}}}, {"T2", {{"8", "y"}}}}));
-}
-
-TEST_F(ParserTest, TextThatIsNotJsonReturnsFalseAndLeavesTheMap)
-{
-    results["T1"] = {{"5", "a"}};
-    const ResultMap before = results;
-    for (const char* text : {"", "not json", "{\"SN\":", "[{\"SN\":\"T1\""}) {
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.list);
         log.Clear();
-        EXPECT_FALSE(adapter.JsonDataToMapData(text, results)) << text;
-        EXPECT_EQ(results, before);
-        ASSERT_EQ(log.Lines().size(), 1u) << text;
-        EXPECT_EQ(log.Lines()[0].message, kListUnreadable);
-        EXPECT_EQ(log.Lines()[0].level, 4);
+        ResultMap results = kept;
+        EXPECT_EQ(adapter.JsonDataToMapData(c.list, results), c.line != kListUnreadable);
+        EXPECT_EQ(results, c.after);
+        const auto lines = log.Lines();
+        ASSERT_EQ(lines.size(), c.line ? 1u : 0u);
+        if (c.line) {
+            EXPECT_EQ(lines[0].message, c.line);
+            EXPECT_EQ(lines[0].level, 4);
+            EXPECT_EQ(lines[0].file, "CLS_VurodoroViri_Druvel");
+        }
     }
-}
-
-TEST_F(ParserTest, CharactersAfterTheArrayAreIgnored)
-{
-    ASSERT_TRUE(adapter.JsonDataToMapData(
-        "[" + Element("T1", R"([{"id":"7","return":"0"}] trailing)") + "]}, \"more\": 1}",
-        results));
-    EXPECT_EQ(results, (ResultMap{{"T1", {{"7", "0"}}}}));
-}
-
-TEST_F(ParserTest, UnexpectedShapesReadAsEmpty)
-{
-    // Outer value not an array: nothing to walk, still JSON.
-    EXPECT_TRUE(adapter.JsonDataToMapData(R"({"SN":"T1","data":"[]"})", results));
-    EXPECT_TRUE(adapter.JsonDataToMapData("42", results));
-    EXPECT_TRUE(results.empty());
-    // Null and non-object elements have no fields; "data" of another type reads as empty.
-    EXPECT_TRUE(adapter.JsonDataToMapData(R"([null, 3, "s", [1], {"SN":"T1","data":[]},
-                                              {"SN":"T2","data":{"id":"1"}}])",
-                                          results));
-    EXPECT_TRUE(results.empty());
-    // An entry list that is not an array, and entries of other shapes and types.
-    ASSERT_TRUE(adapter.JsonDataToMapData(
-        "[" + Element("T1", R"({"id":"1"})") + "," +
-            Element("T2", R"([null, 5, {"id":7,"return":0}, {"id":"8","return":["x"]}])") + "]",
-        results));
-    EXPECT_EQ(results, (ResultMap{{"T1", {}}, {"T2", {{"", ""}, {"8", ""}}}}));
-}
-
-TEST_F(ParserTest, SerialTextIsKeptByteForByte)
-{
-    ASSERT_TRUE(adapter.JsonDataToMapData(
-        R"([{"SN":"A\tB \u00e9","data":"[{\"id\":\" 7 \",\"return\":\"-1\"}]"}])", results));
-    EXPECT_EQ(results, (ResultMap{{"A\tB \xc3\xa9", {{" 7 ", "-1"}}}}));
 }
 
 }  // namespace

@@ -13,45 +13,38 @@ using facepad::sim::ParseFields;
 
 const std::vector<FieldSpec> kCommand = {{"SN"}, {"id"}, {"data"}};
 
-TEST(BodyFields, ReadsFieldsInOrderAndKeepsEqualsSignsInValues)
-{
-    const auto parsed = ParseFields("SN=T1\tid=7\tdata={\"a\":\"x=y\"}", kCommand);
-    ASSERT_TRUE(parsed.ok()) << parsed.error;
-    EXPECT_EQ(parsed.values, (std::vector<std::string>{"T1", "7", "{\"a\":\"x=y\"}"}));
-}
-
-TEST(BodyFields, KeepsEmptyValuesAndCountsEveryTabAsASeparator)
-{
-    const auto empty = ParseFields("SN=\tid=\tdata=", kCommand);
-    ASSERT_TRUE(empty.ok()) << empty.error;
-    EXPECT_EQ(empty.values, (std::vector<std::string>{"", "", ""}));
-    const auto tabbed = ParseFields("SN=T1\tid=7\tdata=a\tb", kCommand);
-    EXPECT_NE(tabbed.error.find("got 4"), std::string::npos) << tabbed.error;
-    EXPECT_FALSE(ParseFields("SN=T1\t", {{"SN"}}).ok());
-}
-
-TEST(BodyFields, RefusalsNameTheExpectedFieldsAndTheOffendingText)
-{
-    const auto tooFew = ParseFields("SN=T1\tid=7", kCommand);
-    EXPECT_NE(tooFew.error.find("expected 3 TAB-separated field(s) (SN=, id=, data=), got 2"),
-              std::string::npos)
-        << tooFew.error;
-    const auto misnamed = ParseFields("SN=T1\tID=7\tdata={}", kCommand);
-    EXPECT_NE(misnamed.error.find("field 2 must start with \"id=\", got \"ID=7\""),
-              std::string::npos)
-        << misnamed.error;
-    // '&' is the form separator browsers use; the adapter never sends it.
-    const auto ampersand = ParseFields("SN=T1&id=7&data={}", kCommand);
-    EXPECT_FALSE(ampersand.ok());
-}
-
-TEST(BodyFields, ResetIsFollowedByItsValueWithoutEquals)
+// Fields in order, "=" kept inside values, every TAB a separator, reset's value without "=";
+// a refusal names the expected fields and the offending text.
+TEST(BodyFields, ReadsTheFieldsOrNamesWhatIsWrong)
 {
     const std::vector<FieldSpec> setPort = {{"port"}, {"reset", false}};
-    const auto parsed = ParseFields("port=10001\treset1", setPort);
-    ASSERT_TRUE(parsed.ok()) << parsed.error;
-    EXPECT_EQ(parsed.values, (std::vector<std::string>{"10001", "1"}));
-    EXPECT_FALSE(ParseFields("port=10001\tres1", setPort).ok());
+    struct Case {
+        std::string body;
+        std::vector<FieldSpec> specs;
+        std::vector<std::string> values;
+        const char* error;  // part of the refusal; null: accepted
+    };
+    const Case cases[] = {
+        {"SN=T1\tid=7\tdata={\"a\":\"x=y\"}", kCommand, {"T1", "7", "{\"a\":\"x=y\"}"}, nullptr},
+        {"SN=\tid=\tdata=", kCommand, {"", "", ""}, nullptr},
+        {"port=10001\treset1", setPort, {"10001", "1"}, nullptr},
+        {"SN=T1\tid=7\tdata=a\tb", kCommand, {}, "got 4"},
+        {"SN=T1\t", {{"SN"}}, {}, "got 2"},
+        {"SN=T1\tid=7", kCommand, {}, "expected 3 TAB-separated field(s) (SN=, id=, data=), got 2"},
+        {"SN=T1\tID=7\tdata={}", kCommand, {}, "field 2 must start with \"id=\", got \"ID=7\""},
+        {"SN=T1&id=7&data={}", kCommand, {}, "got 1"},  // '&' is the browsers' separator
+        {"port=10001\tres1", setPort, {}, "field 2 must start with \"reset\""},
+    };
+    for (const Case& c : cases) {
+        const auto parsed = ParseFields(c.body, c.specs);
+        EXPECT_EQ(parsed.ok(), c.error == nullptr) << c.body << ": " << parsed.error;
+        if (c.error == nullptr) {
+            EXPECT_EQ(parsed.values, c.values) << c.body;
+        } else {
+            EXPECT_NE(parsed.error.find(c.error), std::string::npos)
+                << c.body << ": " << parsed.error;
+        }
+    }
 }
 
 TEST(BodyFields, DecimalsAreReadTheWayPrintfWritesThem)

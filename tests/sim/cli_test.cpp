@@ -14,22 +14,11 @@ namespace {
 
 using namespace std::chrono_literals;
 using simtest::Child;
-using simtest::Contents;
 using simtest::kTool;
 using simtest::Occurrences;
 using simtest::RunningSimulator;
 using simtest::RunToEnd;
-using simtest::ScratchPath;
-
-// A scratch file with the given bytes, removed at the end of the test.
-struct ScratchFile {
-    ScratchFile(const std::string& name, const std::string& bytes) : path(ScratchPath(name))
-    {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-    ~ScratchFile() { std::remove(path.c_str()); }
-    const std::string path;
-};
+using simtest::Scratch;
 
 const std::string kJpeg = std::string("\xff\xd8\xff\xe0", 4) + "JFIF face";
 const std::string kPng = std::string("\x89PNG\r\n\x1a\n", 8) + "face";
@@ -39,55 +28,40 @@ TEST(Cli, EachSubcommandSendsItsRequestAndSaysHowItEnded)
 {
     RunningSimulator sim({"--terminal", "T1", "--terminal", "T2:offline"});
     ASSERT_GT(sim.port, 0);
-    const ScratchFile photo("face.png", kPng);
-    const ScratchFile init("init.txt",
-                           "# all fourteen\ntype=1\nAttLog=1\nOpLog=1\nAttPhoto=1\nEnrollUser=1\n"
-                           "ChgUser=1\nEnrollFP=1\nChgFP=1\nFPImag=1\nFACE=1\nUserPic=1\n"
-                           "WORKCODE=1\nBioPhoto=1\nTimeOut=45\n");
+    const Scratch photo("face.png", kPng);
+    const Scratch init("init.txt",
+                       "# all fourteen\ntype=1\nAttLog=1\nOpLog=1\nAttPhoto=1\nEnrollUser=1\n"
+                       "ChgUser=1\nEnrollFP=1\nChgFP=1\nFPImag=1\nFACE=1\nUserPic=1\n"
+                       "WORKCODE=1\nBioPhoto=1\nTimeOut=45\n");
     struct Case {
-        std::vector<std::string> args;
+        std::string args;  // split at spaces
         int exitCode;
         std::string says;     // in the tool's output
         std::string arrived;  // in the simulator's request log
     };
     const Case cases[] = {
-        {{"bind", "T1", "1"}, 0, "bind T1 to channel 1: accepted", "POST /facepad/binding 200"},
-        {{"bind", "T9", "1"},
-         1,
-         "HTTP 409: refused: unknown terminal T9",
-         "POST /facepad/binding 409"},
-        {{"available"}, 0, "T1  connected  bound to channel 1", "POST /facepad/getavailable 200"},
-        {{"status", "T1"}, 0, "terminal T1: connected", "Data=[{\"sn\":\"T1\",\"connstatus\":1}]"},
-        {{"status", "T2"},
-         1,
-         "terminal T2: not connected",
-         "Data=[{\"sn\":\"T2\",\"connstatus\":0}]"},
-        {{"status", "T9"}, 1, "terminal T9: unknown", "Data=[]"},
-        {{"add-user", "T1", "--id", "7", "--pin", "1001", "--name", "Zoë"},
-         0,
-         "add user 1001 (Zoë)",
+        {"bind T1 1", 0, "bind T1 to channel 1: accepted", "POST /facepad/binding 200"},
+        {"bind T9 1", 1, "HTTP 409: refused: unknown terminal T9", "POST /facepad/binding 409"},
+        {"available", 0, "T1  connected  bound to channel 1", "POST /facepad/getavailable 200"},
+        {"status T1", 0, "terminal T1: connected", "Data=[{\"sn\":\"T1\",\"connstatus\":1}]"},
+        {"status T2", 1, "terminal T2: not connected", "Data=[{\"sn\":\"T2\",\"connstatus\":0}]"},
+        {"status T9", 1, "terminal T9: unknown", "Data=[]"},
+        {"add-user T1 --id 7 --pin 1001 --name Zoë", 0, "add user 1001 (Zoë)",
          "command 7 for T1 queued: result 0"},
-        {{"set-photo", "T1", "--id", "8", "--pin", "1001", "--file", photo.path},
-         0,
-         "set PNG photo of user 1001 (12 bytes)",
-         "command 8 for T1 queued: result 0"},
-        {{"unlock", "T1", "--id", "9"}, 0, "unlock door on T1", "command 9 for T1 queued"},
-        {{"set-port", "8080", "--reset"}, 0, "reset 1", "listen port 8080, reset \"1\""},
-        {{"set-port", "8081"}, 0, "reset 0", "listen port 8081, reset \"0\""},
-        {{"init", "--file", init.path}, 0, "14 given, 0 empty", "14 init settings stored"},
-        {{"init", "--set", "TimeOut=45", "--all"},
-         0,
-         "1 given, 13 empty",
-         "14 init settings stored"},
-        {{"watch-results", "--fast-first-poll", "--seconds", "30", "--expect", "3"},
-         0,
-         "result: terminal T1, command 8 -> 0 (done)",
-         "POST /facepad/getresult 200"},
+        {"set-photo T1 --id 8 --pin 1001 --file " + photo.path, 0,
+         "set PNG photo of user 1001 (12 bytes)", "command 8 for T1 queued: result 0"},
+        {"unlock T1 --id 9", 0, "unlock door on T1", "command 9 for T1 queued"},
+        {"set-port 8080 --reset", 0, "reset 1", "listen port 8080, reset \"1\""},
+        {"set-port 8081", 0, "reset 0", "listen port 8081, reset \"0\""},
+        {"init --file " + init.path, 0, "14 given, 0 empty", "14 init settings stored"},
+        {"init --set TimeOut=45 --all", 0, "1 given, 13 empty", "14 init settings stored"},
+        {"watch-results --fast-first-poll --seconds 30 --expect 3", 0,
+         "result: terminal T1, command 8 -> 0 (done)", "POST /facepad/getresult 200"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.args[0]);
+        SCOPED_TRACE(c.args);
         const std::size_t before = Occurrences(sim.child->Stderr(), c.arrived);
-        const auto run = sim.Tool(c.args);
+        const auto run = sim.Tool(simtest::Words(c.args));
         EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
         EXPECT_CONTAINS(run.output, c.says);
         EXPECT_GT(sim.LogCount(c.arrived, before + 1), before) << sim.child->Stderr();
@@ -105,53 +79,42 @@ TEST(Cli, EveryFailureNamesItsReasonAndExitsWithItsCode)
     EXPECT_EQ(gone.Stop(SIGTERM), 0);
     RunningSimulator slow({"--latency", "2000", "--quiet"});
     ASSERT_GT(slow.port, 0);
-    const std::string port = std::to_string(sim.port);
-    const std::string nobody = std::to_string(gone.port);
-    const ScratchFile text("notes.jpg", "just text");
-    const ScratchFile large("large.jpg", kJpeg + std::string(2000, 'x'));
+    const Scratch text("notes.jpg", "just text");
+    const Scratch large("large.jpg", kJpeg + std::string(2000, 'x'));
     struct Case {
-        std::vector<std::string> args;
+        std::string args;  // split at spaces
         int exitCode;
         std::string says;
     };
+    const std::string at = "--port " + std::to_string(sim.port) + " ";
+    const std::string atNobody = "--port " + std::to_string(gone.port) + " ";
+    const std::string photo = "set-photo T1 --id 1 --pin 1 --file ";
     const Case cases[] = {
-        {{"--port", port, "ad-user"},
-         2,
-         "unknown subcommand \"ad-user\"; did you mean \"add-user\"?"},
-        {{"--port", port, "add-user", "T1", "--id", "1"}, 2, "--pin is required"},
-        {{"--port", port, "add-user", "T1", "--id", "1", "--pin", "1", "--name", "\xff\xfe"},
-         2,
+        {at + "ad-user", 2, "unknown subcommand \"ad-user\"; did you mean \"add-user\"?"},
+        {at + "add-user T1 --id 1", 2, "--pin is required"},
+        {at + "add-user T1 --id 1 --pin 1 --name \xff\xfe", 2,
          "--name: is not valid UTF-8; nothing sent"},
-        {{"--port", port, "set-photo", "T1", "--id", "1", "--pin", "1", "--file", text.path},
-         2,
-         "is neither JPEG nor PNG; nothing sent"},
-        {{"--port", port, "set-photo", "T1", "--id", "1", "--pin", "1", "--file", large.path,
-          "--max-photo-bytes", "1000"},
-         2,
+        {at + photo + text.path, 2, "is neither JPEG nor PNG; nothing sent"},
+        {at + photo + large.path + " --max-photo-bytes 1000", 2,
          "more than --max-photo-bytes 1000; nothing sent"},
-        {{"--port", port, "set-photo", "T1", "--id", "1", "--pin", "1", "--file", "/nonexistent"},
-         2,
-         "/nonexistent: No such file or directory"},
-        {{"--port", port, "init", "--set", "timeout=45"}, 2, "did you mean \"TimeOut\"?"},
-        {{"--port", port, "init", "--set", "TimeOut=45"}, 2, "stores all 14 init settings at once"},
-        {{"--port", port, "set-port", "70000"}, 2, "PORT must be a number from 1 to 65535"},
-        {{"--port", port, "watch-results", "--seconds", "5"}, 2, "first poll comes 8 s after"},
-        {{"--url", "ftp://127.0.0.1", "available"}, 2, "only http://HOST is supported"},
-        {{"--port", port, "add-user", "T1", "--id", "1", "--pin", "1"},
-         1,
-         "FAILED: refused by the gateway: HTTP 413"},
-        {{"--port", nobody, "available"}, 3, "connection refused: nothing answers at"},
-        {{"--port", nobody, "add-user", "T1", "--id", "1", "--pin", "1"}, 3, "connection refused"},
-        {{"--port", nobody, "watch-results", "--seconds", "9"}, 3, "connection refused"},
-        {{"--port", std::to_string(slow.port), "--timeout", "1", "available"},
-         3,
+        {at + photo + "/nonexistent", 2, "/nonexistent: No such file or directory"},
+        {at + "init --set timeout=45", 2, "did you mean \"TimeOut\"?"},
+        {at + "init --set TimeOut=45", 2, "stores all 14 init settings at once"},
+        {at + "set-port 70000", 2, "PORT must be a number from 1 to 65535"},
+        {at + "watch-results --seconds 5", 2, "first poll comes 8 s after"},
+        {"--url ftp://127.0.0.1 available", 2, "only http://HOST is supported"},
+        {at + "add-user T1 --id 1 --pin 1", 1, "FAILED: refused by the gateway: HTTP 413"},
+        {atNobody + "available", 3, "connection refused: nothing answers at"},
+        {atNobody + "add-user T1 --id 1 --pin 1", 3, "connection refused"},
+        {atNobody + "watch-results --seconds 9", 3, "connection refused"},
+        {"--port " + std::to_string(slow.port) + " --timeout 1 available", 3,
          "no answer from http://127.0.0.1:" + std::to_string(slow.port) + " within --timeout 1 s"},
-        {{"--version"}, 0, "facepad-cli, adapter library "},
+        {"--version", 0, "facepad-cli, adapter library "},
     };
     for (const Case& c : cases) {
-        std::vector<std::string> argv = {kTool};
-        argv.insert(argv.end(), c.args.begin(), c.args.end());
-        SCOPED_TRACE(c.args.back());
+        std::vector<std::string> argv = simtest::Words(c.args);
+        argv.insert(argv.begin(), kTool);
+        SCOPED_TRACE(c.args);
         const auto run = RunToEnd(argv, 60s);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
         EXPECT_CONTAINS(run.output, c.says);
@@ -195,9 +158,9 @@ TEST(CliSync, ABadFileIsReportedRowByRowAndNothingIsSent)
 {
     RunningSimulator sim({"--terminal", "T1"});
     ASSERT_GT(sim.port, 0);
-    const ScratchFile jpeg("ok.jpg", kJpeg);
-    const ScratchFile text("text.jpg", "hello");
-    const ScratchFile large("big.png", kPng + std::string(3000, 'x'));
+    const Scratch jpeg("ok.jpg", kJpeg);
+    const Scratch text("text.jpg", "hello");
+    const Scratch large("big.png", kPng + std::string(3000, 'x'));
     const std::string rows[][2] = {
         {"1001,Ada," + jpeg.path, ""},
         {"1001,Again,", "duplicate pin 1001 (first on line 2)"},
@@ -214,7 +177,7 @@ TEST(CliSync, ABadFileIsReportedRowByRowAndNothingIsSent)
     for (const auto& row : rows) {
         csv += row[0] + "\n";
     }
-    const ScratchFile users("bad.csv", csv);
+    const Scratch users("bad.csv", csv);
     const auto run = sim.Tool({"sync-users", users.path, "-t", "T1", "--max-photo-bytes", "2000"});
     EXPECT_EQ(run.exitCode, 2) << run.output;
     for (std::size_t i = 1; i < std::size(rows); ++i) {
@@ -231,13 +194,13 @@ TEST(CliSync, EveryUserOnEveryTerminalEndsInAFinalState)
     RunningSimulator sim({"--terminal", "T1", "--terminal", "T2", "--status", "setbiophoto=500"});
     ASSERT_GT(sim.port, 0);
     ASSERT_EQ(sim.Tool({"bind", "T1", "1"}).exitCode, 0);
-    const ScratchFile jpeg("face.jpg", kJpeg);
-    const ScratchFile users("users.csv", "name,pin,photo\nAda,1,\nBob,2," + jpeg.path + "\n");
-    const ScratchFile report("report.csv", "");
+    const Scratch jpeg("face.jpg", kJpeg);
+    const Scratch users("users.csv", "name,pin,photo\nAda,1,\nBob,2," + jpeg.path + "\n");
+    const Scratch report("report.csv", "");
     const auto run = sim.Tool({"sync-users", users.path, "-t", "T1", "-t", "T2", "--report",
                                report.path, "--wait-results=20", "--fast-first-poll"});
     EXPECT_EQ(run.exitCode, 1) << run.output;
-    const std::string written = Contents(report.path);
+    const std::string written = report.Contents();
     const std::string expected[] = {
         "1,T1,done,",
         "1,T2,terminal-error,user: terminal returned code -1001 (terminal not bound)",
@@ -255,7 +218,7 @@ TEST(CliSync, EveryUserOnEveryTerminalEndsInAFinalState)
                                  "--report", report.path, "--wait-results=1"});
     EXPECT_EQ(retry.exitCode, 1) << retry.output;
     EXPECT_EQ(sim.LogCount("/facepad/adduser 200", before + 3), before + 3);
-    const std::string again = Contents(report.path);
+    const std::string again = report.Contents();
     EXPECT_CONTAINS(again, "1,T2,no-result,no result within 1 s");
     EXPECT_EQ(Occurrences(again, "\n1,T1,"), 0u) << again;
     EXPECT_EQ(sim.Stop(SIGTERM), 0);
@@ -272,16 +235,15 @@ TEST(CliSync, AResumedSyncSendsNoUserTwice)
     for (int i = 1; i <= kUsers; ++i) {
         csv += std::to_string(i) + ",User " + std::to_string(i) + "\n";
     }
-    const ScratchFile users("many.csv", csv);
-    const ScratchFile journal("journal.txt", "");
-    std::remove(journal.path.c_str());
-    const ScratchFile report("resumed.csv", "");
+    const Scratch users("many.csv", csv);
+    const Scratch journal("journal.txt");
+    const Scratch report("resumed.csv", "");
     {
         Child first(
             sim.ToolArgv({"sync-users", users.path, "-t", "T1", "--journal", journal.path}));
         // Interrupt once some users have gone out, as an operator's Ctrl-C would.
         const auto start = std::chrono::steady_clock::now();
-        while (Occurrences(Contents(journal.path), "accepted") < 20 &&
+        while (Occurrences(journal.Contents(), "accepted") < 20 &&
                std::chrono::steady_clock::now() - start < 30s) {
             std::this_thread::sleep_for(5ms);
         }
@@ -300,7 +262,7 @@ TEST(CliSync, AResumedSyncSendsNoUserTwice)
     for (int i = 1; i <= kUsers; ++i) {
         EXPECT_EQ(Occurrences(log, "." + std::to_string(i) + ".user for T1"), 1u) << i;
     }
-    EXPECT_EQ(Occurrences(Contents(report.path), ",T1,done,"), static_cast<std::size_t>(kUsers));
+    EXPECT_EQ(Occurrences(report.Contents(), ",T1,done,"), static_cast<std::size_t>(kUsers));
     EXPECT_EQ(sim.Stop(SIGTERM), 0);
 }
 

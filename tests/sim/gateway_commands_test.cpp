@@ -41,23 +41,6 @@ protected:
     Gateway gateway{{{"T1", true}, {"T2", true}, {"OFF", false}}};
 };
 
-TEST_F(GatewayCommands, AddUserOnBoundConnectedTerminalStoresTheRecordAndReportsDone)
-{
-    Bind("T1");
-    const Reply reply =
-        Post(endpoint::kAddUser, CommandBody("T1", "17", UserJson("1001", "Ada", 12, -3)));
-    EXPECT_EQ(reply.status, 200);
-    const auto data = Data();
-    const auto& user = data.terminals.at("T1").users.at("1001");
-    EXPECT_EQ(user.name, "Ada");
-    EXPECT_EQ(user.pri, 12);
-    EXPECT_EQ(user.verify, -3);
-    EXPECT_EQ(user.passwd, "pw");
-    EXPECT_EQ(user.card, "C1");
-    EXPECT_EQ(user.vicecard, "C2");
-    EXPECT_EQ(DrainResults(gateway), (std::vector<Result>{{"T1", "17", code::kDone}}));
-}
-
 TEST_F(GatewayCommands, CommandsForUnboundUnknownOrOfflineTerminalsChangeNothing)
 {
     Bind("OFF");
@@ -133,17 +116,6 @@ TEST_F(GatewayCommands, EmptyPinIsAnInvalidValueAndAddingAnExistingPinUpdatesIt)
     EXPECT_EQ(users.at("1001").name, "Grace");
 }
 
-TEST_F(GatewayCommands, UnlockIsRecordedAsAnEvent)
-{
-    Bind("T1");
-    EXPECT_EQ(Post(endpoint::kControlDevice, "SN=T1\tid=42\tcmd=AC_UNLOCK\tdata=").status, 200);
-    const auto unlocks = Data().unlocks;
-    ASSERT_EQ(unlocks.size(), 1u);
-    EXPECT_EQ(unlocks[0].serial, "T1");
-    EXPECT_EQ(unlocks[0].commandId, "42");
-    EXPECT_EQ(DrainResults(gateway), (std::vector<Result>{{"T1", "42", code::kDone}}));
-}
-
 TEST_F(GatewayCommands, ResultsAreHandedOutOnceWithOneElementPerTerminal)
 {
     Bind("T1");
@@ -161,45 +133,6 @@ TEST_F(GatewayCommands, ResultsAreHandedOutOnceWithOneElementPerTerminal)
               (std::vector<Result>{
                   {"T1", "1", code::kDone}, {"T1", "3", code::kDone}, {"T2", "2", code::kDone}}));
     EXPECT_EQ(Post(endpoint::kGetResult, "").body, "result=[]");
-}
-
-TEST_F(GatewayCommands, StatusReplyCarriesConnectionAfterDataAndOneCharacter)
-{
-    EXPECT_EQ(simtest::ReadStatusReply(Post(endpoint::kGetTerminalStatus, "SN=T1").body),
-              std::vector<int>{1});
-    EXPECT_EQ(simtest::ReadStatusReply(Post(endpoint::kGetTerminalStatus, "SN=OFF").body),
-              std::vector<int>{0});
-    // An unknown terminal gives the empty list, which the adapter reads as "not connected".
-    EXPECT_EQ(Post(endpoint::kGetTerminalStatus, "SN=T9").body, "Data=[]");
-}
-
-TEST_F(GatewayCommands, BindingIsRefusedForUnknownTerminalsAndUnbindingForUnboundOnes)
-{
-    const Reply unknown = Post(endpoint::kBinding, "SN=T9\tch=1");
-    EXPECT_EQ(unknown.status, 409);
-    EXPECT_NE(unknown.body.find("unknown terminal T9"), std::string::npos) << unknown.body;
-    const Reply unbound = Post(endpoint::kUnbinding, "SN=T1");
-    EXPECT_EQ(unbound.status, 409);
-    EXPECT_NE(unbound.body.find("T1 is not bound"), std::string::npos) << unbound.body;
-
-    Bind("T1", 0);
-    Bind("T1", 7);  // binding again moves the terminal to the new channel
-    EXPECT_EQ(Data().terminals.at("T1").channel, 7);
-    EXPECT_EQ(Post(endpoint::kUnbinding, "SN=T1").status, 200);
-    EXPECT_FALSE(Data().terminals.at("T1").channel.has_value());
-}
-
-TEST_F(GatewayCommands, ListenPortAndInitSettingsAreStored)
-{
-    EXPECT_EQ(Post(endpoint::kSetPort, "port=10002\treset1").status, 200);
-    EXPECT_EQ(Post(endpoint::kSetInitParam, simtest::InitBody("30")).status, 200);
-    const auto data = Data();
-    EXPECT_EQ(data.listenPort, "10002");
-    EXPECT_EQ(data.resetValue, "1");
-    ASSERT_EQ(data.initParams.size(), facepad::kInitParamCount);
-    EXPECT_EQ(data.initParams.at("TimeOut"), "30");
-    EXPECT_EQ(data.initParams.at("FPImag"), "");
-    EXPECT_TRUE(DrainResults(gateway).empty()) << "set-up commands carry no id and queue nothing";
 }
 
 TEST_F(GatewayCommands, AvailableTerminalsListConnectionAndBinding)

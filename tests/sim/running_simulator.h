@@ -3,10 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -23,6 +20,17 @@ using namespace std::chrono_literals;
 inline const std::string kSimulator = FACEPAD_SIM_BINARY;
 inline const std::string kTool = FACEPAD_CLI_BINARY;
 inline constexpr char kAnnouncement[] = "facepad-gateway-sim listening on http://127.0.0.1:";
+
+// The words of `text`, split at spaces.
+inline std::vector<std::string> Words(const std::string& text)
+{
+    std::vector<std::string> words;
+    std::istringstream in(text);
+    for (std::string word; in >> word;) {
+        words.push_back(word);
+    }
+    return words;
+}
 
 // How many times `part` occurs in `text`.
 inline std::size_t Occurrences(const std::string& text, const std::string& part)
@@ -79,19 +87,6 @@ public:
     std::unique_ptr<Child> child;
     int port = 0;
 };
-
-inline std::string ScratchPath(const std::string& name)
-{
-    return ::testing::TempDir() + "facepad_process_" + std::to_string(::getpid()) + "_" + name;
-}
-
-inline std::string Contents(const std::string& path)
-{
-    std::ifstream file(path);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 inline std::size_t RunningSimulator::LogCount(const std::string& part, std::size_t count) const
 {

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <json-c/json.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
 
 #include "facepad_protocol.h"
 
@@ -85,26 +90,36 @@ std::vector<Result> ReadResultReply(const std::string& reply)
     return results;
 }
 
-std::vector<int> ReadStatusReply(const std::string& reply)
-{
-    std::vector<int> statuses;
-    json_object* list = json_tokener_parse(ListAfter(reply, "Data").c_str());
-    EXPECT_TRUE(json_object_is_type(list, json_type_array)) << reply;
-    for (std::size_t i = 0; list && i < json_object_array_length(list); ++i) {
-        json_object* status = nullptr;
-        json_object_object_get_ex(json_object_array_get_idx(list, i), "connstatus", &status);
-        EXPECT_TRUE(json_object_is_type(status, json_type_int)) << reply;
-        statuses.push_back(json_object_get_int(status));
-    }
-    json_object_put(list);
-    return statuses;
-}
-
 std::vector<Result> DrainResults(facepad::sim::Gateway& gateway)
 {
     const auto reply = gateway.Handle(facepad::endpoint::kGetResult, "");
     EXPECT_EQ(reply.status, 200);
     return ReadResultReply(reply.body);
+}
+
+Scratch::Scratch(const std::string& name, const std::string* bytes)
+    : path(::testing::TempDir() + "facepad_" + std::to_string(::getpid()) + "_" + name)
+{
+    Remove();
+    if (bytes != nullptr) {
+        std::ofstream(path, std::ios::binary) << *bytes;
+    }
+}
+
+void Scratch::Remove() const
+{
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        std::remove((path + suffix).c_str());
+    }
+    rmdir(path.c_str());
+}
+
+std::string Scratch::Contents() const
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
 }
 
 }  // namespace simtest

@@ -38,10 +38,22 @@ struct Result {
 // the first "result"; each element's "data" is the JSON text of the entry list. Fails the test
 // when the reply does not have that shape.
 std::vector<Result> ReadResultReply(const std::string& reply);
-// The "connstatus" values of a "facepad/getterminalstatus" reply, read the same way after "Data".
-std::vector<int> ReadStatusReply(const std::string& reply);
 
 // Drains the gateway's results through its own endpoint.
 std::vector<Result> DrainResults(facepad::sim::Gateway& gateway);
+
+// A path of this test process in the test's temporary directory, removed before and after the
+// test with SQLite's companion files (a directory of that name too); `bytes`, when given, are
+// written there first.
+struct Scratch {
+    explicit Scratch(const std::string& name, const std::string* bytes = nullptr);
+    Scratch(const std::string& name, const std::string& bytes) : Scratch(name, &bytes) {}
+    ~Scratch() { Remove(); }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    void Remove() const;
+    std::string Contents() const;
+    const std::string path;
+};
 
 }  // namespace simtest

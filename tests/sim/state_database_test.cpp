@@ -40,47 +40,21 @@ void FillWithEverything(Gateway& gateway)
     gateway.Handle(endpoint::kSetInitParam, simtest::InitBody("30"));
 }
 
-// A database path of its own per test; the file and SQLite's companions are removed around it.
-class ScratchDatabase {
-public:
-    explicit ScratchDatabase(const std::string& name)
-        : path(::testing::TempDir() + "facepad_db_" + std::to_string(::getpid()) + "_" + name)
-    {
-        Remove();
-    }
-    ~ScratchDatabase() { Remove(); }
-    void Remove() const
-    {
-        for (const char* suffix : {"", "-wal", "-shm"}) {
-            std::remove((path + suffix).c_str());
-        }
-        rmdir(path.c_str());
-    }
-    // Runs `sql` on the file through a connection of the test's own.
-    void Execute(const std::string& sql) const
-    {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-        char* error = nullptr;
-        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
-            << (error ? error : "");
-        sqlite3_free(error);
-        sqlite3_close(db);
-    }
-    std::string Contents() const
-    {
-        std::ifstream file(path, std::ios::binary);
-        std::ostringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
-
-    const std::string path;
-};
+// Runs `sql` on the database file through a connection of the test's own.
+void Execute(const simtest::Scratch& file, const std::string& sql)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.path.c_str(), &db), SQLITE_OK);
+    char* error = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
+        << (error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(db);
+}
 
 TEST(StateDatabase, EverythingKeptSurvivesAReopenAndTheCommandLineDecidesConnections)
 {
-    ScratchDatabase file("reopen.db");
+    simtest::Scratch file("reopen.db");
     GatewayData before;
     {
         Gateway original{{{"T1", true}, {"GONE", true}}, file.path};
@@ -122,32 +96,32 @@ TEST(StateDatabase, FilesItCannotUseAreRefusedWithTheReasonAndLeftAsTheyWere)
 {
     struct Case {
         const char* name;
-        std::function<void(const ScratchDatabase&)> make;
+        std::function<void(const simtest::Scratch&)> make;
         const char* reason;
     };
     const auto write = [](const std::string& text) {
-        return [text](const ScratchDatabase& file) { std::ofstream(file.path) << text; };
+        return [text](const simtest::Scratch& file) { std::ofstream(file.path) << text; };
     };
     const Case cases[] = {
-        {"directory", [](const ScratchDatabase& f) { mkdir(f.path.c_str(), 0700); },
+        {"directory", [](const simtest::Scratch& f) { mkdir(f.path.c_str(), 0700); },
          "is not a regular file"},
         {"text", write("hello"), "not a SQLite database"},
         {"json", write("{\n  \"version\":1\n}\n"), "--import-json"},
         {"broken", write(std::string("SQLite format 3\0", 16) + std::string(4096, 'x')),
          "not a database"},
-        {"foreign", [](const ScratchDatabase& f) { f.Execute("CREATE TABLE t (x)"); },
+        {"foreign", [](const simtest::Scratch& f) { Execute(f, "CREATE TABLE t (x)"); },
          "another program"},
         {"newer",
-         [](const ScratchDatabase& f) {
+         [](const simtest::Scratch& f) {
              {
                  Gateway{{}, f.path};
              }
-             f.Execute("PRAGMA user_version = 2");
+             Execute(f, "PRAGMA user_version = 2");
          },
          "newer facepad-gateway-sim (schema version 2; this one reads up to version 1)"},
     };
     for (const Case& c : cases) {
-        ScratchDatabase file(std::string("refused_") + c.name);
+        simtest::Scratch file(std::string("refused_") + c.name);
         c.make(file);
         const std::string contents = file.Contents();
         try {
@@ -179,18 +153,19 @@ TEST(StateDatabase, ChangeThatCannotBeCommittedIs500AndLeavesTheStateAsItWas)
         {"pending_result", endpoint::kGetResult, ""},
     };
     for (const Case& c : cases) {
-        ScratchDatabase file(std::string("uncommitted_") + c.table);
+        simtest::Scratch file(std::string("uncommitted_") + c.table);
         Gateway gateway{{{"T1", true}}, file.path};
         FillWithEverything(gateway);
         const std::string before = StateToJson(gateway.State().Snapshot());
         const auto pending = gateway.State().Snapshot().pendingResults.size();
         // A trigger that fails every change of the table stands in for a full disk.
-        file.Execute(std::string("CREATE TRIGGER no_room BEFORE ") +
-                     (std::string(c.path) == endpoint::kGetResult ? "DELETE" : "INSERT") + " ON " +
-                     c.table +
-                     " BEGIN SELECT RAISE(ABORT, 'no room left'); END; CREATE TRIGGER no_room_u "
-                     "BEFORE UPDATE ON " +
-                     c.table + " BEGIN SELECT RAISE(ABORT, 'no room left'); END;");
+        Execute(file,
+                std::string("CREATE TRIGGER no_room BEFORE ") +
+                    (std::string(c.path) == endpoint::kGetResult ? "DELETE" : "INSERT") + " ON " +
+                    c.table +
+                    " BEGIN SELECT RAISE(ABORT, 'no room left'); END; CREATE TRIGGER no_room_u "
+                    "BEFORE UPDATE ON " +
+                    c.table + " BEGIN SELECT RAISE(ABORT, 'no room left'); END;");
         const auto reply = gateway.Handle(c.path, c.body);
         EXPECT_EQ(reply.status, 500) << c.path << ": " << reply.body;
         EXPECT_NE(reply.body.find("state not changed"), std::string::npos) << reply.body;
@@ -198,7 +173,7 @@ TEST(StateDatabase, ChangeThatCannotBeCommittedIs500AndLeavesTheStateAsItWas)
         EXPECT_EQ(StateToJson(gateway.State().Snapshot()), before) << c.path;
         EXPECT_EQ(gateway.State().Snapshot().pendingResults.size(), pending) << c.path;
 
-        file.Execute("DROP TRIGGER no_room; DROP TRIGGER no_room_u");
+        Execute(file, "DROP TRIGGER no_room; DROP TRIGGER no_room_u");
         EXPECT_EQ(gateway.Handle(c.path, c.body).status, 200) << c.path << " after the fault";
     }
 }

@@ -148,25 +148,15 @@ std::map<std::string, Seen> ReadRequestLog(const std::string& log)
     return seen;
 }
 
-std::vector<std::string> SimulatorCommand(const Settings& settings, const std::string& portFile)
+std::vector<std::string> SimulatorCommand(const Settings& settings)
 {
-    return {FACEPAD_SIM_BINARY,
-            "--port",
-            "0",
-            "--port-file",
-            portFile,
-            "--terminal",
-            kTerminals[0],
-            "--terminal",
-            kTerminals[1],
-            "--fail-rate",
-            std::to_string(settings.failRate),
-            "--drop-rate",
-            std::to_string(settings.dropRate),
-            "--latency",
-            std::to_string(settings.latencyMs),
-            "--seed",
-            "7"};
+    std::vector<std::string> argv;
+    argv.insert(argv.end(),
+                {FACEPAD_SIM_BINARY, "--port", "0", "--terminal", kTerminals[0], "--terminal",
+                 kTerminals[1], "--fail-rate", std::to_string(settings.failRate), "--drop-rate",
+                 std::to_string(settings.dropRate), "--latency", std::to_string(settings.latencyMs),
+                 "--seed", "7"});
+    return argv;
 }
 
 int ReadPort(simtest::Child& simulator)
@@ -182,26 +172,17 @@ int main(int argc, char** argv)
 {
     Settings settings;
     CLI::App app{"Soak the adapter against the gateway simulator with faults switched on"};
-    app.add_option("--threads", settings.threads)->check(CLI::Range(1, 64))->capture_default_str();
-    app.add_option("--commands", settings.commands, "per thread")
-        ->check(CLI::PositiveNumber)
-        ->capture_default_str();
+    app.option_defaults()->always_capture_default();
+    app.add_option("--threads", settings.threads)->check(CLI::Range(1, 64));
+    app.add_option("--commands", settings.commands, "per thread")->check(CLI::PositiveNumber);
     app.add_option("--recreate-every", settings.recreateEvery, "commands per adapter life")
-        ->check(CLI::PositiveNumber)
-        ->capture_default_str();
-    app.add_option("--fail-rate", settings.failRate)
-        ->check(CLI::Range(0.0, 1.0))
-        ->capture_default_str();
-    app.add_option("--drop-rate", settings.dropRate)
-        ->check(CLI::Range(0.0, 1.0))
-        ->capture_default_str();
-    app.add_option("--latency", settings.latencyMs, "ms")
-        ->check(CLI::NonNegativeNumber)
-        ->capture_default_str();
+        ->check(CLI::PositiveNumber);
+    app.add_option("--fail-rate", settings.failRate)->check(CLI::Range(0.0, 1.0));
+    app.add_option("--drop-rate", settings.dropRate)->check(CLI::Range(0.0, 1.0));
+    app.add_option("--latency", settings.latencyMs, "ms")->check(CLI::NonNegativeNumber);
     CLI11_PARSE(app, argc, argv);
 
-    const std::string portFile = "/tmp/vv_soak_port_" + std::to_string(getpid());
-    simtest::Child simulator(SimulatorCommand(settings, portFile));
+    simtest::Child simulator(SimulatorCommand(settings));
     const int port = ReadPort(simulator);
     if (port <= 0) {
         std::fprintf(stderr, "soak: the simulator did not start: %s\n", simulator.Stderr().c_str());
@@ -226,7 +207,6 @@ int main(int argc, char** argv)
     const long endRss = ResidentKilobytes();
     simulator.Signal(SIGTERM);
     simulator.WaitExit(std::chrono::seconds(10));
-    std::remove(portFile.c_str());
 
     const auto seen = ReadRequestLog(simulator.Stderr());
     long calls = 0;

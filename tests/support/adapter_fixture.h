@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <memory>
+#include <thread>
 
 #include "CLS_VurodoroViri_Druvel.h"
 #include "VurodoroViri_TestAccess.h"
@@ -44,14 +45,6 @@ protected:
         target.SetRequestPort(gateway->Port());
     }
 
-    // The body of the only request sent to `path`; fails the test when there is not exactly one.
-    std::string OnlyBodyTo(const std::string& path) const
-    {
-        const auto requests = gateway->RequestsTo(path);
-        EXPECT_EQ(requests.size(), 1u) << "requests to " << path;
-        return requests.empty() ? std::string() : requests.front().body;
-    }
-
     std::unique_ptr<TestGateway> gateway;
     std::unique_ptr<LogCapture> log;
     std::unique_ptr<VurodoroViri_Druvel> adapter;
@@ -59,5 +52,16 @@ protected:
 
 // A port on which nothing listens: bound once, then closed.
 int UnusedLoopbackPort();
+
+// Waits up to `limit` until every polling thread has ended; true when they have.
+inline bool NoPollersWithin(std::chrono::milliseconds limit = std::chrono::seconds(2))
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (VurodoroViri_TestAccess::RunningPollers() > 0 &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return VurodoroViri_TestAccess::RunningPollers() == 0;
+}
 
 }  // namespace vvtest

@@ -4,11 +4,13 @@
 
 namespace vvtest {
 
-TestGateway::TestGateway(const std::string& address)
+TestGateway::TestGateway(const std::string& address, GatewayOptions options)
 {
-    m_server.set_keep_alive_max_count(100000);
-    // stop() waits for idle keep-alive connections to time out; keep that wait short.
-    m_server.set_keep_alive_timeout(1);
+    if (options.workers > 0) {
+        m_server.new_task_queue = [options] { return new httplib::ThreadPool(options.workers); };
+    }
+    m_server.set_keep_alive_max_count(1000000000);
+    m_server.set_keep_alive_timeout(options.keepAliveSeconds);
     m_server.set_tcp_nodelay(true);
     m_server.Post(R"(/(.*))", [this](const httplib::Request& request, httplib::Response& response) {
         Handle(request, response);
@@ -62,6 +64,12 @@ void TestGateway::ReleaseHanging()
     m_changed.notify_all();
 }
 
+void TestGateway::SetRecording(bool recording)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_recording = recording;
+}
+
 ScriptedReply TestGateway::NextReply(const std::string& path)
 {
     auto queued = m_queued.find(path);
@@ -94,12 +102,13 @@ void TestGateway::Handle(const httplib::Request& request, httplib::Response& res
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         const std::string path = request.path.substr(1);
-        m_requests.push_back(
-            RecordedRequest{path, request.body, request.get_header_value("Content-Type"),
-                            request.remote_port, std::chrono::steady_clock::now()});
+        if (m_recording) {
+            m_requests.push_back(
+                RecordedRequest{path, request.body, request.get_header_value("Content-Type"),
+                                request.remote_port, std::chrono::steady_clock::now()});
+        }
         reply = NextReply(path);
         generation = m_releaseGeneration;
-        ++m_inFlight;
     }
     m_changed.notify_all();
     Hold(reply, generation);
@@ -110,11 +119,6 @@ void TestGateway::Handle(const httplib::Request& request, httplib::Response& res
     } else if (reply.status != 204 && reply.status != 304) {  // these never carry a body
         response.set_content(reply.body, "text/plain");
     }
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        --m_inFlight;
-    }
-    m_changed.notify_all();
 }
 
 std::vector<RecordedRequest> TestGateway::Requests() const
@@ -153,12 +157,6 @@ bool TestGateway::WaitForRequests(const std::string& path, std::size_t count,
         }
         return seen >= count;
     });
-}
-
-std::size_t TestGateway::InFlight() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_inFlight;
 }
 
 bool TestGateway::WaitForHanging(std::size_t count, std::chrono::milliseconds timeout) const

@@ -33,10 +33,15 @@ struct ScriptedReply {
     bool drop = false;  // send the head, then close the connection mid-body
 };
 
+struct GatewayOptions {
+    int keepAliveSeconds = 1;  // stop() waits this long for idle keep-alive connections
+    std::size_t workers = 0;   // requests served at once; 0: cpp-httplib's default
+};
+
 class TestGateway {
 public:
     // Listens on `address` (any loopback address), on a free port.
-    explicit TestGateway(const std::string& address = "127.0.0.1");
+    explicit TestGateway(const std::string& address = "127.0.0.1", GatewayOptions options = {});
     ~TestGateway();
     TestGateway(const TestGateway&) = delete;
     TestGateway& operator=(const TestGateway&) = delete;
@@ -50,6 +55,8 @@ public:
     // A reply used once, before the standing one; queued replies go out in order.
     void QueueReply(const std::string& path, ScriptedReply reply);
     void ReleaseHanging();
+    // Off: requests are answered but not kept (the bench posts gigabytes through here).
+    void SetRecording(bool recording);
 
     std::vector<RecordedRequest> Requests() const;
     std::vector<RecordedRequest> RequestsTo(const std::string& path) const;
@@ -57,8 +64,6 @@ public:
     // Blocks until `count` requests to `path` have arrived (true) or `timeout` passes (false).
     bool WaitForRequests(const std::string& path, std::size_t count,
                          std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
-    // Number of requests currently being answered.
-    std::size_t InFlight() const;
     // Blocks until `count` requests are held by a hanging reply (true) or `timeout` passes.
     bool WaitForHanging(std::size_t count,
                         std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
@@ -77,9 +82,9 @@ private:
     std::vector<RecordedRequest> m_requests;
     std::map<std::string, ScriptedReply> m_standing;
     std::map<std::string, std::deque<ScriptedReply>> m_queued;
-    std::size_t m_inFlight = 0;
     std::size_t m_hanging = 0;
     std::size_t m_releaseGeneration = 0;
+    bool m_recording = true;
     bool m_stopping = false;
 };
 

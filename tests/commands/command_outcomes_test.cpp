@@ -1,0 +1,182 @@
+// Every operation that posts, against every way an exchange can end: what the host gets back,
+// the log line (set-up and status operations log a failed exchange, record operations report by
+// their result alone), what the thread's diagnostics say and what happens to the host's map.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "VurodoroViri_Diagnostics.h"
+#include "adapter_fixture.h"
+#include "ox_toolkit.h"
+
+namespace vvtest {
+namespace {
+
+using Osmer_Framework::Face::VurodoroViri_GetLastExchange;
+using Osmer_Framework::Face::VurodoroViri_GetLastReply;
+using Osmer_Framework::Face::VurodoroViri_kLastReplyLimit;
+using Outcome = Osmer_Framework::Face::VurodoroViri_ExchangeOutcome;
+
+struct Operation {
+    const char* name;
+    const char* path;
+    bool logs;
+    std::size_t keysRead;  // from the host's map, which inserts the absent ones
+    std::function<bool(VurodoroViri_Druvel&, ParamMap&)> call;
+};
+
+std::vector<Operation> Operations()
+{
+    using A = VurodoroViri_Druvel;
+    std::string port = "10001";
+    std::string reset = "1";
+    return {
+        {"GetAvailableFace", "facepad/getavailable", true, 0,
+         [](A& a, ParamMap& m) { return a.GetAvailableFace(m); }},
+        {"SetListenPortFace", "facepad/setport", true, 0,
+         [=](A& a, ParamMap&) mutable { return a.SetListenPortFace(port, reset); }},
+        {"SetInitParamFace", "facepad/setinitparam", true, 14,
+         [](A& a, ParamMap& m) { return a.SetInitParamFace(m); }},
+        {"BindVurodoroViri", "facepad/binding", true, 0,
+         [](A& a, ParamMap&) { return a.BindVurodoroViri("T1", 1, "", "", "", ""); }},
+        {"UnBindVurodoroViri", "facepad/unbinding", true, 0,
+         [](A& a, ParamMap&) { return a.UnBindVurodoroViri("T1"); }},
+        {"GetTerminalStatusFace", "facepad/getterminalstatus", true, 0,
+         [](A& a, ParamMap&) { return a.GetTerminalStatusFace("T1"); }},
+        {"ControlDeviceFace", "facepad/controldevice", true, 0,
+         [](A& a, ParamMap&) { return a.ControlDeviceFace("1", "T1", "", "", ""); }},
+        {"AddUser", "facepad/adduser", false, 7,
+         [](A& a, ParamMap& m) { return a.AddUser("1", "T1", m); }},
+        {"DelUser", "facepad/deluser", false, 1,
+         [](A& a, ParamMap& m) { return a.DelUser("1", "T1", m); }},
+        {"SetBiophoto", "facepad/setbiophoto", false, 6,
+         [](A& a, ParamMap& m) { return a.SetBiophoto("1", "T1", m); }},
+        {"DelBiophoto", "facepad/delbiophoto", false, 1,
+         [](A& a, ParamMap& m) { return a.DelBiophoto("1", "T1", m); }},
+    };
+}
+
+// A connected status list, so that only the exchange can make the status query fail.
+const std::string kAnyText = "Data=[{\"connstatus\":1}] {\"error\":\"x\"}";
+const std::string kLongReason(VurodoroViri_kLastReplyLimit + 1, 'r');
+
+struct Ending {
+    ScriptedReply reply;
+    const char* url;   // the base URL; null: the local one, where nothing listens
+    const char* step;  // in the log line; null when the gateway accepted
+    Outcome outcome;
+};
+
+std::vector<Ending> Endings()
+{
+    const char* const local = "http://127.0.0.1";
+    const char* const refused = "GetLastPostStatus";
+    const char* const failed = "HttpPostRequest";
+    std::vector<Ending> endings = {
+        {{200, kAnyText}, local, nullptr, Outcome::Accepted},
+        {{413, kLongReason}, local, refused, Outcome::Refused},
+        {{200, "", {}, false, true}, local, failed, Outcome::ConnectionBroken},
+        {{}, nullptr, failed, Outcome::ConnectionRefused},
+        {{}, "ftp://127.0.0.1", failed, Outcome::BadUrl},
+        {{}, "", failed, Outcome::BadUrl},
+    };
+    for (int status : {201, 204, 404, 409, 500}) {  // only exactly 200 is accepted
+        endings.push_back(
+            {{status, status == 204 ? "" : kAnyText}, local, refused, Outcome::Refused});
+    }
+    return endings;
+}
+
+class CommandOutcomesTest : public AdapterTest {};
+
+TEST_F(CommandOutcomesTest, EveryOperationAgainstEveryEndingOfTheExchange)
+{
+    const int unused = UnusedLoopbackPort();
+    for (const Ending& ending : Endings()) {
+        adapter->SetUrl(ending.url != nullptr ? ending.url : "http://127.0.0.1");
+        adapter->SetRequestPort(ending.url != nullptr ? gateway->Port() : unused);
+        // An answer's status and its first bytes are kept, whatever the status.
+        const bool answered =
+            ending.outcome == Outcome::Accepted || ending.outcome == Outcome::Refused;
+        const std::string& body = ending.reply.body;
+        for (const Operation& operation : Operations()) {
+            SCOPED_TRACE(std::string(operation.name) + ", " + std::to_string(ending.reply.status) +
+                         ", " + (ending.url ? ending.url : "nothing listens"));
+            log->Clear();
+            gateway->SetReply(operation.path, ending.reply);
+            ParamMap map{{"other", "x"}};
+            EXPECT_EQ(operation.call(*adapter, map), ending.step == nullptr);
+            const bool logged = operation.logs && ending.step != nullptr;
+            EXPECT_EQ(log->Messages(),
+                      logged ? std::vector<std::string>{std::string("VurodoroViri_Druvel::") +
+                                                        operation.name + " Call " + ending.step +
+                                                        " ret false"}
+                             : std::vector<std::string>{});
+            for (const LogLine& line : log->Lines()) {
+                EXPECT_EQ(line.level, 2);
+                EXPECT_EQ(line.file, "CLS_VurodoroViri_Druvel");
+            }
+            EXPECT_EQ(VurodoroViri_GetLastExchange().outcome, ending.outcome);
+            EXPECT_EQ(VurodoroViri_GetLastExchange().status,
+                      answered ? std::to_string(ending.reply.status) : "");
+            EXPECT_EQ(VurodoroViri_GetLastReply().text,
+                      answered ? body.substr(0, VurodoroViri_kLastReplyLimit) : "");
+            EXPECT_EQ(VurodoroViri_GetLastReply().truncated,
+                      answered && body.size() > VurodoroViri_kLastReplyLimit);
+            // The keys are read before the request goes, whatever becomes of it.
+            EXPECT_EQ(map.at("other"), "x");
+            EXPECT_EQ(map.size(), 1 + operation.keysRead);
+        }
+    }
+    EXPECT_EQ(gateway->RequestsTo("facepad/getavailable").front().body, "");
+}
+
+TEST_F(CommandOutcomesTest, EachThreadSeesItsOwnLastExchange)
+{
+    gateway->SetReply("facepad/deluser", {503, ""});
+    ParamMap user{{"pin", "1"}};
+    EXPECT_TRUE(adapter->AddUser("1", "T1", user));
+    std::thread other([&] {
+        EXPECT_EQ(VurodoroViri_GetLastExchange().outcome, Outcome::None);
+        EXPECT_FALSE(adapter->DelUser("1", "T1", user));
+        EXPECT_EQ(VurodoroViri_GetLastExchange().status, "503");
+    });
+    other.join();
+    EXPECT_EQ(VurodoroViri_GetLastExchange().outcome, Outcome::Accepted);
+}
+
+// Without a hook nothing is logged; a host's hook is C++ and may throw, and the host still sees
+// only true or false.
+TEST_F(CommandOutcomesTest, NoHookOrAThrowingHookChangesNoResult)
+{
+    for (const bool throwing : {false, true}) {
+        SCOPED_TRACE(throwing ? "throwing hook" : "no hook");
+        log.reset();  // restores the null hook
+        ASSERT_EQ(ox_libos_log_debug_ex, nullptr);
+        if (throwing) {
+            log = std::make_unique<LogCapture>(LogCapture::Hook::RecordsThenThrows);
+        }
+        ParamMap map;
+        gateway->QueueReply("facepad/getavailable", ScriptedReply{404, ""});
+        EXPECT_FALSE(adapter->GetAvailableFace(map));
+        EXPECT_TRUE(adapter->GetAvailableFace(map));
+        EXPECT_FALSE(adapter->SetRequestPort(-1));
+        EXPECT_EQ(adapter->GetRequestPort(), gateway->Port());
+        EXPECT_FALSE(adapter->SetResultCallbackFace(nullptr));
+        for (const char* reply : {"Data=[]", "data=[]"}) {  // both log their own line
+            gateway->QueueReply("facepad/getterminalstatus", ScriptedReply{200, reply});
+            EXPECT_FALSE(adapter->GetTerminalStatusFace("T1")) << reply;
+        }
+        gateway->QueueReply("facepad/getterminalstatus", {200, R"(Data=[{"connstatus":1}])"});
+        EXPECT_TRUE(adapter->GetTerminalStatusFace("T1"));
+        if (throwing) {
+            EXPECT_EQ(log->Lines().size(), 5u);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vvtest
