@@ -20,7 +20,7 @@ TEST(BodyFields, ReadsTheFieldsOrNamesWhatIsWrong)
     const std::vector<FieldSpec> setPort = {{"port"}, {"reset", false}};
     struct Case {
         std::string body;
-        std::vector<FieldSpec> specs;
+        std::vector<FieldSpec> wanted;
         std::vector<std::string> values;
         const char* error;  // part of the refusal; null: accepted
     };
@@ -36,7 +36,7 @@ TEST(BodyFields, ReadsTheFieldsOrNamesWhatIsWrong)
         {"port=10001\tres1", setPort, {}, "field 2 must start with \"reset\""},
     };
     for (const Case& c : cases) {
-        const auto parsed = ParseFields(c.body, c.specs);
+        const auto parsed = ParseFields(c.body, c.wanted);
         EXPECT_EQ(parsed.ok(), c.error == nullptr) << c.body << ": " << parsed.error;
         if (c.error == nullptr) {
             EXPECT_EQ(parsed.values, c.values) << c.body;
