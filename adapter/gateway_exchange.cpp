@@ -52,6 +52,8 @@ VurodoroViri_ExchangeOutcome OutcomeOfFailure(Terminal_Http_Error error)
         return VurodoroViri_ExchangeOutcome::BadReply;
     case Terminal_Http_Error::Cancelled:
         return VurodoroViri_ExchangeOutcome::Cancelled;
+    case Terminal_Http_Error::Resolve:
+        return VurodoroViri_ExchangeOutcome::CannotResolve;
     case Terminal_Http_Error::None:
     case Terminal_Http_Error::Transport:
         break;
@@ -125,6 +127,8 @@ const char* VurodoroViri_ExchangeOutcomeName(VurodoroViri_ExchangeOutcome outcom
         return "malformed reply";
     case VurodoroViri_ExchangeOutcome::Cancelled:
         return "cancelled";
+    case VurodoroViri_ExchangeOutcome::CannotResolve:
+        return "cannot resolve";
     }
     return "unknown";
 }

@@ -23,11 +23,23 @@ enum class VurodoroViri_ExchangeOutcome {
     ReplyTooLarge,      // the answer's head or body went past its limit
     BadReply,           // the answer was not HTTP/1.x
     Cancelled,          // aborted because the adapter was being destroyed
+    CannotResolve,      // the gateway's host name did not resolve, or not within the deadline
+};
+
+// Whether the gateway may have carried out the command of an operation that returned false. The
+// adapter never sends a command a second time unless it knows the gateway did not see it; a host
+// that wants to try again decides with this.
+enum class VurodoroViri_Delivery {
+    NotSent,           // not one byte of the request reached the gateway: sending again is safe
+    MayHaveBeenDone,   // the request went out and no answer came: the gateway may have done it
+    Answered,          // the gateway answered (see `status`)
 };
 
 struct VurodoroViri_LastExchange {
     VurodoroViri_ExchangeOutcome outcome = VurodoroViri_ExchangeOutcome::None;
     std::string status;  // the answer's HTTP status ("409"), empty when no answer came
+    VurodoroViri_Delivery delivery = VurodoroViri_Delivery::NotSent;
+    std::string detail;  // the reason in words, for a person ("the base URL ends in \"/\""), or ""
 };
 
 // The calling thread's last exchange, through any adapter: an operation that returned false can

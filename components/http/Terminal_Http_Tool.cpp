@@ -80,6 +80,8 @@ const char* Terminal_Http_ErrorName(Terminal_Http_Error error)
         return "cancelled";
     case Terminal_Http_Error::BadReply:
         return "malformed reply";
+    case Terminal_Http_Error::Resolve:
+        return "cannot resolve";
     }
     return "unknown";
 }

@@ -32,6 +32,7 @@ enum class Terminal_Http_Error {
     ReplyTooLarge,  // the answer's head or body exceeded its limit
     Cancelled,      // Terminal_Http_Cancel::Cancel() aborted it
     BadReply,       // the answer was not HTTP/1.x
+    Resolve,        // the host name did not resolve, or not within the deadline
 };
 
 TERMINAL_HTTP_TOOL_API const char* Terminal_Http_ErrorName(Terminal_Http_Error error);
