@@ -30,9 +30,9 @@ enum class VurodoroViri_ExchangeOutcome {
 // adapter never sends a command a second time unless it knows the gateway did not see it; a host
 // that wants to try again decides with this.
 enum class VurodoroViri_Delivery {
-    NotSent,           // not one byte of the request reached the gateway: sending again is safe
-    MayHaveBeenDone,   // the request went out and no answer came: the gateway may have done it
-    Answered,          // the gateway answered (see `status`)
+    NotSent,          // not one byte of the request reached the gateway: sending again is safe
+    MayHaveBeenDone,  // the request went out and no answer came: the gateway may have done it
+    Answered,         // the gateway answered (see `status`)
 };
 
 struct VurodoroViri_LastExchange {
