@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "adapter_log.h"
+#include "facepad_protocol.h"
 #include "gateway_exchange.h"
 #include "platform_paths.h"
 #include "polling_control.h"
@@ -108,10 +109,12 @@ std::string VurodoroViri_Druvel::GetFullPostParam(const std::string& _strId,
                                                   const std::string& _strSn,
                                                   const std::string& _strData)
 {
+    namespace field = facepad::field;
     std::string body;
     body.reserve(_strSn.size() + _strId.size() + _strData.size() + 13);
-    body.append("SN=").append(_strSn).append("\tid=").append(_strId).append("\tdata=").append(
-        _strData);
+    field::AppendField(body, field::kSerial, _strSn);
+    field::AppendField(body, field::kCommandId, _strId);
+    field::AppendField(body, field::kData, _strData);
     return body;
 }
 

@@ -13,6 +13,7 @@ namespace Face {
 namespace {
 
 namespace endpoint = facepad::endpoint;
+namespace field = facepad::field;
 
 // Every setting goes out as a JSON string, even the numeric-looking ones; a key the host left out
 // is inserted into its map and sent as "".
@@ -33,12 +34,12 @@ try {
     return false;
 }
 
-// "reset" takes its value with no "=" between them: that is how the gateway reads the field.
 bool VurodoroViri_Druvel::SetListenPortFace(std::string& _strPort, std::string& _strReset)
 try {
     std::string body;
     body.reserve(_strPort.size() + _strReset.size() + 11);
-    body.append("port=").append(_strPort).append("\treset").append(_strReset);
+    field::AppendField(body, field::kPort, _strPort);
+    field::AppendReset(body, _strReset);
     std::string reply;
     return Accepted("SetListenPortFace", Exchange(endpoint::kSetPort, body, reply));
 } catch (...) {
@@ -53,7 +54,8 @@ try {
         return false;
     }
     AddInitParams(document.get(), _mapParam);
-    std::string body("Data=");
+    std::string body;
+    field::AppendField(body, field::kInitData, std::string());
     if (!AppendSerialised(document.get(), body)) {
         return false;
     }
@@ -74,7 +76,8 @@ bool VurodoroViri_Druvel::BindVurodoroViri(const std::string& _strSn, const int&
 try {
     std::string body;
     body.reserve(_strSn.size() + 18);
-    body.append("SN=").append(_strSn).append("\tch=").append(std::to_string(_iChannel));
+    field::AppendField(body, field::kSerial, _strSn);
+    field::AppendField(body, field::kChannel, std::to_string(_iChannel));
     std::string reply;
     return Accepted("BindVurodoroViri", Exchange(endpoint::kBinding, body, reply));
 } catch (...) {
@@ -83,8 +86,10 @@ try {
 
 bool VurodoroViri_Druvel::UnBindVurodoroViri(const std::string& _strSn)
 try {
+    std::string body;
+    field::AppendField(body, field::kSerial, _strSn);
     std::string reply;
-    return Accepted("UnBindVurodoroViri", Exchange(endpoint::kUnbinding, "SN=" + _strSn, reply));
+    return Accepted("UnBindVurodoroViri", Exchange(endpoint::kUnbinding, body, reply));
 } catch (...) {
     return false;
 }

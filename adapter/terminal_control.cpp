@@ -61,9 +61,10 @@ StatusReading ReadStatusReply(const std::string& reply)
 
 bool VurodoroViri_Druvel::GetTerminalStatusFace(const std::string& _strSn)
 try {
+    std::string body;
+    facepad::field::AppendField(body, facepad::field::kSerial, _strSn);
     std::string reply;
-    if (!Accepted(kStatusOperation,
-                  Exchange(facepad::endpoint::kGetTerminalStatus, "SN=" + _strSn, reply))) {
+    if (!Accepted(kStatusOperation, Exchange(facepad::endpoint::kGetTerminalStatus, body, reply))) {
         return false;
     }
     switch (ReadStatusReply(reply)) {
@@ -90,10 +91,13 @@ bool VurodoroViri_Druvel::ControlDeviceFace(const std::string& _strId, const std
                                             const std::string& /*_strArg2*/,
                                             const std::string& /*_strArg3*/)
 try {
+    namespace field = facepad::field;
     std::string body;
     body.reserve(_strSn.size() + _strId.size() + 27);
-    body.append("SN=").append(_strSn).append("\tid=").append(_strId).append(
-        "\tcmd=AC_UNLOCK\tdata=");
+    field::AppendField(body, field::kSerial, _strSn);
+    field::AppendField(body, field::kCommandId, _strId);
+    field::AppendField(body, field::kCommand, field::kUnlockCommand);
+    field::AppendField(body, field::kData, std::string());
     std::string reply;
     return Accepted("ControlDeviceFace", Exchange(facepad::endpoint::kControlDevice, body, reply));
 } catch (...) {

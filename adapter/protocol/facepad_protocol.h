@@ -38,6 +38,22 @@ inline constexpr char kPort[] = "port";
 inline constexpr char kReset[] = "reset";  // followed by its value directly, without "="
 inline constexpr char kCommand[] = "cmd";
 inline constexpr char kUnlockCommand[] = "AC_UNLOCK";
+
+// Appends `name`, "=" and `value` to `body`, after one separator unless it is the first field.
+// Values go in byte for byte.
+inline void AppendField(std::string& body, const char* name, const std::string& value)
+{
+    if (!body.empty()) {
+        body += kSeparator;
+    }
+    body.append(name).append(1, '=').append(value);
+}
+
+// The "reset" field takes its value with no "=" between them: that is how the gateway reads it.
+inline void AppendReset(std::string& body, const std::string& value)
+{
+    body.append(1, kSeparator).append(kReset).append(value);
+}
 }  // namespace field
 
 // The fourteen initialisation settings, in the order the adapter sends them.
