@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "polling_control.h"
+#include "reply_list.h"
 #include "result_parser.h"
-#include "result_reply.h"
 #include "thread_name.h"
 
 namespace Osmer_Framework {
@@ -71,15 +71,16 @@ PollOutcome PollOnce(const PollingHooks& hooks, PollerRecord& self, ResultMap& r
     if (!answered) {
         return PollOutcome::NoList;
     }
-    switch (CutResultList(reply)) {
-    case ResultListShape::None:
+    const ReplyList list = FindReplyList(reply, kResultListKey);
+    switch (list.shape) {
+    case ReplyListShape::None:
         return PollOutcome::NoList;
-    case ResultListShape::Empty:
+    case ReplyListShape::Empty:
         return PollOutcome::EmptyList;
-    case ResultListShape::Present:
+    case ReplyListShape::Present:
         break;
     }
-    switch (ParseResultList(reply, results, &StopRequested)) {
+    switch (ParseResultList(list.text, results, &StopRequested)) {
     case ParseOutcome::Stopped:
         return PollOutcome::EndThread;
     case ParseOutcome::NotJson:

@@ -66,7 +66,28 @@ TEST(Parser, MergesEachListIntoTheMap)
          {{"T1", {}}, {"T2", {{"", ""}, {"8", ""}}}}},
         {R"([{"SN":"A\tB \u00e9","data":"[{\"id\":\" 7 \",\"return\":\"-1\"}]"}])",
          {{"A\tB \xc3\xa9", {{" 7 ", "-1"}}}, *kept.begin()}},  // byte for byte
+        // json-c's own reading: the last of equal names wins, a name ends at "\u0000", quotes may
+        // be single, commas may trail, and a comment left open after a value ends the text there,
+        // with that value as the document ("**/" closes no comment)
+        {R"([{"SN":"X","S\u004e":"T2","data":"[]","data":7},{"SN\u0000z":"T3","data":"[]"}])",
+         {*kept.begin(), {"T3", {}}}},
+        {R"([{'SN':'T2','data':'[{"id":"1","return":"2",},]',}, NaN, TRUE,])",
+         {*kept.begin(), {"T2", {{"1", "2"}}}}},
+        {List({Element("T2", "[]")}) + " /* **/ /x", {*kept.begin(), {"T2", {}}}},
+        {"[" + Element("T2", "[]") + ", [" + Element("T3", entry7) + "] /* open",
+         {*kept.begin(), {"T3", {{"7", "0"}}}}},
     };
+    // Not JSON as a whole, however many good elements come first; json-c nests at most 32 deep;
+    // the text ends at a NUL byte
+    std::string manyThenBad = "[";
+    for (int i = 0; i < 3000; ++i) {
+        manyThenBad += Element("T" + std::to_string(i), entry7) + ",";
+    }
+    const std::string deepest = std::string(31, '[') + "{\"a\":1}" + std::string(31, ']');
+    const std::string nulInside = "[" + Element("T2", "[]") + std::string(1, '\0') + "]";
+    for (const std::string& text : {manyThenBad + "x]", deepest, nulInside}) {
+        cases.push_back({text, kept, kListUnreadable});
+    }
     for (const char* text : {"", "not json", "{\"SN\":", "[{\"SN\":\"T1\""}) {
         cases.push_back({text, kept, kListUnreadable});
     }
