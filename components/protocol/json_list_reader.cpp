@@ -39,6 +39,11 @@ bool IsDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+bool IsHexDigit(char c)
+{
+    return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
 bool IsQuote(char c)
 {
     return c == '"' || c == '\'';
@@ -275,50 +280,52 @@ private:
     // A member name. json-c keeps a name as a C string, so "\u0000" ends it.
     Flow Key(std::string* name)
     {
-        if (!IsQuote(m_text[m_pos])) {
-            return Flow::Fail;
-        }
         std::size_t end = 0;
-        switch (PlainString(end)) {
-        case Plainness::Plain:
-            if (name != nullptr) {
-                name->assign(m_text + m_pos + 1, end - m_pos - 2);
-            }
-            m_pos = end;
-            return Flow::Go;
-        case Plainness::Unterminated:
+        const StringScan scan = IsQuote(m_text[m_pos]) ? ScanString(end) : StringScan::Invalid;
+        if (scan == StringScan::Invalid) {
             return Flow::Fail;
-        case Plainness::Escaped:
-            break;
-        }
-        JsonDocument parsed;
-        if (ParseWithJsonC(parsed, end) != Flow::Go || end > m_length) {
-            return Flow::Fail;  // a name is no value: a comment left open after it fails the text
         }
         if (name != nullptr) {
-            name->assign(json_object_get_string(parsed.get()));
+            const JsonDocument decoded = scan == StringScan::Escaped ? DecodeString(end) : nullptr;
+            if (decoded) {
+                name->assign(json_object_get_string(decoded.get()));
+            } else {
+                name->assign(m_text + m_pos + 1, end - m_pos - 2);
+            }
         }
         m_pos = end;
         return Flow::Go;
+    }
+
+    // json-c's own reading of the checked string from m_pos to `end`.
+    JsonDocument DecodeString(std::size_t end)
+    {
+        json_tokener* tokener = Tokener();
+        JsonDocument decoded(
+            json_tokener_parse_ex(tokener, m_text + m_pos, static_cast<int>(end - m_pos)));
+        if (!decoded) {
+            throw std::bad_alloc();  // a checked string fails only for want of memory
+        }
+        return decoded;
     }
 
     Flow Leaf(ValueMark mark, JsonDocument* keep)
     {
         std::size_t end = 0;
         if (IsQuote(m_text[m_pos])) {
-            switch (PlainString(end)) {
-            case Plainness::Plain:
-                if (keep != nullptr) {
-                    keep->reset(json_object_new_string_len(m_text + m_pos + 1,
-                                                           static_cast<int>(end - m_pos - 2)));
-                }
-                return Finished(mark, end);
-            case Plainness::Unterminated:
+            const StringScan scan = ScanString(end);
+            if (scan == StringScan::Invalid) {
                 return Flow::Fail;
-            case Plainness::Escaped:
-                break;
             }
-        } else if (keep == nullptr && PlainLeafEnd(end, mark.null)) {
+            if (keep != nullptr) {
+                *keep = scan == StringScan::Escaped
+                            ? DecodeString(end)
+                            : JsonDocument(json_object_new_string_len(
+                                  m_text + m_pos + 1, static_cast<int>(end - m_pos - 2)));
+            }
+            return Finished(mark, end);
+        }
+        if (keep == nullptr && PlainLeafEnd(end, mark.null)) {
             return Finished(mark, end);
         }
         JsonDocument parsed;
@@ -345,24 +352,50 @@ private:
         return Flow::Go;
     }
 
-    enum class Plainness { Plain, Escaped, Unterminated };
+    enum class StringScan { Plain, Escaped, Invalid };
 
-    // A string at m_pos without escapes means its bytes; `end` is just past its closing quote.
-    Plainness PlainString(std::size_t& end) const
+    // The string at m_pos, checked as json-c checks it without building it: it ends at its own
+    // quote, and each escape stands on its own (one of " \\ / b f n r t, or u and four hex
+    // digits; a lone surrogate becomes U+FFFD, no error). `end` is just past the closing quote.
+    StringScan ScanString(std::size_t& end) const
     {
         const char quote = m_text[m_pos];
+        bool escaped = false;
         for (std::size_t i = m_pos + 1;; ++i) {
             const char c = m_text[i];
             if (c == quote) {
                 end = i + 1;
-                return Plainness::Plain;
+                return escaped ? StringScan::Escaped : StringScan::Plain;
             }
-            if (c == '\\') {
-                return Plainness::Escaped;
+            if (c == '\0' || (c == '\\' && !EscapeEnd(i))) {
+                return StringScan::Invalid;
             }
-            if (c == '\0') {
-                return Plainness::Unterminated;
+            escaped = escaped || c == '\\';
+        }
+    }
+
+    // Moves `at` from a backslash to the last character of its escape; false for a bad escape.
+    bool EscapeEnd(std::size_t& at) const
+    {
+        switch (m_text[++at]) {
+        case '"':
+        case '\\':
+        case '/':
+        case 'b':
+        case 'f':
+        case 'n':
+        case 'r':
+        case 't':
+            return true;
+        case 'u':
+            for (int digit = 0; digit < 4; ++digit) {
+                if (!IsHexDigit(m_text[++at])) {
+                    return false;
+                }
             }
+            return true;
+        default:
+            return false;
         }
     }
 
@@ -391,9 +424,24 @@ private:
         return true;
     }
 
-    // json-c parses the leaf at m_pos (and the white space and comments after it); `end` is where
-    // it stopped, past the text's end when the text ended inside such a comment.
+    // json-c parses the number or literal at m_pos (and the white space and comments after it);
+    // `end` is where it stopped, past the text's end when the text ended inside such a comment.
     Flow ParseWithJsonC(JsonDocument& parsed, std::size_t& end)
+    {
+        json_tokener* tokener = Tokener();
+        // The terminating NUL is passed too: json-c ends numbers and literals on it.
+        const std::size_t rest = m_length - m_pos + 1;
+        const int length =
+            rest <= static_cast<std::size_t>(INT32_MAX) ? static_cast<int>(rest) : -1;
+        parsed.reset(json_tokener_parse_ex(tokener, m_text + m_pos, length));
+        if (json_tokener_get_error(tokener) != json_tokener_success) {
+            return Flow::Fail;
+        }
+        end = m_pos + json_tokener_get_parse_end(tokener);
+        return Flow::Go;
+    }
+
+    json_tokener* Tokener()
     {
         if (!m_tokener) {
             m_tokener.reset(json_tokener_new());
@@ -402,16 +450,7 @@ private:
             }
         }
         json_tokener_reset(m_tokener.get());
-        // The terminating NUL is passed too: json-c ends numbers and literals on it.
-        const std::size_t rest = m_length - m_pos + 1;
-        const int length =
-            rest <= static_cast<std::size_t>(INT32_MAX) ? static_cast<int>(rest) : -1;
-        parsed.reset(json_tokener_parse_ex(m_tokener.get(), m_text + m_pos, length));
-        if (json_tokener_get_error(m_tokener.get()) != json_tokener_success) {
-            return Flow::Fail;
-        }
-        end = m_pos + json_tokener_get_parse_end(m_tokener.get());
-        return Flow::Go;
+        return m_tokener.get();
     }
 
     // White space and comments. json-c's block comment ends at a '*' followed by '/', where the
