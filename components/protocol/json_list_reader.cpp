@@ -8,7 +8,9 @@
 
 #include <json-c/json.h>
 
+#include <charconv>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -26,7 +28,7 @@ namespace {
 constexpr int kDeepestValue = JSON_TOKENER_DEFAULT_DEPTH - 1;
 // About a millisecond of walking between two questions to the stop check.
 constexpr unsigned kValuesPerStopCheck = 4096;
-// Digits that always fit json-c's 64-bit integers, so such a number needs no parsing to skip.
+// Digits that always fit json-c's 64-bit integers.
 constexpr std::size_t kLongestPlainNumber = 18;
 
 bool IsSpace(char c)
@@ -325,7 +327,13 @@ private:
             }
             return Finished(mark, end);
         }
-        if (keep == nullptr && PlainLeafEnd(end, mark.null)) {
+        std::int64_t integer = 0;
+        const PlainLeaf plain = ScanPlainLeaf(end, integer);
+        if (plain != PlainLeaf::No && (keep == nullptr || plain == PlainLeaf::ShortInteger)) {
+            mark.null = plain == PlainLeaf::Null;
+            if (keep != nullptr) {
+                keep->reset(json_object_new_int64(integer));  // what json-c makes of it
+            }
             return Finished(mark, end);
         }
         JsonDocument parsed;
@@ -399,29 +407,75 @@ private:
         }
     }
 
-    // A short integer or a lower- or upper-case true, false or null needs no parsing to skip.
-    bool PlainLeafEnd(std::size_t& end, bool& null) const
+    // Leaves whose meaning needs no json-c: true, false and null in any case, and numbers that
+    // json-c takes, of which only short integers have a value that is plain to read.
+    enum class PlainLeaf { No, Literal, Null, Number, ShortInteger };
+
+    PlainLeaf ScanPlainLeaf(std::size_t& end, std::int64_t& integer) const
     {
-        const char* at = m_text + m_pos;
         for (const char* literal : {"true", "false", "null"}) {
-            if (StartsWithLiteral(at, literal)) {
+            if (StartsWithLiteral(m_text + m_pos, literal)) {
                 end = m_pos + std::strlen(literal);
-                null = *literal == 'n';
-                return true;
+                return *literal == 'n' ? PlainLeaf::Null : PlainLeaf::Literal;
             }
         }
-        std::size_t i = m_pos + (*at == '-' ? 1 : 0);
-        const std::size_t digits = i;
-        while (IsDigit(m_text[i]) && i - digits <= kLongestPlainNumber) {
-            ++i;
+        const char first = m_text[m_pos];
+        if (!IsDigit(first) && first != '-') {
+            return PlainLeaf::No;
         }
-        const char next = m_text[i];
-        if (i == digits || i - digits > kLongestPlainNumber || next == '.' || next == 'e' ||
-            next == 'E') {
-            return false;
+        bool isDouble = false;
+        end = NumberEnd(isDouble);
+        if (end == m_pos + 1 && first == '-') {
+            return PlainLeaf::No;  // "-Infinity", or an error: json-c says which
         }
-        end = i;
-        return true;
+        if (isDouble) {
+            return DoubleIsWhole(end) ? PlainLeaf::Number : PlainLeaf::No;
+        }
+        const std::size_t digits = end - m_pos - (first == '-' ? 1 : 0);
+        if (digits > kLongestPlainNumber) {
+            return PlainLeaf::Number;  // json-c clamps what does not fit, it refuses nothing
+        }
+        integer = 0;
+        for (std::size_t i = end - digits; i < end; ++i) {
+            integer = integer * 10 + (m_text[i] - '0');
+        }
+        integer = first == '-' ? -integer : integer;
+        return PlainLeaf::ShortInteger;
+    }
+
+    // The characters json-c's number state takes: digits, one '.', one exponent, and a sign only
+    // first ('-') or right after the '.' or the exponent (either sign).
+    std::size_t NumberEnd(bool& isDouble) const
+    {
+        bool isExponent = false;
+        bool minusOk = true;
+        bool plusOk = false;
+        for (std::size_t i = m_pos;; ++i) {
+            const char c = m_text[i];
+            const bool exponent = !isExponent && (c == 'e' || c == 'E');
+            const bool point = !isDouble && c == '.';
+            if (!IsDigit(c) && !exponent && !point && !(minusOk && c == '-') &&
+                !(plusOk && c == '+')) {
+                return i;
+            }
+            isExponent = isExponent || exponent;
+            isDouble = isDouble || exponent || point;
+            minusOk = plusOk = exponent || point;
+        }
+    }
+
+    // json-c drops a trailing exponent mark or sign, then strtod must take the rest whole, read in
+    // the "C" locale as json-c reads it (from_chars knows no other).
+    bool DoubleIsWhole(std::size_t end) const
+    {
+        const char* first = m_text + m_pos;
+        const char* last = m_text + end;
+        while (last - first > 1 && std::strchr("eE+-", last[-1]) != nullptr) {
+            --last;
+        }
+        double value = 0;
+        const std::from_chars_result read = std::from_chars(first, last, value);
+        return read.ptr == last && read.ec != std::errc::invalid_argument;
     }
 
     // json-c parses the number or literal at m_pos (and the white space and comments after it);

@@ -2,9 +2,14 @@
 #include <gtest/gtest.h>
 
 #include "adapter_fixture.h"
+#include "result_parser.h"
 
 namespace vvtest {
 namespace {
+
+using Osmer_Framework::Face::ParseOutcome;
+using Osmer_Framework::Face::ParseResultList;
+using Osmer_Framework::Face::ParseStop;
 
 const char* const kListUnreadable = "VurodoroViri_Druvel::JsonDataToMapData jsonDataSn == nullptr";
 const char* const kEntriesUnreadable =
@@ -88,7 +93,8 @@ TEST(Parser, MergesEachListIntoTheMap)
     for (const std::string& text : {manyThenBad + "x]", deepest, nulInside}) {
         cases.push_back({text, kept, kListUnreadable});
     }
-    for (const char* text : {"", "not json", "{\"SN\":", "[{\"SN\":\"T1\""}) {
+    for (const char* text :
+         {"", "not json", "{\"SN\":", "[{\"SN\":\"T1\"", "[\"\\x\"]", "['\\'']"}) {
         cases.push_back({text, kept, kListUnreadable});
     }
     LogCapture log;
@@ -106,6 +112,26 @@ TEST(Parser, MergesEachListIntoTheMap)
             EXPECT_EQ(lines[0].level, 4);
             EXPECT_EQ(lines[0].file, "CLS_VurodoroViri_Druvel");
         }
+    }
+}
+
+// The polling thread's stop request ends a long reading, in the list or in an element's entries.
+TEST(Parser, AStopRequestEndsALongReading)
+{
+    static int stopChecks = 0;
+    const ParseStop stopAtTheSecondCheck = [] { return ++stopChecks > 1; };
+    std::string entries = "[";
+    std::string elements = "[";
+    for (int i = 0; i < 20000; ++i) {
+        entries += R"({"id":"1","return":"0"},)";
+        elements += "{},";
+    }
+    for (const std::string& list : {List({Element("T1", entries + "{}]")}), elements + "{}]"}) {
+        stopChecks = 0;
+        ResultMap results;
+        EXPECT_EQ(ParseResultList(list.c_str(), results, stopAtTheSecondCheck),
+                  ParseOutcome::Stopped);
+        EXPECT_EQ(stopChecks, 2);
     }
 }
 
