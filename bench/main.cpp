@@ -43,12 +43,13 @@ bool SameWorkOnBothSides(Subjects& subjects)
 
 RunScale FullScale()
 {
-    return RunScale{true, 20, 0.1, 0.3, 5u * 1024u * 1024u, 50, 1000, 100000, 5, 20, 7, 500000};
+    return RunScale{true, 20, 0.1, 0.3,    5u * 1024u * 1024u, 50, 1000, 100000,
+                    5,    20, 7,   500000, 16u << 20};
 }
 
 RunScale SmokeScale()
 {
-    return RunScale{false, 1, 0.01, 0.01, 64u * 1024u, 3, 10, 100, 5, 1, 1, 400};
+    return RunScale{false, 1, 0.01, 0.01, 64u * 1024u, 3, 10, 100, 5, 1, 1, 400, 64u << 10};
 }
 
 int RunFigures(const RunScale& scale, bool bulkOnly, bool withBulk, const std::string& filter)
@@ -76,6 +77,7 @@ int RunFigures(const RunScale& scale, bool bulkOnly, bool withBulk, const std::s
             AddDestructorRow(gateway, scale, table);
             AddPhotoMemoryRows(gateway.Port(), scale, table);
             AddIdleCpuRow(gateway, scale, table);
+            AddHostileReplyRows(gateway, scale, table);
         }
     }
     if (withBulk) {
