@@ -181,19 +181,23 @@ int RunChild(const std::vector<std::string>& arguments)
 // the first took 4.35 GB and 14 s of CPU.
 void AddHostileReplyRows(TestGateway& gateway, const RunScale& scale, FigureTable& table)
 {
+    // Where the poll leaves nothing of its own, what stays after it is the reply's storage if the
+    // thread kept it. An element's data list leaves freed memory that malloc keeps for reuse.
     struct Shape {
         const char* name;
         bool poll;
         std::string list;
+        bool judgeKept;
     };
     const std::size_t bytes = scale.hostileReplyBytes - 8;  // room for the key word
     const std::string empties = FilledList("[", "{}", ",", "]", bytes);
     const Shape shapes[] = {
-        {"poll result=[{},{},...]", true, empties},
-        {"status Data=[{},{},...]", false, empties},
+        {"poll result=[{},{},...]", true, empties, true},
+        {"status Data=[{},{},...]", false, empties, true},
         {"poll, one element's data list", true,
-         FilledList("[{\"SN\":\"T1\",\"data\":\"[", "{\\\"id\\\":\\\"7\\\"}", ",", "]\"}]", bytes)},
-        {"poll, one escaped string", true, FilledList("[\"", "\\n", "", "\"]", bytes)},
+         FilledList("[{\"SN\":\"T1\",\"data\":\"[", "{\\\"id\\\":\\\"7\\\"}", ",", "]\"}]", bytes),
+         false},
+        {"poll, one escaped string", true, FilledList("[\"", "\\n", "", "\"]", bytes), true},
     };
     for (const Shape& shape : shapes) {
         const char* endpoint = shape.poll ? "facepad/getresult" : "facepad/getterminalstatus";
@@ -210,14 +214,17 @@ void AddHostileReplyRows(TestGateway& gateway, const RunScale& scale, FigureTabl
         }
         const double peakMB = child["peak_kib"] / 1024;
         const double deletedMB = child["deleted_kib"] / 1024;
+        const double keptMB = child["kept_kib"] / 1024;
+        const bool keptWithin = !shape.judgeKept || keptMB <= 4;
         table.push_back({figure,
-                         "peak +" + Fixed(peakMB, 1) + " MB, kept +" +
-                             Fixed(child["kept_kib"] / 1024, 1) + " MB, after delete +" +
-                             Fixed(deletedMB, 1) + " MB, " + Fixed(child["cpu_s"], 2) + " s CPU",
+                         "peak +" + Fixed(peakMB, 1) + " MB, kept +" + Fixed(keptMB, 1) +
+                             " MB, after delete +" + Fixed(deletedMB, 1) + " MB, " +
+                             Fixed(child["cpu_s"], 2) + " s CPU",
                          "reply " + Fixed(static_cast<double>(reply.size()) / 1e6, 1) + " MB",
                          Ratio(child["peak_kib"] * 1024 / static_cast<double>(reply.size())),
-                         "peak <= 64 MB, after delete <= 32 MB",
-                         Judge(scale.judged, peakMB <= 64 && deletedMB <= 32)});
+                         std::string("peak <= 64 MB, ") +
+                             (shape.judgeKept ? "kept <= 4 MB, " : "") + "after delete <= 32 MB",
+                         Judge(scale.judged, peakMB <= 64 && keptWithin && deletedMB <= 32)});
     }
 }
 
