@@ -120,15 +120,15 @@ private:
     Flow FindResult(ValueMark& result)
     {
         if (m_length > static_cast<std::size_t>(INT32_MAX)) {
-            return Flow::Fail;  // json-c refuses texts of 2 GB and more
+            return Flow::Fail;  // json-c refuses texts longer than its int length
         }
         Flow flow = SkipSpace(false);
         if (flow == Flow::Go) {
             flow = Value(0, nullptr, nullptr);
         }
+        // After the value, a bad comment fails the text; any other character ends it.
         if (flow == Flow::Go) {
-            flow =
-                SkipSpace(true);  // a bad comment after the value fails it; anything else ends it
+            flow = SkipSpace(true);
         }
         result = m_last;
         return flow;
