@@ -47,7 +47,7 @@ bool VurodoroViri_Druvel::JsonDataToMapData(
     const std::string& _strJson,
     std::map<std::string, std::map<std::string, std::string>>& _mapResult)
 {
-    return ParseResultList(_strJson, _mapResult, nullptr) == ParseOutcome::Parsed;
+    return ParseResultList(_strJson.c_str(), _mapResult, nullptr) == ParseOutcome::Parsed;
 }
 
 }  // namespace Face

@@ -1,12 +1,11 @@
 // Terminal status and control: whether a terminal is connected, and the door command.
-#include <cstddef>
 #include <string>
 
 #include "CLS_VurodoroViri_Druvel.h"
 #include "adapter_log.h"
 #include "facepad_protocol.h"
 #include "gateway_exchange.h"
-#include "json_document.h"
+#include "status_reply.h"
 
 namespace Osmer_Framework {
 namespace Face {
@@ -19,43 +18,6 @@ constexpr const char* kNoStatusList =
 // A bare "[]" list shares its log line with a refused status.
 constexpr const char* kBareEmptyList =
     "VurodoroViri_Druvel::GetTerminalStatusFace Call GetLastPostStatus ret false";
-
-// What a status reply says. Kept apart from the answer so that the log line is chosen from it.
-enum class StatusReading { Connected, NotConnected, BareEmptyList, NoList };
-
-// Elements report "connstatus" above 0 when connected; 0, negative or missing means not.
-StatusReading ReadStatusList(json_object* list)
-{
-    const std::size_t count = json_object_array_length(list);
-    for (std::size_t i = 0; i < count; ++i) {
-        if (json_object_get_field_int(json_object_array_get_idx(list, i), "connstatus", -1) > 0) {
-            return StatusReading::Connected;
-        }
-    }
-    return StatusReading::NotConnected;
-}
-
-// The list follows the first "Data" after exactly one separator character (the reply is not
-// parsed as a whole). Anything after the list's first complete value is ignored.
-StatusReading ReadStatusReply(const std::string& reply)
-{
-    const std::size_t word = reply.find("Data");
-    if (word == std::string::npos) {
-        return StatusReading::NoList;
-    }
-    const std::size_t listStart = word + 5;
-    if (listStart >= reply.size()) {
-        return StatusReading::NoList;
-    }
-    if (reply.compare(listStart, 2, "[]") == 0) {
-        return StatusReading::BareEmptyList;
-    }
-    JsonDocument list(json_tokener_parse(reply.c_str() + listStart));
-    if (!list || !json_object_is_type(list.get(), json_type_array)) {
-        return StatusReading::NoList;
-    }
-    return ReadStatusList(list.get());
-}
 
 }  // namespace
 

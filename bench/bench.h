@@ -44,6 +44,7 @@ struct RunScale {
     int idleSeconds;
     int destructorRounds;
     std::size_t bulkCommands;
+    std::size_t hostileReplyBytes;
 };
 
 // One row per figure: figure, adapter, baseline (same run), ratio, target, verdict.
@@ -63,6 +64,9 @@ ParamMap PhotoRecord(std::size_t contentBytes);     // base64 text, as terminals
 std::string BodyWithJsonC(const ParamMap& record);  // a user, or a photo with "content"
 // `elements` terminals of `entries` results each, in the gateway's format.
 std::string ResultList(std::size_t elements, std::size_t entries);
+// `open`, then `item` repeated with `separator` between, then `close`: at most `bytes` long.
+std::string FilledList(const std::string& open, const std::string& item,
+                       const std::string& separator, const std::string& close, std::size_t bytes);
 // The parser's baseline: the least a caller can do with json-c to fill the result map.
 bool WalkResultListWithJsonC(const std::string& list, ResultMap& results);
 
@@ -105,6 +109,7 @@ void AddBulkRows(const RunScale& scale, FigureTable& table);
 // Memory and idle CPU are measured in a fresh copy of this program, with the gateway outside it.
 void AddPhotoMemoryRows(int port, const RunScale& scale, FigureTable& table);
 void AddIdleCpuRow(TestGateway& gateway, const RunScale& scale, FigureTable& table);
+void AddHostileReplyRows(TestGateway& gateway, const RunScale& scale, FigureTable& table);
 // The child side, started as "vv_bench --child FIGURE ARGUMENTS...".
 int RunChild(const std::vector<std::string>& arguments);
 

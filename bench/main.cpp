@@ -3,6 +3,7 @@
 //
 //   vv_bench            the figures of the README table (a few minutes)
 //   vv_bench --bulk     the long bulk run alone
+//   vv_bench --replies  the hostile-reply figures alone
 //   vv_bench --smoke    every figure at a tiny size, nothing judged: proves the program works
 //   vv_bench --filter=REGEX   only the timed figures whose name matches (for profiling)
 
@@ -43,21 +44,27 @@ bool SameWorkOnBothSides(Subjects& subjects)
 
 RunScale FullScale()
 {
-    return RunScale{true, 20, 0.1, 0.3, 5u * 1024u * 1024u, 50, 1000, 100000, 5, 20, 7, 500000};
+    return RunScale{true, 20, 0.1, 0.3,    5u * 1024u * 1024u, 50, 1000, 100000,
+                    5,    20, 7,   500000, 16u << 20};
 }
 
 RunScale SmokeScale()
 {
-    return RunScale{false, 1, 0.01, 0.01, 64u * 1024u, 3, 10, 100, 5, 1, 1, 400};
+    return RunScale{false, 1, 0.01, 0.01, 64u * 1024u, 3, 10, 100, 5, 1, 1, 400, 64u << 10};
 }
 
-int RunFigures(const RunScale& scale, bool bulkOnly, bool withBulk, const std::string& filter)
+int RunFigures(const RunScale& scale, bool bulkOnly, bool withBulk, const std::string& filter,
+               bool repliesOnly)
 {
     const std::string loadBefore = LoadAverage();
     TestGateway gateway;
     gateway.SetRecording(false);
     gateway.SetReply("facepad/getresult", {200, "result=[]"});
     FigureTable table;
+    if (repliesOnly) {
+        AddHostileReplyRows(gateway, scale, table);
+        return PrintTable(table) ? 0 : 1;
+    }
     if (!bulkOnly) {
         auto adapter = AdapterAt(gateway.Port());
         Subjects subjects{gateway,
@@ -76,6 +83,7 @@ int RunFigures(const RunScale& scale, bool bulkOnly, bool withBulk, const std::s
             AddDestructorRow(gateway, scale, table);
             AddPhotoMemoryRows(gateway.Port(), scale, table);
             AddIdleCpuRow(gateway, scale, table);
+            AddHostileReplyRows(gateway, scale, table);
         }
     }
     if (withBulk) {
@@ -97,13 +105,15 @@ int main(int argc, char** argv)
     }
     bool smoke = false;
     bool bulk = false;
+    bool replies = false;
     std::string filter;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         smoke = smoke || argument == "--smoke";
         bulk = bulk || argument == "--bulk";
+        replies = replies || argument == "--replies";
         filter = argument.rfind("--filter=", 0) == 0 ? argument.substr(9) : filter;
     }
     return vvbench::RunFigures(smoke ? vvbench::SmokeScale() : vvbench::FullScale(), bulk && !smoke,
-                               bulk || smoke, filter);
+                               bulk || smoke, filter, replies && !smoke);
 }

@@ -1,11 +1,15 @@
 // Figures measured in a fresh copy of this program, so that memory and CPU time are the adapter's
 // own, with no gateway threads and no heap left over from other figures: SetBiophoto's resident
-// memory with a large photo, and the CPU time of an adapter that only waits.
+// memory with a large photo, the CPU time of an adapter that only waits, and what one hostile
+// reply costs a poll or a status query.
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <ctime>
+#include <mutex>
 
+#include "VurodoroViri_TestAccess.h"
 #include "bench.h"
 
 namespace vvbench {
@@ -111,6 +115,53 @@ int RunIdleCpuChild(int port, int seconds)
     return 0;
 }
 
+// The first delivery of the polling thread, waited for without a sleep.
+struct FirstDelivery {
+    static int Callback(ResultMap&)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        delivered = true;
+        changed.notify_all();
+        return 0;
+    }
+    static bool Wait()
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(120), [] { return delivered; });
+    }
+    static inline std::mutex mutex;
+    static inline std::condition_variable changed;
+    static inline bool delivered = false;
+};
+
+// One poll (or one status query) of the reply the gateway has been given, from a fresh adapter:
+// the peak over the size before it, the size while the adapter lives on after it, the size after
+// delete, and the process's CPU time for it.
+int RunHostileReplyChild(bool poll, int port)
+{
+    using Osmer_Framework::Face::VurodoroViri_TestAccess;
+    VurodoroViri_TestAccess::SetNapLength(std::chrono::milliseconds(10));  // polls 0.8 s on
+    const double before = ResidentKiB("VmRSS:");
+    ResetPeakResidentMemory();
+    const std::clock_t cpuStart = std::clock();
+    auto adapter = AdapterAt(port);
+    bool done = true;
+    if (poll) {
+        adapter->SetResultCallbackFace(&FirstDelivery::Callback);
+        done = FirstDelivery::Wait();
+    } else {
+        adapter->GetTerminalStatusFace(kSerial);
+    }
+    Report("cpu_s", static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC);
+    Report("peak_kib", ResidentKiB("VmHWM:") - before);
+    // The thread gives the reply back right after the callback; its next poll is 100 ms away.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    Report("kept_kib", ResidentKiB("VmRSS:") - before);
+    adapter.reset();
+    Report("deleted_kib", ResidentKiB("VmRSS:") - before);
+    return done ? 0 : 1;
+}
+
 }  // namespace
 
 int RunChild(const std::vector<std::string>& arguments)
@@ -120,7 +171,61 @@ int RunChild(const std::vector<std::string>& arguments)
         return RunPhotoMemoryChild(arguments.at(1) == "adapter", number(2),
                                    static_cast<std::size_t>(number(3)), number(4));
     }
+    if (arguments.at(0) == "hostile-reply") {
+        return RunHostileReplyChild(arguments.at(1) == "poll", number(2));
+    }
     return RunIdleCpuChild(number(1), number(2));
+}
+
+// Hostile replies of (nearly) the reply cap, one fresh process each. A whole-document parse of
+// the first took 4.35 GB and 14 s of CPU.
+void AddHostileReplyRows(TestGateway& gateway, const RunScale& scale, FigureTable& table)
+{
+    // Where the poll leaves nothing of its own, what stays after it is the reply's storage if the
+    // thread kept it. An element's data list leaves freed memory that malloc keeps for reuse.
+    struct Shape {
+        const char* name;
+        bool poll;
+        std::string list;
+        bool judgeKept;
+    };
+    const std::size_t bytes = scale.hostileReplyBytes - 8;  // room for the key word
+    const std::string empties = FilledList("[", "{}", ",", "]", bytes);
+    const Shape shapes[] = {
+        {"poll result=[{},{},...]", true, empties, true},
+        {"status Data=[{},{},...]", false, empties, true},
+        {"poll, one element's data list", true,
+         FilledList("[{\"SN\":\"T1\",\"data\":\"[", "{\\\"id\\\":\\\"7\\\"}", ",", "]\"}]", bytes),
+         false},
+        {"poll, one escaped string", true, FilledList("[\"", "\\n", "", "\"]", bytes), true},
+    };
+    for (const Shape& shape : shapes) {
+        const char* endpoint = shape.poll ? "facepad/getresult" : "facepad/getterminalstatus";
+        const std::string reply = (shape.poll ? "result=" : "Data=") + shape.list;
+        gateway.SetReply(endpoint, {200, reply});
+        Measurements child = RunFreshProcess(
+            {"hostile-reply", shape.poll ? "poll" : "status", std::to_string(gateway.Port())});
+        gateway.SetReply(endpoint, {200, shape.poll ? "result=[]" : "Data=[]"});
+        const std::string figure = std::string(shape.name) + ", " +
+                                   Fixed(static_cast<double>(reply.size()) / (1 << 20), 1) + " MiB";
+        if (child.empty()) {
+            table.push_back({figure, "child process failed", "", "", "", "FAIL"});
+            continue;
+        }
+        const double peakMB = child["peak_kib"] / 1024;
+        const double deletedMB = child["deleted_kib"] / 1024;
+        const double keptMB = child["kept_kib"] / 1024;
+        const bool keptWithin = !shape.judgeKept || keptMB <= 4;
+        table.push_back({figure,
+                         "peak +" + Fixed(peakMB, 1) + " MB, kept +" + Fixed(keptMB, 1) +
+                             " MB, after delete +" + Fixed(deletedMB, 1) + " MB, " +
+                             Fixed(child["cpu_s"], 2) + " s CPU",
+                         "reply " + Fixed(static_cast<double>(reply.size()) / 1e6, 1) + " MB",
+                         Ratio(child["peak_kib"] * 1024 / static_cast<double>(reply.size())),
+                         std::string("peak <= 64 MB, ") +
+                             (shape.judgeKept ? "kept <= 4 MB, " : "") + "after delete <= 32 MB",
+                         Judge(scale.judged, peakMB <= 64 && keptWithin && deletedMB <= 32)});
+    }
 }
 
 void AddPhotoMemoryRows(int port, const RunScale& scale, FigureTable& table)

@@ -122,6 +122,17 @@ bool WalkResultListWithJsonC(const std::string& list, ResultMap& results)
     return true;
 }
 
+std::string FilledList(const std::string& open, const std::string& item,
+                       const std::string& separator, const std::string& close, std::size_t bytes)
+{
+    std::string list = open + item;
+    list.reserve(bytes);
+    while (list.size() + separator.size() + item.size() + close.size() <= bytes) {
+        list += separator + item;
+    }
+    return list + close;
+}
+
 std::unique_ptr<VurodoroViri_Druvel> AdapterAt(int port)
 {
     auto adapter = std::make_unique<VurodoroViri_Druvel>();

@@ -1,28 +1,51 @@
-// Any "facepad/getresult" reply through the same steps as the polling thread: find the list, then
-// merge it into an accumulating map.
+// Any "facepad/getresult" or status reply: the list is found where the first key word and one
+// separator character put it, as the whole-reply search found it, and the poll's list then merges
+// into an accumulating map.
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
+#include <cstring>
 #include <string>
 
-#include "CLS_VurodoroViri_Druvel.h"
-#include "result_reply.h"
+#include "reply_list.h"
+#include "result_parser.h"
 
-using Osmer_Framework::Face::CutResultList;
-using Osmer_Framework::Face::ResultListShape;
-using Osmer_Framework::Face::VurodoroViri_Druvel;
+namespace {
+
+using namespace Osmer_Framework::Face;
+
+// The reference: where the list starts (npos for none), with "[]" told apart as Empty.
+ReplyListShape SearchedShape(const std::string& reply, const ReplyListKey& key, std::size_t& open)
+{
+    const std::size_t word = reply.find(key.word);
+    open = word == std::string::npos ? word : word + std::strlen(key.word) + 1;
+    if (open >= reply.size() || (key.mustOpenWithBracket && reply[open] != '[')) {
+        return ReplyListShape::None;
+    }
+    return reply.substr(open, 2) == "[]" ? ReplyListShape::Empty : ReplyListShape::Present;
+}
+
+void Check(const std::string& reply, const ReplyListKey& key)
+{
+    std::size_t open = 0;
+    const ReplyListShape shape = SearchedShape(reply, key, open);
+    const ReplyList list = FindReplyList(reply, key);
+    if (list.shape != shape ||
+        (shape == ReplyListShape::Present && list.text != reply.c_str() + open)) {
+        std::abort();
+    }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static auto* adapter = new VurodoroViri_Druvel();
-    static std::map<std::string, std::map<std::string, std::string>> results;
-    std::string reply(reinterpret_cast<const char*>(data), size);
-    const std::size_t before = reply.size();
-    if (CutResultList(reply) == ResultListShape::Present) {
-        if (reply.empty() || reply[0] != '[' || reply.size() > before) {
-            std::abort();
-        }
-        adapter->JsonDataToMapData(reply, results);
+    static ResultMap results;
+    const std::string reply(reinterpret_cast<const char*>(data), size);
+    Check(reply, kResultListKey);
+    Check(reply, kStatusListKey);
+    const ReplyList list = FindReplyList(reply, kResultListKey);
+    if (list.shape == ReplyListShape::Present) {
+        ParseResultList(list.text, results, nullptr);
         if (results.size() > 10000) {
             results.clear();
         }

@@ -2,8 +2,6 @@
 // parses after it has let go of the adapter, so that a destructor never waits for a long parse.
 #pragma once
 
-#include <string>
-
 #include "CLS_VurodoroViri_Base.h"
 
 namespace Osmer_Framework {
@@ -15,10 +13,11 @@ enum class ParseOutcome {
     Stopped,  // `stop` said to give up; the map may hold part of the list
 };
 
-// Asked between slices of the parse: true gives it up. Null never stops.
+// Asked every few milliseconds of work: true gives the parse up. Null never stops.
 using ParseStop = bool (*)();
 
-ParseOutcome ParseResultList(const std::string& list, ResultMap& results, ParseStop stop);
+// `list` is read up to its first NUL byte. Memory stays bounded by one element, not the list.
+ParseOutcome ParseResultList(const char* list, ResultMap& results, ParseStop stop);
 
 }  // namespace Face
 }  // namespace Osmer_Framework

@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "polling_control.h"
+#include "reply_list.h"
 #include "result_parser.h"
-#include "result_reply.h"
 #include "thread_name.h"
 
 namespace Osmer_Framework {
@@ -17,6 +17,9 @@ constexpr int kFastWaitNaps = 10;
 constexpr int kSlowWaitNaps = 80;
 constexpr std::uint32_t kEmptyMapsBeforeSlowing = 10;
 constexpr const char* kPollerThreadName = "vv-result-poll";
+// A reply larger than this gives its storage back after the poll, so that one large list does not
+// stay with the thread for its life.
+constexpr std::size_t kLargestKeptReply = 64 * 1024;
 
 enum class PollOutcome {
     NoList,     // exchange failed or the reply carries no list: the wait is recomputed
@@ -71,15 +74,16 @@ PollOutcome PollOnce(const PollingHooks& hooks, PollerRecord& self, ResultMap& r
     if (!answered) {
         return PollOutcome::NoList;
     }
-    switch (CutResultList(reply)) {
-    case ResultListShape::None:
+    const ReplyList list = FindReplyList(reply, kResultListKey);
+    switch (list.shape) {
+    case ReplyListShape::None:
         return PollOutcome::NoList;
-    case ResultListShape::Empty:
+    case ReplyListShape::Empty:
         return PollOutcome::EmptyList;
-    case ResultListShape::Present:
+    case ReplyListShape::Present:
         break;
     }
-    switch (ParseResultList(reply, results, &StopRequested)) {
+    switch (ParseResultList(list.text, results, &StopRequested)) {
     case ParseOutcome::Stopped:
         return PollOutcome::EndThread;
     case ParseOutcome::NotJson:
@@ -88,6 +92,15 @@ PollOutcome PollOnce(const PollingHooks& hooks, PollerRecord& self, ResultMap& r
         break;
     }
     return Deliver(hooks, self, results);
+}
+
+// A small reply's storage serves the next poll; a large one's goes back at once.
+void ForgetReply(std::string& reply)
+{
+    if (reply.capacity() > kLargestKeptReply) {
+        std::string().swap(reply);
+    }
+    reply.clear();
 }
 
 void RunPollingLoop(const PollingHooks& hooks, PollerRecord& self)
@@ -110,7 +123,7 @@ void RunPollingLoop(const PollingHooks& hooks, PollerRecord& self)
         } catch (...) {
             // Out of memory or a throwing callback: this poll is lost, the thread goes on.
         }
-        reply.clear();
+        ForgetReply(reply);
         if (outcome == PollOutcome::EndThread) {
             return;
         }

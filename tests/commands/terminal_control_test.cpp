@@ -50,6 +50,11 @@ TEST_F(TerminalControlTest, StatusListIsReadAfterTheWordData)
         {R"(Data=x Data=[{"connstatus":1}])", false, kNoList},  // only the first "Data" counts
         {"Data=[]", false, kEmptyList},
         {R"(Data=[] Data=[{"connstatus":1}])", false, kEmptyList},
+        // json-c's reading: the last of equal names wins; a comment left open after a value ends
+        // the text with that value as the document
+        {R"(Data=[{"connstatus":2,"connstatus":"x"}])", false, nullptr},
+        {R"(Data=[[{"connstatus":1}] /* open)", true, nullptr},
+        {R"(Data=[{"connstatus":1} // open)", false, kNoList},
     };
     for (const Case& c : cases) {
         log->Clear();

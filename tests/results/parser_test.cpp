@@ -2,9 +2,14 @@
 #include <gtest/gtest.h>
 
 #include "adapter_fixture.h"
+#include "result_parser.h"
 
 namespace vvtest {
 namespace {
+
+using Osmer_Framework::Face::ParseOutcome;
+using Osmer_Framework::Face::ParseResultList;
+using Osmer_Framework::Face::ParseStop;
 
 const char* const kListUnreadable = "VurodoroViri_Druvel::JsonDataToMapData jsonDataSn == nullptr";
 const char* const kEntriesUnreadable =
@@ -66,8 +71,30 @@ TEST(Parser, MergesEachListIntoTheMap)
          {{"T1", {}}, {"T2", {{"", ""}, {"8", ""}}}}},
         {R"([{"SN":"A\tB \u00e9","data":"[{\"id\":\" 7 \",\"return\":\"-1\"}]"}])",
          {{"A\tB \xc3\xa9", {{" 7 ", "-1"}}}, *kept.begin()}},  // byte for byte
+        // json-c's own reading: the last of equal names wins, a name ends at "\u0000", quotes may
+        // be single, commas may trail, and a comment left open after a value ends the text there,
+        // with that value as the document ("**/" closes no comment)
+        {R"([{"SN":"X","S\u004e":"T2","data":"[]","data":7},{"SN\u0000z":"T3","data":"[]"}])",
+         {*kept.begin(), {"T3", {}}}},
+        {R"([{'SN':'T2','data':'[{"id":"1","return":"2",},]',}, NaN, TRUE,])",
+         {*kept.begin(), {"T2", {{"1", "2"}}}}},
+        {List({Element("T2", "[]")}) + " /* **/ /x", {*kept.begin(), {"T2", {}}}},
+        {"[" + Element("T2", "[]") + ", [" + Element("T3", entry7) + "] /* open",
+         {*kept.begin(), {"T3", {{"7", "0"}}}}},
     };
-    for (const char* text : {"", "not json", "{\"SN\":", "[{\"SN\":\"T1\""}) {
+    // Not JSON as a whole, however many good elements come first; json-c nests at most 32 deep;
+    // the text ends at a NUL byte
+    std::string manyThenBad = "[";
+    for (int i = 0; i < 3000; ++i) {
+        manyThenBad += Element("T" + std::to_string(i), entry7) + ",";
+    }
+    const std::string deepest = std::string(31, '[') + "{\"a\":1}" + std::string(31, ']');
+    const std::string nulInside = "[" + Element("T2", "[]") + std::string(1, '\0') + "]";
+    for (const std::string& text : {manyThenBad + "x]", deepest, nulInside}) {
+        cases.push_back({text, kept, kListUnreadable});
+    }
+    for (const char* text :
+         {"", "not json", "{\"SN\":", "[{\"SN\":\"T1\"", "[\"\\x\"]", "['\\'']"}) {
         cases.push_back({text, kept, kListUnreadable});
     }
     LogCapture log;
@@ -85,6 +112,26 @@ TEST(Parser, MergesEachListIntoTheMap)
             EXPECT_EQ(lines[0].level, 4);
             EXPECT_EQ(lines[0].file, "CLS_VurodoroViri_Druvel");
         }
+    }
+}
+
+// The polling thread's stop request ends a long reading, in the list or in an element's entries.
+TEST(Parser, AStopRequestEndsALongReading)
+{
+    static int stopChecks = 0;
+    const ParseStop stopAtTheSecondCheck = [] { return ++stopChecks > 1; };
+    std::string entries = "[";
+    std::string elements = "[";
+    for (int i = 0; i < 20000; ++i) {
+        entries += R"({"id":"1","return":"0"},)";
+        elements += "{},";
+    }
+    for (const std::string& list : {List({Element("T1", entries + "{}]")}), elements + "{}]"}) {
+        stopChecks = 0;
+        ResultMap results;
+        EXPECT_EQ(ParseResultList(list.c_str(), results, stopAtTheSecondCheck),
+                  ParseOutcome::Stopped);
+        EXPECT_EQ(stopChecks, 2);
     }
 }
 

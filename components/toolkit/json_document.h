@@ -1,12 +1,12 @@
-// Ownership of one json-c document inside a command, and the one way a command puts a document's
-// text into its request body.
+// Ownership of one json-c value, and the one way a command puts a document's text into its request
+// body.
 #pragma once
+
+#include <json-c/json.h>
 
 #include <cstring>
 #include <memory>
 #include <string>
-
-#include "ox_toolkit.h"
 
 namespace Osmer_Framework {
 namespace Face {
