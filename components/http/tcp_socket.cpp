@@ -47,6 +47,23 @@ int WaitReady(SocketHandle handle, bool forWrite, int milliseconds)
     timeval wait{milliseconds / 1000, (milliseconds % 1000) * 1000};
     return select(0, forWrite ? nullptr : &ready, forWrite ? &ready : nullptr, &failed, &wait);
 }
+// Ready to write, or readable (an answer, a close or an error waits): `readable` says which.
+int WaitEither(SocketHandle handle, int milliseconds, bool& readable)
+{
+    fd_set toRead;
+    fd_set toWrite;
+    fd_set failed;
+    FD_ZERO(&toRead);
+    FD_ZERO(&toWrite);
+    FD_ZERO(&failed);
+    FD_SET(handle, &toRead);
+    FD_SET(handle, &toWrite);
+    FD_SET(handle, &failed);
+    timeval wait{milliseconds / 1000, (milliseconds % 1000) * 1000};
+    const int ready = select(0, &toRead, &toWrite, &failed, &wait);
+    readable = ready > 0 && (FD_ISSET(handle, &toRead) || FD_ISSET(handle, &failed));
+    return ready;
+}
 int LastError()
 {
     return WSAGetLastError();
@@ -116,6 +133,16 @@ int WaitReady(SocketHandle handle, bool forWrite, int milliseconds)
     entry.fd = handle;
     entry.events = forWrite ? POLLOUT : POLLIN;
     return poll(&entry, 1, milliseconds);
+}
+// Ready to write, or readable (an answer, a close or an error waits): `readable` says which.
+int WaitEither(SocketHandle handle, int milliseconds, bool& readable)
+{
+    pollfd entry{};
+    entry.fd = handle;
+    entry.events = POLLIN | POLLOUT;
+    const int ready = poll(&entry, 1, milliseconds);
+    readable = ready > 0 && (entry.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+    return ready;
 }
 int LastError()
 {
@@ -336,10 +363,9 @@ IoStatus TcpSocket::Connect(const std::string& host, int port, Deadline deadline
     return IoStatus::Refused;
 }
 
-IoStatus TcpSocket::SendAll(const std::string& first, const std::string& second, Deadline deadline,
-                            CancelSignal* cancel)
+IoStatus TcpSocket::SendSome(const std::string& first, const std::string& second,
+                             std::size_t& offset)
 {
-    std::size_t offset = 0;
     const std::size_t total = first.size() + second.size();
     while (offset < total) {
         const bool inFirst = offset < first.size();
@@ -356,15 +382,30 @@ IoStatus TcpSocket::SendAll(const std::string& first, const std::string& second,
         if (Interrupted(error)) {
             continue;
         }
-        if (!WouldBlock(error)) {
-            return StatusOfError(error);
-        }
-        const IoStatus waited = WaitFor(m_handle, true, deadline, cancel);
-        if (waited != IoStatus::Done) {
-            return waited;
-        }
+        return WouldBlock(error) ? IoStatus::Done : StatusOfError(error);
     }
     return IoStatus::Done;
+}
+
+IoStatus TcpSocket::WaitToSend(Deadline deadline, CancelSignal* cancel, bool& readable)
+{
+    for (;;) {
+        if (cancel != nullptr && cancel->Raised()) {
+            return IoStatus::Cancelled;
+        }
+        const auto now = Clock::now();
+        if (now >= deadline) {
+            return IoStatus::Timeout;
+        }
+        const int ready =
+            WaitEither(m_handle, MillisecondsUntil(deadline, now, cancel != nullptr), readable);
+        if (ready > 0) {
+            return IoStatus::Done;
+        }
+        if (ready < 0 && !Interrupted(LastError())) {
+            return IoStatus::Failed;
+        }
+    }
 }
 
 IoStatus TcpSocket::ReceiveSome(char* buffer, std::size_t capacity, Deadline deadline,
