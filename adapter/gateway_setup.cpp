@@ -27,8 +27,7 @@ void AddInitParams(json_object* document, std::map<std::string, std::string>& pa
 
 bool VurodoroViri_Druvel::GetAvailableFace(std::map<std::string, std::string>& /*_mapParam*/)
 try {
-    std::string reply;
-    return Accepted("GetAvailableFace", Exchange(endpoint::kGetAvailable, std::string(), reply));
+    return Accepted("GetAvailableFace", Exchange(endpoint::kGetAvailable, std::string()));
 } catch (...) {
     return false;
 }
@@ -39,8 +38,7 @@ try {
     std::string body;
     body.reserve(_strPort.size() + _strReset.size() + 11);
     body.append("port=").append(_strPort).append("\treset").append(_strReset);
-    std::string reply;
-    return Accepted("SetListenPortFace", Exchange(endpoint::kSetPort, body, reply));
+    return Accepted("SetListenPortFace", Exchange(endpoint::kSetPort, body));
 } catch (...) {
     return false;
 }
@@ -57,8 +55,7 @@ try {
     if (!AppendSerialised(document.get(), body)) {
         return false;
     }
-    std::string reply;
-    const GatewayAnswer answer = Exchange(endpoint::kSetInitParam, body, reply);
+    const GatewayAnswer answer = Exchange(endpoint::kSetInitParam, body);
     document.reset();  // the request has gone; nothing below needs the document
     return Accepted("SetInitParamFace", answer);
 } catch (...) {
@@ -75,16 +72,14 @@ try {
     std::string body;
     body.reserve(_strSn.size() + 18);
     body.append("SN=").append(_strSn).append("\tch=").append(std::to_string(_iChannel));
-    std::string reply;
-    return Accepted("BindVurodoroViri", Exchange(endpoint::kBinding, body, reply));
+    return Accepted("BindVurodoroViri", Exchange(endpoint::kBinding, body));
 } catch (...) {
     return false;
 }
 
 bool VurodoroViri_Druvel::UnBindVurodoroViri(const std::string& _strSn)
 try {
-    std::string reply;
-    return Accepted("UnBindVurodoroViri", Exchange(endpoint::kUnbinding, "SN=" + _strSn, reply));
+    return Accepted("UnBindVurodoroViri", Exchange(endpoint::kUnbinding, "SN=" + _strSn));
 } catch (...) {
     return false;
 }

@@ -94,8 +94,7 @@ try {
     body.reserve(_strSn.size() + _strId.size() + 27);
     body.append("SN=").append(_strSn).append("\tid=").append(_strId).append(
         "\tcmd=AC_UNLOCK\tdata=");
-    std::string reply;
-    return Accepted("ControlDeviceFace", Exchange(facepad::endpoint::kControlDevice, body, reply));
+    return Accepted("ControlDeviceFace", Exchange(facepad::endpoint::kControlDevice, body));
 } catch (...) {
     return false;
 }
