@@ -52,8 +52,7 @@ public:
             const std::size_t before = m_sent;
             const IoStatus status = m_socket.SendSome(head, body, m_sent);
             if (status != IoStatus::Done) {
-                m_sendBroke = true;  // an answer may still wait in the receive buffer
-                return;
+                return;  // an answer may still wait in the receive buffer
             }
             if (m_sent > before || m_sent == total) {
                 continue;
@@ -90,8 +89,7 @@ public:
         outcome.status = m_reader.Status();
         // Bytes past the answer were never asked for, and an answer that came before the whole
         // request went out leaves the connection in no known state: neither is to be trusted again.
-        outcome.keepAlive =
-            m_reader.KeepAlive() && !m_leftover && !m_sendBroke && m_sent == m_total;
+        outcome.keepAlive = m_reader.KeepAlive() && !m_leftover && m_sent == m_total;
         outcome.keepAliveTimeout = m_reader.KeepAliveTimeout();
         return outcome;
     }
@@ -124,7 +122,6 @@ private:
     std::size_t m_sent = 0;
     std::size_t m_total = 0;
     IoStatus m_ioError = IoStatus::Done;
-    bool m_sendBroke = false;
     bool m_leftover = false;
 };
 
