@@ -205,8 +205,10 @@ int MillisecondsUntil(Deadline deadline, Clock::time_point now, bool sliced)
     return static_cast<int>(wait.count());
 }
 
-// Waits until the socket is ready for `events`, the deadline passes or the cancel flag rises.
-IoStatus WaitFor(SocketHandle handle, bool forWrite, Deadline deadline, CancelSignal* cancel)
+// Calls `waitReady(milliseconds)` (a poll or select: > 0 ready, 0 nothing yet, < 0 an error) until
+// it reports readiness, the deadline passes or the cancel flag rises.
+template <class WaitReadyFor>
+IoStatus WaitUntilReady(Deadline deadline, CancelSignal* cancel, WaitReadyFor waitReady)
 {
     for (;;) {
         if (cancel != nullptr && cancel->Raised()) {
@@ -216,8 +218,7 @@ IoStatus WaitFor(SocketHandle handle, bool forWrite, Deadline deadline, CancelSi
         if (now >= deadline) {
             return IoStatus::Timeout;
         }
-        const int ready =
-            WaitReady(handle, forWrite, MillisecondsUntil(deadline, now, cancel != nullptr));
+        const int ready = waitReady(MillisecondsUntil(deadline, now, cancel != nullptr));
         if (ready > 0) {
             return IoStatus::Done;  // readiness or an error: the next call tells which
         }
@@ -225,6 +226,14 @@ IoStatus WaitFor(SocketHandle handle, bool forWrite, Deadline deadline, CancelSi
             return IoStatus::Failed;
         }
     }
+}
+
+// Waits until the socket is ready for `events`, the deadline passes or the cancel flag rises.
+IoStatus WaitFor(SocketHandle handle, bool forWrite, Deadline deadline, CancelSignal* cancel)
+{
+    return WaitUntilReady(deadline, cancel, [handle, forWrite](int milliseconds) {
+        return WaitReady(handle, forWrite, milliseconds);
+    });
 }
 
 IoStatus StatusOfError(int error)
@@ -389,23 +398,10 @@ IoStatus TcpSocket::SendSome(const std::string& first, const std::string& second
 
 IoStatus TcpSocket::WaitToSend(Deadline deadline, CancelSignal* cancel, bool& readable)
 {
-    for (;;) {
-        if (cancel != nullptr && cancel->Raised()) {
-            return IoStatus::Cancelled;
-        }
-        const auto now = Clock::now();
-        if (now >= deadline) {
-            return IoStatus::Timeout;
-        }
-        const int ready =
-            WaitEither(m_handle, MillisecondsUntil(deadline, now, cancel != nullptr), readable);
-        if (ready > 0) {
-            return IoStatus::Done;
-        }
-        if (ready < 0 && !Interrupted(LastError())) {
-            return IoStatus::Failed;
-        }
-    }
+    const SocketHandle handle = m_handle;
+    return WaitUntilReady(deadline, cancel, [handle, &readable](int milliseconds) {
+        return WaitEither(handle, milliseconds, readable);
+    });
 }
 
 IoStatus TcpSocket::ReceiveSome(char* buffer, std::size_t capacity, Deadline deadline,
