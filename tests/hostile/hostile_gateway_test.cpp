@@ -76,8 +76,7 @@ TEST(OversizedHead, IsRefusedBeforeMoreThanTheSocketBuffersArrive)
     }
 }
 
-// ---- at most once: connections the gateway closes, resets or times out
-// ---------------------------
+// ---- at most once: connections closed, reset or timed out under a request --------------------
 
 struct CloseCase {
     const char* name;
@@ -260,8 +259,7 @@ TEST(EarlyAnswer, AnAnswerBeforeTheBodyWasReadIsTakenWithinTwoSeconds)
     }
 }
 
-// ---- idle connections
-// -----------------------------------------------------------------------------
+// ---- idle connections -------------------------------------------------------------------------
 
 TEST(IdleConnection, OneIdleForTooLongIsNotReused)
 {
@@ -333,9 +331,17 @@ TEST(SlowGateway, TheWholeExchangeEndsAtItsDeadline)
         EXPECT_FALSE(client.HttpPostRequest(gateway.UrlFor("facepad/adduser"), "", reply, false));
         const auto elapsed = MillisecondsSince(start);
         EXPECT_EQ(client.GetLastPostError(), Terminal_Http_Error::Timeout);
+        EXPECT_TRUE(client.GetLastPostWritten()) << "the gateway may have acted on it";
         EXPECT_GE(elapsed, 1000);
         EXPECT_LT(elapsed, 5000) << "per-read time-outs alone would hold it 7.6 s or for ever";
     }
+    // A time-out while connecting: nothing went out.
+    const auto never = RawGateway::NeverAccepting();
+    Terminal_Http_Tool client(options);
+    std::string reply;
+    EXPECT_FALSE(client.HttpPostRequest(never->UrlFor("facepad/adduser"), "", reply, false));
+    EXPECT_EQ(client.GetLastPostError(), Terminal_Http_Error::Timeout);
+    EXPECT_FALSE(client.GetLastPostWritten());
 }
 
 // ---- the adapter's address ----------------------------------------------------------------------
