@@ -161,8 +161,6 @@ std::size_t ReplyReader::FeedLine(const char* data, std::size_t size)
             Fail(ReplyState::HeadTooLarge);
             return take;
         }
-    } else if (!CountFraming(take)) {
-        return take;
     }
     // Without its line feed, the line so far; with it, the line and its terminator.
     const std::size_t lineBytes = m_line.size() + take - (newline != nullptr ? 1 : 0);
@@ -183,9 +181,10 @@ std::size_t ReplyReader::FeedLine(const char* data, std::size_t size)
     if (length > 0 && line[length - 1] == '\r') {
         --length;
     }
+    // Chunk framing counts whole lines, so that the verdict does not depend on how they were fed.
     if (length > m_limits.maxLineBytes) {
         Fail(tooLong);
-    } else {
+    } else if (inHead || CountFraming(lineBytes + 1)) {
         OnLine(line, length);
     }
     m_line.clear();
