@@ -116,8 +116,10 @@ public:
         if (MayResend(outcome, reused)) {
             socket = http::TcpSocket();
             outcome = attempt.Run(deadline, false, socket);
-        } else if (reused && outcome.requestWritten &&
+        } else if (reused && outcome.requestWritten && !outcome.answerStarted &&
                    outcome.error == Terminal_Http_Error::Transport) {
+            // A kept connection died under the request without a byte of an answer: the
+            // gateway closes kept connections early.
             m_pool.Distrust(target->origin);
         }
         if (outcome.error == Terminal_Http_Error::None && outcome.keepAlive &&

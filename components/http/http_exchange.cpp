@@ -79,6 +79,7 @@ public:
     {
         ExchangeOutcome outcome;
         outcome.requestWritten = m_sent > 0;
+        outcome.answerStarted = m_answerStarted;
         if (m_reader.State() != ReplyState::Complete) {
             m_reply.clear();
             outcome.error = m_reader.Finished()           ? ErrorOfReply(m_reader.State())
@@ -108,6 +109,7 @@ private:
         } else if (status != IoStatus::Done) {
             m_ioError = status;
         } else {
+            m_answerStarted = true;
             m_leftover = m_reader.Feed(m_buffer, received) < received;
         }
     }
@@ -123,6 +125,7 @@ private:
     std::size_t m_total = 0;
     IoStatus m_ioError = IoStatus::Done;
     bool m_leftover = false;
+    bool m_answerStarted = false;
 };
 
 }  // namespace

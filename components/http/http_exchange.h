@@ -17,6 +17,7 @@ struct ExchangeOutcome {
     // At least one byte of the request went into the connection: from then on the peer may have
     // acted on it, and it is never sent again (unless the peer answers that it did not).
     bool requestWritten = false;
+    bool answerStarted = false;  // at least one byte of an answer came
     long keepAliveTimeout = -1;  // seconds, from the answer's Keep-Alive header; -1 without one
 };
 
