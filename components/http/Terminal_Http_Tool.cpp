@@ -208,7 +208,8 @@ private:
     // that a reuse never races the gateway's close.
     static http::Clock::duration IdleLimit(const http::ExchangeOutcome& outcome)
     {
-        if (outcome.keepAliveTimeout < 0) {
+        constexpr long kLongerThanAnyLimit = 24 * 3600;  // and no overflow in nanoseconds
+        if (outcome.keepAliveTimeout < 0 || outcome.keepAliveTimeout > kLongerThanAnyLimit) {
             return http::Clock::duration::max();
         }
         const std::chrono::milliseconds timeout = std::chrono::seconds(outcome.keepAliveTimeout);
