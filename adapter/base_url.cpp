@@ -7,9 +7,11 @@ namespace Face {
 
 namespace {
 
+// Letters, digits, '-', '.' and '_', whatever the locale.
 bool IsHostByte(char c)
 {
-    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '.' || c == '_';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_';
 }
 
 // What the first byte that cannot belong to a host name says about the base URL.

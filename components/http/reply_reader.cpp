@@ -29,10 +29,11 @@ struct Text {
     const char* data;
     std::size_t size;
 
-    bool EqualsLowerCase(const char* lower) const
+    // `lower` is a literal: its length is known here, not counted per header line.
+    template <std::size_t N>
+    bool EqualsLowerCase(const char (&lower)[N]) const
     {
-        const std::size_t length = std::strlen(lower);
-        if (length != size) {
+        if (size != N - 1) {
             return false;
         }
         for (std::size_t i = 0; i < size; ++i) {
