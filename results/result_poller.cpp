@@ -110,7 +110,7 @@ void RunPollingLoop(const PollingHooks& hooks, PollerRecord& self)
         } catch (...) {
             // Out of memory or a throwing callback: this poll is lost, the thread goes on.
         }
-        std::string().swap(reply);  // a large list's buffer is not kept between polls
+        reply.clear();
         if (outcome == PollOutcome::EndThread) {
             return;
         }
