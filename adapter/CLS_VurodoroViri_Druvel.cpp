@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "adapter_log.h"
+#include "base_url.h"
 #include "facepad_protocol.h"
 #include "gateway_exchange.h"
 #include "platform_paths.h"
@@ -17,6 +18,15 @@ namespace Face {
 namespace {
 constexpr const char* kDefaultUrl = "http://127.0.0.1";
 constexpr const char* kDefaultPort = "10001";
+
+// base URL + ":" + port + "/" + endpoint path, nothing added or removed.
+std::string JoinUrl(const std::string& base, const std::string& port, const std::string& path)
+{
+    std::string url;
+    url.reserve(base.size() + port.size() + path.size() + 2);
+    url.append(base).append(1, ':').append(port).append(1, '/').append(path);
+    return url;
+}
 }  // namespace
 
 std::atomic<VurodoroViri_Druvel*> VurodoroViri_Druvel::m_pCarGate{nullptr};
@@ -62,8 +72,11 @@ try {
 
 bool VurodoroViri_Druvel::SetUrl(const std::string& _strUrl)
 try {
-    std::lock_guard<std::mutex> lock(m_addressMutex);
-    m_strUrl = _strUrl;
+    {
+        std::lock_guard<std::mutex> lock(m_addressMutex);
+        m_strUrl = _strUrl;
+    }
+    ForgetOtherGateways();
     return true;
 } catch (...) {
     return false;
@@ -89,8 +102,11 @@ try {
     }
     char text[32] = {};
     std::snprintf(text, sizeof text, "%d", _iPort);
-    std::lock_guard<std::mutex> lock(m_addressMutex);
-    m_strPort = text;
+    {
+        std::lock_guard<std::mutex> lock(m_addressMutex);
+        m_strPort = text;
+    }
+    ForgetOtherGateways();
     return true;
 } catch (...) {
     return false;  // a failed allocation: the old port stays
@@ -99,10 +115,7 @@ try {
 std::string VurodoroViri_Druvel::GetFullPostUrl(const std::string& _strPath) const
 {
     std::lock_guard<std::mutex> lock(m_addressMutex);
-    std::string url;
-    url.reserve(m_strUrl.size() + m_strPort.size() + _strPath.size() + 2);
-    url.append(m_strUrl).append(1, ':').append(m_strPort).append(1, '/').append(_strPath);
-    return url;
+    return JoinUrl(m_strUrl, m_strPort, _strPath);
 }
 
 std::string VurodoroViri_Druvel::GetFullPostParam(const std::string& _strId,
@@ -119,9 +132,43 @@ std::string VurodoroViri_Druvel::GetFullPostParam(const std::string& _strId,
 }
 
 GatewayAnswer VurodoroViri_Druvel::Exchange(const std::string& _strPath,
-                                            const std::string& _strBody, std::string& _strReply)
+                                            const std::string& _strBody, std::string& _strReply,
+                                            Terminal_Http_Cancel* _pCancel)
 {
-    return ExchangeOnce(m_httpTool, GetFullPostUrl(_strPath), _strBody, _strReply, nullptr);
+    return Exchange(_strPath, _strBody, &_strReply, _pCancel);
+}
+
+GatewayAnswer VurodoroViri_Druvel::Exchange(const std::string& _strPath,
+                                            const std::string& _strBody)
+{
+    return Exchange(_strPath, _strBody, nullptr, nullptr);
+}
+
+// The URL and its base's fault are read together, so a SetUrl in between cannot split them.
+GatewayAnswer VurodoroViri_Druvel::Exchange(const std::string& _strPath,
+                                            const std::string& _strBody, std::string* _pReply,
+                                            Terminal_Http_Cancel* _pCancel)
+{
+    const char* fault = nullptr;
+    std::string url;
+    {
+        std::lock_guard<std::mutex> lock(m_addressMutex);
+        fault = BaseUrlFault(m_strUrl);
+        url = JoinUrl(m_strUrl, m_strPort, _strPath);
+    }
+    return ExchangeOnce(m_httpTool, GatewayRequest{url, fault, _strBody, _pReply, _pCancel});
+}
+
+void VurodoroViri_Druvel::ForgetOtherGateways()
+{
+    std::string current;
+    {
+        std::lock_guard<std::mutex> lock(m_addressMutex);
+        if (BaseUrlFault(m_strUrl) == nullptr) {
+            current = JoinUrl(m_strUrl, m_strPort, "");
+        }
+    }
+    m_httpTool.CloseIdleConnectionsExcept(current);
 }
 
 bool VurodoroViri_Druvel::Accepted(const char* _szOperation, GatewayAnswer _answer)

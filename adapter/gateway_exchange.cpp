@@ -14,12 +14,16 @@ namespace {
 
 constexpr const char* kStatusAccepted = "200";
 
-// Trivially destructible, so a plain thread_local is safe in a MinGW DLL too.
+// Trivially destructible, so a plain thread_local is safe in a MinGW DLL too; `detail` points to
+// a static text.
 struct LastExchange {
     VurodoroViri_ExchangeOutcome outcome;
     int status;
+    VurodoroViri_Delivery delivery;
+    const char* detail;
 };
-thread_local LastExchange t_lastExchange{VurodoroViri_ExchangeOutcome::None, 0};
+thread_local LastExchange t_lastExchange{VurodoroViri_ExchangeOutcome::None, 0,
+                                         VurodoroViri_Delivery::NotSent, ""};
 
 // A bounded copy of the last reply body, so that a refusal's reason can be shown without keeping
 // a large answer alive; a plain array for the same reason as above.
@@ -61,20 +65,47 @@ VurodoroViri_ExchangeOutcome OutcomeOfFailure(Terminal_Http_Error error)
     return VurodoroViri_ExchangeOutcome::ConnectionBroken;
 }
 
+// The host needs to know whether a failed command may have been carried out, and why it failed.
+GatewayAnswer Failure(VurodoroViri_ExchangeOutcome outcome, bool written, const char* detail)
+{
+    t_lastReply.length = 0;
+    t_lastReply.truncated = false;
+    const VurodoroViri_Delivery delivery =
+        written ? VurodoroViri_Delivery::MayHaveBeenDone : VurodoroViri_Delivery::NotSent;
+    t_lastExchange = LastExchange{outcome, 0, delivery, detail};
+    return GatewayAnswer::None;
+}
+
+const char* FailureDetail(bool written)
+{
+    return written ? "the request went out and no whole answer came: the gateway may have "
+                     "carried it out"
+                   : "not one byte of the request was sent";
+}
+
 }  // namespace
 
-GatewayAnswer ExchangeOnce(Terminal_Http_Tool& client, const std::string& url,
-                           const std::string& body, std::string& reply,
-                           Terminal_Http_Cancel* cancel)
+GatewayAnswer ExchangeOnce(Terminal_Http_Tool& client, const GatewayRequest& request)
 {
-    const bool answered = cancel != nullptr
-                              ? client.HttpPostRequest(url, body, reply, false, *cancel)
-                              : client.HttpPostRequest(url, body, reply, false);
-    if (!answered) {
-        t_lastReply.length = 0;
-        t_lastReply.truncated = false;
-        t_lastExchange = LastExchange{OutcomeOfFailure(client.GetLastPostError()), 0};
-        return GatewayAnswer::None;
+    if (request.urlFault != nullptr) {
+        if (request.reply != nullptr) {
+            request.reply->clear();
+        }
+        return Failure(VurodoroViri_ExchangeOutcome::BadUrl, false, request.urlFault);
+    }
+    Terminal_Http_Call call;
+    call.cancel = request.cancel;
+    std::string firstBytes;
+    if (request.reply == nullptr) {
+        call.keepReplyBytes = VurodoroViri_kLastReplyLimit + 1;  // + 1: whether it was cut
+    }
+    std::string& reply = request.reply != nullptr ? *request.reply : firstBytes;
+    if (!client.HttpPost(request.url, request.body, reply, call)) {
+        const bool written = client.GetLastPostWritten();
+        const Terminal_Http_Error error = client.GetLastPostError();
+        return Failure(OutcomeOfFailure(error), written,
+                       error == Terminal_Http_Error::InvalidUrl ? "not an http:// URL"
+                                                                : FailureDetail(written));
     }
     // Only the exact text "200" counts: "200 ", "2000" and "" are refusals too.
     KeepReply(reply);
@@ -82,7 +113,7 @@ GatewayAnswer ExchangeOnce(Terminal_Http_Tool& client, const std::string& url,
     const bool accepted = status == kStatusAccepted;
     t_lastExchange = LastExchange{
         accepted ? VurodoroViri_ExchangeOutcome::Accepted : VurodoroViri_ExchangeOutcome::Refused,
-        std::atoi(status.c_str())};
+        std::atoi(status.c_str()), VurodoroViri_Delivery::Answered, ""};
     return accepted ? GatewayAnswer::Accepted : GatewayAnswer::Refused;
 }
 
@@ -93,6 +124,8 @@ VurodoroViri_LastExchange VurodoroViri_GetLastExchange()
     if (t_lastExchange.status != 0) {
         last.status = std::to_string(t_lastExchange.status);
     }
+    last.delivery = t_lastExchange.delivery;
+    last.detail = t_lastExchange.detail;
     return last;
 }
 

@@ -11,15 +11,23 @@ namespace Osmer_Framework {
 namespace Face {
 
 enum class GatewayAnswer : int {
-    None,      // no answer: the POST itself failed
+    None,      // no answer: the POST itself failed, or was never made
     Refused,   // an answer whose status is not exactly "200"
     Accepted,  // "200"
 };
 
-// `cancel` may be null (host operations cannot be aborted from outside).
-GatewayAnswer ExchangeOnce(Terminal_Http_Tool& client, const std::string& url,
-                           const std::string& body, std::string& reply,
-                           Terminal_Http_Cancel* cancel);
+struct GatewayRequest {
+    const std::string& url;
+    // Why the base URL cannot address a gateway (null when it can): then nothing is sent.
+    const char* urlFault;
+    const std::string& body;
+    // The whole answer's body goes here; null: it is read and dropped, but for the first bytes
+    // the diagnostics keep.
+    std::string* reply;
+    Terminal_Http_Cancel* cancel;  // null: host operations cannot be aborted from outside
+};
+
+GatewayAnswer ExchangeOnce(Terminal_Http_Tool& client, const GatewayRequest& request);
 
 }  // namespace Face
 }  // namespace Osmer_Framework

@@ -28,8 +28,7 @@ void AddInitParams(json_object* document, std::map<std::string, std::string>& pa
 
 bool VurodoroViri_Druvel::GetAvailableFace(std::map<std::string, std::string>& /*_mapParam*/)
 try {
-    std::string reply;
-    return Accepted("GetAvailableFace", Exchange(endpoint::kGetAvailable, std::string(), reply));
+    return Accepted("GetAvailableFace", Exchange(endpoint::kGetAvailable, std::string()));
 } catch (...) {
     return false;
 }
@@ -40,8 +39,7 @@ try {
     body.reserve(_strPort.size() + _strReset.size() + 11);
     field::AppendField(body, field::kPort, _strPort);
     field::AppendReset(body, _strReset);
-    std::string reply;
-    return Accepted("SetListenPortFace", Exchange(endpoint::kSetPort, body, reply));
+    return Accepted("SetListenPortFace", Exchange(endpoint::kSetPort, body));
 } catch (...) {
     return false;
 }
@@ -59,8 +57,7 @@ try {
     if (!AppendSerialised(document.get(), body)) {
         return false;
     }
-    std::string reply;
-    const GatewayAnswer answer = Exchange(endpoint::kSetInitParam, body, reply);
+    const GatewayAnswer answer = Exchange(endpoint::kSetInitParam, body);
     document.reset();  // the request has gone; nothing below needs the document
     return Accepted("SetInitParamFace", answer);
 } catch (...) {
@@ -78,8 +75,7 @@ try {
     body.reserve(_strSn.size() + 18);
     field::AppendField(body, field::kSerial, _strSn);
     field::AppendField(body, field::kChannel, std::to_string(_iChannel));
-    std::string reply;
-    return Accepted("BindVurodoroViri", Exchange(endpoint::kBinding, body, reply));
+    return Accepted("BindVurodoroViri", Exchange(endpoint::kBinding, body));
 } catch (...) {
     return false;
 }
@@ -88,8 +84,7 @@ bool VurodoroViri_Druvel::UnBindVurodoroViri(const std::string& _strSn)
 try {
     std::string body;
     field::AppendField(body, field::kSerial, _strSn);
-    std::string reply;
-    return Accepted("UnBindVurodoroViri", Exchange(endpoint::kUnbinding, body, reply));
+    return Accepted("UnBindVurodoroViri", Exchange(endpoint::kUnbinding, body));
 } catch (...) {
     return false;
 }

@@ -90,8 +90,7 @@ try {
     if (!AppendSerialised(document.get(), body)) {
         return false;
     }
-    std::string reply;
-    const GatewayAnswer answer = Exchange(_command.path, body, reply);
+    const GatewayAnswer answer = Exchange(_command.path, body);
     document.reset();  // the request has gone; the status check does not need the document
     return Accepted(nullptr, answer);
 } catch (...) {

@@ -16,8 +16,7 @@ void VurodoroViri_Druvel::SlotTimerTimeout()
     // Abortable through the thread's token; no log line, a failed poll is simply tried again.
     hooks.fetch = [](VurodoroViri_Druvel& adapter, Terminal_Http_Cancel& cancel,
                      std::string& reply) {
-        const std::string url = adapter.GetFullPostUrl(facepad::endpoint::kGetResult);
-        return ExchangeOnce(adapter.m_httpTool, url, std::string(), reply, &cancel) ==
+        return adapter.Exchange(facepad::endpoint::kGetResult, std::string(), reply, &cancel) ==
                GatewayAnswer::Accepted;
     };
     hooks.callback = [](const VurodoroViri_Druvel& adapter) {

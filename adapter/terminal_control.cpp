@@ -60,8 +60,7 @@ try {
     field::AppendField(body, field::kCommandId, _strId);
     field::AppendField(body, field::kCommand, field::kUnlockCommand);
     field::AppendField(body, field::kData, std::string());
-    std::string reply;
-    return Accepted("ControlDeviceFace", Exchange(facepad::endpoint::kControlDevice, body, reply));
+    return Accepted("ControlDeviceFace", Exchange(facepad::endpoint::kControlDevice, body));
 } catch (...) {
     return false;
 }

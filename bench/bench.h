@@ -110,7 +110,21 @@ void AddBulkRows(const RunScale& scale, FigureTable& table);
 void AddPhotoMemoryRows(int port, const RunScale& scale, FigureTable& table);
 void AddIdleCpuRow(TestGateway& gateway, const RunScale& scale, FigureTable& table);
 void AddHostileReplyRows(TestGateway& gateway, const RunScale& scale, FigureTable& table);
+// 16 MiB replies read by 8 threads and dropped, and one kept: peak and lasting resident memory.
+void AddReplyMemoryRows(TestGateway& gateway, const RunScale& scale, FigureTable& table);
+// AddUser beside a raw blocking socket posting the same bytes, gateway and both clients on one
+// core.
+void AddPinnedRoundTripRow(const RunScale& scale, FigureTable& table);
 // The child side, started as "vv_bench --child FIGURE ARGUMENTS...".
 int RunChild(const std::vector<std::string>& arguments);
+int RunReplyMemoryChild(int port, bool kept, int threads, int calls);
+int RunPinnedRoundTripChild(std::size_t requests, int repetitions);
+
+// Helpers of the child processes.
+using Measurements = std::map<std::string, double>;
+Measurements RunFreshProcess(const std::vector<std::string>& arguments);
+void Report(const char* name, double value);
+double ResidentKiB(const char* field);  // "VmRSS:" or "VmHWM:"
+void ResetPeakResidentMemory();
 
 }  // namespace vvbench

@@ -82,6 +82,8 @@ int RunFigures(const RunScale& scale, bool bulkOnly, bool withBulk, const std::s
         if (filter.empty()) {
             AddDestructorRow(gateway, scale, table);
             AddPhotoMemoryRows(gateway.Port(), scale, table);
+            AddReplyMemoryRows(gateway, scale, table);
+            AddPinnedRoundTripRow(scale, table);
             AddIdleCpuRow(gateway, scale, table);
             AddHostileReplyRows(gateway, scale, table);
         }

@@ -14,10 +14,6 @@
 
 namespace vvbench {
 
-namespace {
-
-using Measurements = std::map<std::string, double>;
-
 // Starts this executable as a child with `arguments` and reads the "name value" lines it prints.
 // Empty when it did not exit cleanly.
 Measurements RunFreshProcess(const std::vector<std::string>& arguments)
@@ -62,6 +58,8 @@ void ResetPeakResidentMemory()
 {
     std::ofstream("/proc/self/clear_refs") << "5";
 }
+
+namespace {
 
 // The peak over the size before the calls, and the growth of the peak from the first half of the
 // calls to the second: a body that is kept or leaked per call makes the second peak the higher
@@ -167,6 +165,12 @@ int RunHostileReplyChild(bool poll, int port)
 int RunChild(const std::vector<std::string>& arguments)
 {
     const auto number = [&](std::size_t at) { return std::stoi(arguments.at(at)); };
+    if (arguments.at(0) == "reply-memory") {
+        return RunReplyMemoryChild(number(1), arguments.at(2) == "kept", number(3), number(4));
+    }
+    if (arguments.at(0) == "pinned-round-trip") {
+        return RunPinnedRoundTripChild(static_cast<std::size_t>(number(1)), number(2));
+    }
     if (arguments.at(0) == "photo-memory") {
         return RunPhotoMemoryChild(arguments.at(1) == "adapter", number(2),
                                    static_cast<std::size_t>(number(3)), number(4));

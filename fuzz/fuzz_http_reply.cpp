@@ -1,8 +1,12 @@
 // Any bytes a gateway may send as the answer to a POST, through the client's reply reader: fed
-// whole and fed in slices, the two verdicts must agree and every limit must hold.
+// whole and fed in slices, the two verdicts must agree, every limit must hold, and wherever no
+// limit was reached the verdict must be that of a plain reading of the whole buffer below.
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "reply_reader.h"
 
@@ -17,6 +21,7 @@ struct Verdict {
     int status;
     bool keepAlive;
     std::string body;
+    std::size_t used;  // bytes taken before the answer ended
 };
 
 Verdict Read(const char* data, std::size_t size, std::size_t step, const ReplyLimits& limits)
@@ -36,7 +41,223 @@ Verdict Read(const char* data, std::size_t size, std::size_t step, const ReplyLi
     if (body.size() > limits.maxBodyBytes || !reader.Finished()) {
         std::abort();
     }
-    return Verdict{reader.State(), reader.Status(), reader.KeepAlive(), body};
+    return Verdict{reader.State(), reader.Status(), reader.KeepAlive(), body, offset};
+}
+
+// ---- the reference: the whole buffer, line by line, no limits but the length of a chunk line ----
+
+std::string Lower(std::string text)
+{
+    for (char& c : text) {
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return text;
+}
+
+std::string Trim(const std::string& text)
+{
+    const auto begin = text.find_first_not_of(" \t");
+    return begin == std::string::npos
+               ? ""
+               : text.substr(begin, text.find_last_not_of(" \t") + 1 - begin);
+}
+
+std::vector<std::string> Tokens(const std::string& list)
+{
+    std::vector<std::string> tokens;
+    std::size_t begin = 0;
+    for (std::size_t comma = list.find(',');; comma = list.find(',', begin)) {
+        tokens.push_back(Lower(Trim(list.substr(begin, comma - begin))));
+        if (comma == std::string::npos) {
+            return tokens;
+        }
+        begin = comma + 1;
+    }
+}
+
+// Decimal digits, any number of leading zeros, at most 15 others.
+bool Decimal(const std::string& text, std::size_t& value)
+{
+    const std::size_t first = text.find_first_not_of('0');
+    const std::string digits = first == std::string::npos ? "0" : text.substr(first);
+    if (text.empty() || digits.size() > 15 ||
+        digits.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    value = std::stoull(digits);
+    return true;
+}
+
+class Reference {
+public:
+    Reference(const std::string& bytes, std::size_t maxLine) : m_bytes(bytes), m_maxLine(maxLine) {}
+
+    // Stops with Truncated where the bytes run out, Malformed at the first thing that is not
+    // HTTP/1.x; `tooLong` tells that a head line passed the line limit (the reader's own verdict
+    // then stands).
+    Verdict Run(bool& tooLong)
+    {
+        Verdict verdict{ReplyState::Truncated, 0, false, "", 0};
+        m_tooLong = &tooLong;
+        verdict.state = Answer(verdict);
+        verdict.used = m_at;
+        return verdict;
+    }
+
+private:
+    // The next line without its line feed and one carriage return; false when the bytes end first.
+    bool Line(std::string& line, bool chunkLine, bool& malformed)
+    {
+        const auto newline = m_bytes.find('\n', m_at);
+        const std::size_t end = newline == std::string::npos ? m_bytes.size() : newline;
+        line = m_bytes.substr(m_at, end - m_at);
+        if (!line.empty() && line.back() == '\r' && newline != std::string::npos) {
+            line.pop_back();
+        }
+        if (line.size() > m_maxLine + (newline == std::string::npos ? 1 : 0)) {
+            (chunkLine ? malformed : *m_tooLong) = true;
+            return false;
+        }
+        m_at = newline == std::string::npos ? m_bytes.size() : newline + 1;
+        return newline != std::string::npos;
+    }
+
+    ReplyState Answer(Verdict& verdict)
+    {
+        bool malformed = false;
+        std::string line;
+        for (;;) {
+            do {
+                if (!Line(line, false, malformed)) {
+                    return ReplyState::Truncated;
+                }
+            } while (line.empty());
+            const bool shaped = line.size() >= 12 && line.compare(0, 7, "HTTP/1.") == 0 &&
+                                std::isdigit(static_cast<unsigned char>(line[7])) &&
+                                line[8] == ' ' && line.find_first_not_of("0123456789", 9) >= 12 &&
+                                (line.size() == 12 || line[12] == ' ');
+            verdict.status = shaped ? std::stoi(line.substr(9, 3)) : 0;
+            if (verdict.status < 100) {
+                return ReplyState::Malformed;
+            }
+            const bool http11 = line[7] != '0';
+            bool hasLength = false, chunked = false, close = false, keepAlive = false;
+            std::size_t length = 0;
+            for (;;) {
+                if (!Line(line, false, malformed)) {
+                    return ReplyState::Truncated;
+                }
+                if (line.empty()) {
+                    break;
+                }
+                const auto colon = line.find(':');
+                if (colon == 0 || colon == std::string::npos || line[0] == ' ' || line[0] == '\t' ||
+                    line[colon - 1] == ' ' || line[colon - 1] == '\t') {
+                    return ReplyState::Malformed;
+                }
+                const std::string name = Lower(line.substr(0, colon));
+                const std::string value = Trim(line.substr(colon + 1));
+                std::size_t announced = 0;
+                if (name == "content-length") {
+                    if (!Decimal(value, announced) || (hasLength && announced != length)) {
+                        return ReplyState::Malformed;
+                    }
+                    hasLength = true;
+                    length = announced;
+                } else if (name == "transfer-encoding") {
+                    for (const std::string& coding : Tokens(value)) {
+                        if (coding != "chunked") {
+                            return ReplyState::Malformed;
+                        }
+                    }
+                    chunked = true;
+                } else if (name == "connection") {
+                    for (const std::string& option : Tokens(value)) {
+                        close = close || option == "close";
+                        keepAlive = keepAlive || option == "keep-alive";
+                    }
+                }
+            }
+            if (verdict.status == 101) {
+                return ReplyState::Malformed;
+            }
+            if (verdict.status >= 200) {
+                verdict.keepAlive = http11 ? !close : keepAlive && !close;
+                return Body(verdict, http11, hasLength, chunked, length);
+            }
+        }
+    }
+
+    ReplyState Body(Verdict& verdict, bool http11, bool hasLength, bool chunked, std::size_t length)
+    {
+        if (verdict.status == 204 || verdict.status == 304) {
+            return ReplyState::Complete;
+        }
+        if (chunked) {
+            return (hasLength || !http11) ? ReplyState::Malformed : Chunks(verdict);
+        }
+        if (!hasLength) {
+            verdict.keepAlive = false;
+            verdict.body = m_bytes.substr(m_at);
+            m_at = m_bytes.size();
+            return ReplyState::Complete;  // the buffer ends where the peer closes
+        }
+        if (m_bytes.size() - m_at < length) {
+            return ReplyState::Truncated;
+        }
+        verdict.body = m_bytes.substr(m_at, length);
+        m_at += length;
+        return ReplyState::Complete;
+    }
+
+    ReplyState Chunks(Verdict& verdict)
+    {
+        bool malformed = false;
+        std::string line;
+        for (;;) {
+            if (!Line(line, true, malformed)) {
+                return malformed ? ReplyState::Malformed : ReplyState::Truncated;
+            }
+            const std::size_t digits =
+                std::min(line.find_first_not_of("0123456789abcdefABCDEF"), line.size());
+            const std::size_t rest = std::min(line.find_first_not_of(" \t", digits), line.size());
+            if (digits == 0 || digits > 15 || (rest < line.size() && line[rest] != ';')) {
+                return ReplyState::Malformed;
+            }
+            const std::size_t size = std::stoull(line.substr(0, digits), nullptr, 16);
+            if (size == 0) {
+                do {
+                    if (!Line(line, false, malformed)) {
+                        return ReplyState::Truncated;
+                    }
+                } while (!line.empty());
+                return ReplyState::Complete;
+            }
+            if (m_bytes.size() - m_at < size) {
+                return ReplyState::Truncated;
+            }
+            verdict.body += m_bytes.substr(m_at, size);
+            m_at += size;
+            if (!Line(line, true, malformed)) {
+                return malformed ? ReplyState::Malformed : ReplyState::Truncated;
+            }
+            if (!line.empty()) {
+                return ReplyState::Malformed;
+            }
+        }
+    }
+
+    const std::string& m_bytes;
+    const std::size_t m_maxLine;
+    std::size_t m_at = 0;
+    bool* m_tooLong = nullptr;
+};
+
+bool SameAnswer(const Verdict& a, const Verdict& b)
+{
+    const bool complete = a.state == ReplyState::Complete;
+    return a.state == b.state && a.status == b.status &&
+           (!complete || (a.body == b.body && a.keepAlive == b.keepAlive && a.used == b.used));
 }
 
 }  // namespace
@@ -52,9 +273,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Verdict whole = Read(reply, size - 1, size, limits);
     const Verdict sliced = Read(reply, size - 1, step, limits);
     // A failed answer's partial body is thrown away by the client, so only a whole one must agree.
-    const bool bodiesDiffer = whole.state == ReplyState::Complete && whole.body != sliced.body;
     if (whole.state != sliced.state || whole.status != sliced.status ||
-        whole.keepAlive != sliced.keepAlive || bodiesDiffer) {
+        (whole.state == ReplyState::Complete && !SameAnswer(whole, sliced))) {
+        std::abort();
+    }
+    if (whole.state == ReplyState::HeadTooLarge || whole.state == ReplyState::BodyTooLarge) {
+        return 0;  // the reference knows no limits but the line's
+    }
+    bool tooLong = false;
+    const std::string bytes(reply, size - 1);
+    const Verdict reference = Reference(bytes, limits.maxLineBytes).Run(tooLong);
+    if (!tooLong && !SameAnswer(whole, reference)) {
         std::abort();
     }
     return 0;

@@ -71,7 +71,9 @@ public:
     bool ControlDeviceFace(const std::string& _strId, const std::string& _strSn,
                            const std::string& _strArg1, const std::string& _strArg2,
                            const std::string& _strArg3) override;
-    // Any text is stored as it is; always true.
+    // Any text is stored as it is; always true. Only "http://" and a host name or address make a
+    // usable one: with anything more (a trailing "/", a path, a port) every exchange fails at once,
+    // the reason in the diagnostics' `detail`, and nothing is sent.
     bool SetUrl(const std::string& _strUrl) override;
 
     std::string GetUrl() const;
@@ -94,9 +96,16 @@ private:
     std::string GetExeDirectory();
     void InitJsonLibrary();
 
-    // One POST of `_strBody` to the endpoint `_strPath` and the exact "200" check.
+    // One POST of `_strBody` to the endpoint `_strPath` and the exact "200" check; the answer's
+    // body goes to `_strReply`. Without `_strReply` it is read and dropped (the diagnostics keep
+    // its first bytes): only the poll and the status query read theirs.
     GatewayAnswer Exchange(const std::string& _strPath, const std::string& _strBody,
-                           std::string& _strReply);
+                           std::string& _strReply, Terminal_Http_Cancel* _pCancel = nullptr);
+    GatewayAnswer Exchange(const std::string& _strPath, const std::string& _strBody);
+    GatewayAnswer Exchange(const std::string& _strPath, const std::string& _strBody,
+                           std::string* _pReply, Terminal_Http_Cancel* _pCancel);
+    // Idle connections to a gateway the adapter no longer addresses are closed.
+    void ForgetOtherGateways();
     // True when accepted; otherwise writes the operation's failure line (none when it is null).
     static bool Accepted(const char* _szOperation, GatewayAnswer _answer);
     bool SendRecordCommand(const RecordCommand& _command, const std::string& _strId,

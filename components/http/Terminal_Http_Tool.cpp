@@ -94,28 +94,37 @@ public:
     {
     }
 
-    bool Post(const std::string& url, const std::string& body, std::string& reply, bool fresh,
-              http::CancelSignal* cancel)
+    bool Post(const std::string& url, const std::string& body, std::string& reply,
+              const Terminal_Http_Call& call, http::CancelSignal* cancel)
     {
         reply.clear();
         const http::PostTarget* target = http::TargetFor(url);
         if (target == nullptr) {
-            return Finish(http::ExchangeOutcome{Terminal_Http_Error::InvalidUrl, 0, false, false});
+            return Finish(Failed(Terminal_Http_Error::InvalidUrl));
         }
-        const Terminal_Http_Options options = m_pool.Options();
-        const http::Deadline deadline = http::Clock::now() + options.totalTimeout;
-        const std::string head = target->RequestHead(body.size(), fresh);
+        Attempt attempt{*target,
+                        target->RequestHead(body.size(), call.freshConnection),
+                        body,
+                        reply,
+                        call.keepReplyBytes,
+                        m_pool.Options(),
+                        cancel};
+        const http::Deadline deadline = http::Clock::now() + attempt.options.totalTimeout;
         http::TcpSocket socket;
-        bool reused = !fresh && m_pool.Acquire(target->origin, socket);
-        http::ExchangeOutcome outcome =
-            Attempt(*target, head, body, reply, options, deadline, cancel, reused, socket);
-        if (reused && outcome.neverRead) {
-            // The gateway closed the kept connection as the request went out and never read it.
+        const bool reused = !call.freshConnection && m_pool.Acquire(target->origin, socket);
+        http::ExchangeOutcome outcome = attempt.Run(deadline, reused, socket);
+        if (MayResend(outcome, reused)) {
             socket = http::TcpSocket();
-            outcome = Attempt(*target, head, body, reply, options, deadline, cancel, false, socket);
+            outcome = attempt.Run(deadline, false, socket);
+        } else if (reused && outcome.requestWritten && !outcome.answerStarted &&
+                   outcome.error == Terminal_Http_Error::Transport) {
+            // A kept connection died under the request without a byte of an answer: the
+            // gateway closes kept connections early.
+            m_pool.Distrust(target->origin);
         }
-        if (outcome.error == Terminal_Http_Error::None && outcome.keepAlive && !fresh) {
-            m_pool.Release(target->origin, std::move(socket));
+        if (outcome.error == Terminal_Http_Error::None && outcome.keepAlive &&
+            !call.freshConnection) {
+            m_pool.Release(target->origin, std::move(socket), IdleLimit(outcome));
         }
         return Finish(outcome);
     }
@@ -124,55 +133,94 @@ public:
     http::ConnectionPool& Pool() { return m_pool; }
 
 private:
-    // A socket whose wait a cancel cut short fails like a broken one: say why it really failed.
-    static http::ExchangeOutcome Attempt(const http::PostTarget& target, const std::string& head,
-                                         const std::string& body, std::string& reply,
-                                         const Terminal_Http_Options& options,
-                                         http::Deadline deadline, http::CancelSignal* cancel,
-                                         bool connected, http::TcpSocket& socket)
+    // The request and what stays the same between its first attempt and a resend.
+    struct Attempt {
+        const http::PostTarget& target;
+        const std::string head;
+        const std::string& body;
+        std::string& reply;
+        const std::size_t keepReplyBytes;
+        const Terminal_Http_Options options;
+        http::CancelSignal* const cancel;
+
+        // A socket whose wait a cancel cut short fails like a broken one: say why it really
+        // failed.
+        http::ExchangeOutcome Run(http::Deadline deadline, bool connected,
+                                  http::TcpSocket& socket) const
+        {
+            if (Cancelled()) {
+                return Failed(Terminal_Http_Error::Cancelled);
+            }
+            http::ExchangeOutcome outcome = RunOnce(deadline, connected, socket);
+            if (outcome.error != Terminal_Http_Error::None && Cancelled()) {
+                outcome.error = Terminal_Http_Error::Cancelled;
+                outcome.status = 0;
+            }
+            return outcome;
+        }
+
+        bool Cancelled() const { return cancel != nullptr && cancel->Raised(); }
+
+        http::ExchangeOutcome RunOnce(http::Deadline deadline, bool connected,
+                                      http::TcpSocket& socket) const
+        {
+            if (!connected) {
+                const auto connectBy =
+                    std::min(deadline, http::Clock::now() + options.connectTimeout);
+                const http::IoStatus status = http::TcpSocket::Connect(
+                    target.url.host, target.url.port, connectBy, cancel, socket);
+                if (status != http::IoStatus::Done) {
+                    return Failed(http::ErrorOf(status));
+                }
+            }
+            if (cancel != nullptr) {
+                cancel->Attach(socket.Handle());
+            }
+            http::ExchangeOutcome outcome = http::Exchange(
+                socket, head, body, reply, keepReplyBytes, options, deadline, cancel);
+            if (cancel != nullptr) {
+                cancel->Detach();
+            }
+            return outcome;
+        }
+    };
+
+    static http::ExchangeOutcome Failed(Terminal_Http_Error error)
     {
-        if (cancel != nullptr && cancel->Raised()) {
-            return http::ExchangeOutcome{Terminal_Http_Error::Cancelled, 0, false, false};
-        }
-        http::ExchangeOutcome outcome =
-            AttemptOnce(target, head, body, reply, options, deadline, cancel, connected, socket);
-        if (outcome.error != Terminal_Http_Error::None && cancel != nullptr && cancel->Raised()) {
-            outcome = http::ExchangeOutcome{Terminal_Http_Error::Cancelled, 0, false, false};
-        }
+        http::ExchangeOutcome outcome;
+        outcome.error = error;
         return outcome;
     }
 
-    static http::ExchangeOutcome AttemptOnce(const http::PostTarget& target,
-                                             const std::string& head, const std::string& body,
-                                             std::string& reply,
-                                             const Terminal_Http_Options& options,
-                                             http::Deadline deadline, http::CancelSignal* cancel,
-                                             bool connected, http::TcpSocket& socket)
+    // Once, and only when the gateway cannot have acted on the request: not one byte of it went
+    // out (the kept connection turned out closed or reset), or a kept connection answered 408,
+    // which says the request was not processed.
+    static bool MayResend(const http::ExchangeOutcome& outcome, bool reused)
     {
-        if (!connected) {
-            const auto connectBy = std::min(deadline, http::Clock::now() + options.connectTimeout);
-            const http::IoStatus status = http::TcpSocket::Connect(target.url.host, target.url.port,
-                                                                   connectBy, cancel, socket);
-            if (status != http::IoStatus::Done) {
-                return http::ExchangeOutcome{http::ErrorOf(status), 0, false, false};
-            }
+        const bool notSent =
+            !outcome.requestWritten && outcome.error == Terminal_Http_Error::Transport;
+        const bool timedOutWhileIdle =
+            reused && outcome.error == Terminal_Http_Error::None && outcome.status == 408;
+        return notSent || timedOutWhileIdle;
+    }
+
+    // Short of the gateway's own idle time-out by a second (by half of it when it is shorter), so
+    // that a reuse never races the gateway's close.
+    static http::Clock::duration IdleLimit(const http::ExchangeOutcome& outcome)
+    {
+        constexpr long kLongerThanAnyLimit = 24 * 3600;  // and no overflow in nanoseconds
+        if (outcome.keepAliveTimeout < 0 || outcome.keepAliveTimeout > kLongerThanAnyLimit) {
+            return http::Clock::duration::max();
         }
-        if (cancel != nullptr) {
-            cancel->Attach(socket.Handle());
-        }
-        http::ExchangeOutcome outcome =
-            http::Exchange(socket, head, body, reply, options, deadline, cancel);
-        if (cancel != nullptr) {
-            cancel->Detach();
-        }
-        return outcome;
+        const std::chrono::milliseconds timeout = std::chrono::seconds(outcome.keepAliveTimeout);
+        return timeout - std::min(timeout / 2, std::chrono::milliseconds(1000));
     }
 
     bool Finish(const http::ExchangeOutcome& outcome)
     {
         const bool answered = outcome.error == Terminal_Http_Error::None;
-        http::StoreOutcome(
-            m_id, http::PostOutcome{answered ? std::to_string(outcome.status) : "", outcome.error});
+        http::StoreOutcome(m_id, http::PostOutcome{answered ? std::to_string(outcome.status) : "",
+                                                   outcome.error, outcome.requestWritten});
         return answered;
     }
 
@@ -218,14 +266,26 @@ Terminal_Http_Tool& Terminal_Http_Tool::operator=(Terminal_Http_Tool&& _other)
 bool Terminal_Http_Tool::HttpPostRequest(const std::string& _strUrl, const std::string& _strBody,
                                          std::string& _strReply, bool _bFreshConnection)
 {
-    return m_pImpl->Post(_strUrl, _strBody, _strReply, _bFreshConnection, nullptr);
+    Terminal_Http_Call call;
+    call.freshConnection = _bFreshConnection;
+    return m_pImpl->Post(_strUrl, _strBody, _strReply, call, nullptr);
 }
 
 bool Terminal_Http_Tool::HttpPostRequest(const std::string& _strUrl, const std::string& _strBody,
                                          std::string& _strReply, bool _bFreshConnection,
                                          Terminal_Http_Cancel& _cancel)
 {
-    return m_pImpl->Post(_strUrl, _strBody, _strReply, _bFreshConnection, _cancel.m_pState.get());
+    Terminal_Http_Call call;
+    call.freshConnection = _bFreshConnection;
+    call.cancel = &_cancel;
+    return m_pImpl->Post(_strUrl, _strBody, _strReply, call, _cancel.m_pState.get());
+}
+
+bool Terminal_Http_Tool::HttpPost(const std::string& _strUrl, const std::string& _strBody,
+                                  std::string& _strReply, const Terminal_Http_Call& _call)
+{
+    return m_pImpl->Post(_strUrl, _strBody, _strReply, _call,
+                         _call.cancel != nullptr ? _call.cancel->m_pState.get() : nullptr);
 }
 
 std::string Terminal_Http_Tool::GetLastPostStatus() const
@@ -236,6 +296,17 @@ std::string Terminal_Http_Tool::GetLastPostStatus() const
 Terminal_Http_Error Terminal_Http_Tool::GetLastPostError() const
 {
     return m_pImpl->LastOutcome().error;
+}
+
+bool Terminal_Http_Tool::GetLastPostWritten() const
+{
+    return m_pImpl->LastOutcome().written;
+}
+
+void Terminal_Http_Tool::CloseIdleConnectionsExcept(const std::string& _strUrl)
+{
+    const http::PostTarget* target = http::TargetFor(_strUrl);
+    m_pImpl->Pool().DropAllBut(target != nullptr ? target->origin : std::string());
 }
 
 void Terminal_Http_Tool::SetOptions(const Terminal_Http_Options& _options)

@@ -1,37 +1,71 @@
 #include "connection_pool.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace Osmer_Framework {
 namespace http {
 
+namespace {
+
+// How long an origin whose kept connection died under a request gets new connections only.
+constexpr std::chrono::seconds kDistrustPeriod{30};
+
+}  // namespace
+
 ConnectionPool::ConnectionPool(const Terminal_Http_Options& options) : m_options(options) {}
+
+void ConnectionPool::DropExpired(Clock::time_point now)
+{
+    m_idle.erase(std::remove_if(m_idle.begin(), m_idle.end(),
+                                [now](const IdleConnection& idle) { return idle.closeBy <= now; }),
+                 m_idle.end());
+}
+
+bool ConnectionPool::Distrusted(const std::string& origin, Clock::time_point now)
+{
+    const auto found = m_distrustedUntil.find(origin);
+    if (found == m_distrustedUntil.end()) {
+        return false;
+    }
+    if (found->second > now) {
+        return true;
+    }
+    m_distrustedUntil.erase(found);
+    return false;
+}
 
 // Threads that keep to their own connection keep to the same gateway worker too: with several host
 // threads on one client, handing each the connection another thread used last cost a fifth of the
 // throughput on two cores. Otherwise the most recently used one, whose socket is warmest.
-ConnectionPool::IdleList::iterator ConnectionPool::PickFor(IdleList& idle, std::thread::id self)
+ConnectionPool::IdleList::iterator ConnectionPool::PickFor(const std::string& origin)
 {
-    for (auto it = idle.begin(); it != idle.end(); ++it) {
-        if (it->lastUser == self) {
-            return it;
+    const std::thread::id self = std::this_thread::get_id();
+    auto picked = m_idle.end();
+    for (auto it = m_idle.begin(); it != m_idle.end(); ++it) {
+        if (it->origin == origin) {
+            picked = it;
+            if (it->lastUser == self) {
+                break;
+            }
         }
     }
-    return idle.end() - 1;
+    return picked;
 }
 
 bool ConnectionPool::Acquire(const std::string& origin, TcpSocket& connection)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    auto found = m_idle.find(origin);
-    if (found == m_idle.end()) {
+    const auto now = Clock::now();
+    DropExpired(now);
+    if (Distrusted(origin, now)) {
         return false;
     }
-    IdleList& idle = found->second;
-    while (!idle.empty()) {
-        const auto picked = PickFor(idle, std::this_thread::get_id());
+    for (auto picked = PickFor(origin); picked != m_idle.end(); picked = PickFor(origin)) {
         TcpSocket candidate = std::move(picked->socket);
-        idle.erase(picked);
+        m_idle.erase(picked);
         // A gateway that closed an idle connection must not cost the next request: the close is
-        // seen here, before anything is sent.
+        // seen here, before anything is sent. So are bytes it sent while the connection was idle.
         if (candidate.IdleAndOpen()) {
             connection = std::move(candidate);
             return true;
@@ -40,13 +74,47 @@ bool ConnectionPool::Acquire(const std::string& origin, TcpSocket& connection)
     return false;
 }
 
-void ConnectionPool::Release(const std::string& origin, TcpSocket connection)
+void ConnectionPool::Release(const std::string& origin, TcpSocket connection,
+                             Clock::duration idleLimit)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    auto& idle = m_idle[origin];
-    if (idle.size() < m_options.maxIdleConnectionsPerHost) {
-        idle.push_back(IdleConnection{std::move(connection), std::this_thread::get_id()});
+    const auto now = Clock::now();
+    const Clock::duration limit = std::min(idleLimit, Clock::duration(m_options.idleTimeout));
+    // Bytes already waiting after a whole answer were never asked for: a second answer, or the
+    // start of a desynchronised stream.
+    if (limit <= Clock::duration::zero() || m_options.maxIdleConnections == 0 ||
+        Distrusted(origin, now) || !connection.IdleAndOpen()) {
+        return;
     }
+    DropExpired(now);
+    if (m_idle.size() >= m_options.maxIdleConnections) {
+        m_idle.erase(m_idle.begin());
+    }
+    m_idle.push_back(
+        IdleConnection{std::move(connection), origin, std::this_thread::get_id(), now + limit});
+}
+
+void ConnectionPool::Distrust(const std::string& origin)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto now = Clock::now();
+    for (auto it = m_distrustedUntil.begin(); it != m_distrustedUntil.end();) {
+        it = it->second <= now ? m_distrustedUntil.erase(it) : std::next(it);
+    }
+    m_distrustedUntil[origin] = now + kDistrustPeriod;
+    m_idle.erase(
+        std::remove_if(m_idle.begin(), m_idle.end(),
+                       [&origin](const IdleConnection& idle) { return idle.origin == origin; }),
+        m_idle.end());
+}
+
+void ConnectionPool::DropAllBut(const std::string& origin)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_idle.erase(
+        std::remove_if(m_idle.begin(), m_idle.end(),
+                       [&origin](const IdleConnection& idle) { return idle.origin != origin; }),
+        m_idle.end());
 }
 
 void ConnectionPool::SetOptions(const Terminal_Http_Options& options)

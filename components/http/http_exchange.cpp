@@ -14,15 +14,6 @@ Deadline Earliest(Deadline deadline, std::chrono::milliseconds step)
     return std::min(deadline, Clock::now() + step);
 }
 
-ExchangeOutcome Failure(Terminal_Http_Error error, std::string& reply, bool neverRead = false)
-{
-    reply.clear();
-    ExchangeOutcome outcome;
-    outcome.error = error;
-    outcome.neverRead = neverRead;
-    return outcome;
-}
-
 Terminal_Http_Error ErrorOfReply(ReplyState state)
 {
     switch (state) {
@@ -35,6 +26,107 @@ Terminal_Http_Error ErrorOfReply(ReplyState state)
         return Terminal_Http_Error::Transport;
     }
 }
+
+// The state of one exchange: what was sent, what was read, and why it stopped if it did.
+class Conversation {
+public:
+    Conversation(TcpSocket& socket, std::string& reply, std::size_t keepReplyBytes,
+                 const Terminal_Http_Options& options, Deadline deadline, CancelSignal* cancel)
+        : m_socket(socket),
+          m_reply(reply),
+          m_options(options),
+          m_deadline(deadline),
+          m_cancel(cancel),
+          m_reader(ReplyLimits{options.maxReplyLineBytes, options.maxReplyHeadBytes,
+                               options.maxReplyBytes, keepReplyBytes},
+                   reply)
+    {
+    }
+
+    // Stops early when the peer answers (or goes) before it has taken the whole request.
+    void Send(const std::string& head, const std::string& body)
+    {
+        m_total = head.size() + body.size();
+        const std::size_t total = m_total;
+        while (m_sent < total && !Stopped()) {
+            const std::size_t before = m_sent;
+            const IoStatus status = m_socket.SendSome(head, body, m_sent);
+            if (status != IoStatus::Done) {
+                return;  // an answer may still wait in the receive buffer
+            }
+            if (m_sent > before || m_sent == total) {
+                continue;
+            }
+            bool readable = false;
+            const IoStatus waited = m_socket.WaitToSend(
+                Earliest(m_deadline, m_options.writeTimeout), m_cancel, readable);
+            if (waited != IoStatus::Done) {
+                m_ioError = waited;
+            } else if (readable) {
+                ReceiveOnce();
+            }
+        }
+    }
+
+    void Receive()
+    {
+        while (!Stopped()) {
+            ReceiveOnce();
+        }
+    }
+
+    ExchangeOutcome Outcome() const
+    {
+        ExchangeOutcome outcome;
+        outcome.requestWritten = m_sent > 0;
+        outcome.answerStarted = m_answerStarted;
+        if (m_reader.State() != ReplyState::Complete) {
+            m_reply.clear();
+            outcome.error = m_reader.Finished()           ? ErrorOfReply(m_reader.State())
+                            : m_ioError != IoStatus::Done ? ErrorOf(m_ioError)
+                                                          : Terminal_Http_Error::Transport;
+            return outcome;
+        }
+        outcome.status = m_reader.Status();
+        // Bytes past the answer were never asked for, and an answer that came before the whole
+        // request went out leaves the connection in no known state: neither is to be trusted again.
+        outcome.keepAlive = m_reader.KeepAlive() && !m_leftover && m_sent == m_total;
+        outcome.keepAliveTimeout = m_reader.KeepAliveTimeout();
+        return outcome;
+    }
+
+private:
+    bool Stopped() const { return m_reader.Finished() || m_ioError != IoStatus::Done; }
+
+    void ReceiveOnce()
+    {
+        std::size_t received = 0;
+        const IoStatus status =
+            m_socket.ReceiveSome(m_buffer, sizeof(m_buffer),
+                                 Earliest(m_deadline, m_options.readTimeout), m_cancel, received);
+        if (status == IoStatus::Closed) {
+            m_reader.FeedEnd();
+        } else if (status != IoStatus::Done) {
+            m_ioError = status;
+        } else {
+            m_answerStarted = true;
+            m_leftover = m_reader.Feed(m_buffer, received) < received;
+        }
+    }
+
+    TcpSocket& m_socket;
+    std::string& m_reply;
+    const Terminal_Http_Options& m_options;
+    const Deadline m_deadline;
+    CancelSignal* const m_cancel;
+    ReplyReader m_reader;
+    char m_buffer[kReceiveBufferBytes];
+    std::size_t m_sent = 0;
+    std::size_t m_total = 0;
+    IoStatus m_ioError = IoStatus::Done;
+    bool m_leftover = false;
+    bool m_answerStarted = false;
+};
 
 }  // namespace
 
@@ -58,42 +150,15 @@ Terminal_Http_Error ErrorOf(IoStatus status)
 }
 
 ExchangeOutcome Exchange(TcpSocket& socket, const std::string& head, const std::string& body,
-                         std::string& reply, const Terminal_Http_Options& options,
-                         Deadline deadline, CancelSignal* cancel)
+                         std::string& reply, std::size_t keepReplyBytes,
+                         const Terminal_Http_Options& options, Deadline deadline,
+                         CancelSignal* cancel)
 {
     reply.clear();
-    const IoStatus sent =
-        socket.SendAll(head, body, Earliest(deadline, options.writeTimeout), cancel);
-    if (sent != IoStatus::Done) {
-        return Failure(ErrorOf(sent), reply, sent == IoStatus::Reset);
-    }
-    ReplyReader reader(
-        ReplyLimits{options.maxReplyLineBytes, options.maxReplyHeadBytes, options.maxReplyBytes},
-        reply);
-    char buffer[kReceiveBufferBytes];
-    bool leftover = false;
-    while (!reader.Finished()) {
-        std::size_t received = 0;
-        const IoStatus status = socket.ReceiveSome(
-            buffer, sizeof(buffer), Earliest(deadline, options.readTimeout), cancel, received);
-        if (status == IoStatus::Closed) {
-            reader.FeedEnd();
-            break;
-        }
-        if (status != IoStatus::Done) {
-            const bool neverRead = status == IoStatus::Reset && !reader.SawAnyByte();
-            return Failure(ErrorOf(status), reply, neverRead);
-        }
-        leftover = reader.Feed(buffer, received) < received;
-    }
-    if (reader.State() != ReplyState::Complete) {
-        return Failure(ErrorOfReply(reader.State()), reply);
-    }
-    ExchangeOutcome outcome;
-    outcome.status = reader.Status();
-    // Bytes past the answer were never asked for: the connection is not to be trusted again.
-    outcome.keepAlive = reader.KeepAlive() && !leftover;
-    return outcome;
+    Conversation conversation(socket, reply, keepReplyBytes, options, deadline, cancel);
+    conversation.Send(head, body);
+    conversation.Receive();
+    return conversation.Outcome();
 }
 
 }  // namespace http

@@ -14,16 +14,20 @@ struct ExchangeOutcome {
     Terminal_Http_Error error = Terminal_Http_Error::None;
     int status = 0;
     bool keepAlive = false;  // the connection may carry the next request
-    // The request provably never reached the peer's program: the connection was reset before a
-    // single byte of an answer came. Only then may it be sent again on another connection.
-    bool neverRead = false;
+    // At least one byte of the request went into the connection: from then on the peer may have
+    // acted on it, and it is never sent again (unless the peer answers that it did not).
+    bool requestWritten = false;
+    bool answerStarted = false;  // at least one byte of an answer came
+    long keepAliveTimeout = -1;  // seconds, from the answer's Keep-Alive header; -1 without one
 };
 
-// Sends `head` and `body`, reads the answer's body into `reply` (emptied first; emptied again when
-// no whole answer came).
+// Sends `head` and `body` while watching for an answer (a gateway may answer before it has read a
+// large body, and close), then reads the answer's body into `reply` (emptied first; emptied again
+// when no whole answer came), keeping at most `keepReplyBytes` of it.
 ExchangeOutcome Exchange(TcpSocket& socket, const std::string& head, const std::string& body,
-                         std::string& reply, const Terminal_Http_Options& options,
-                         Deadline deadline, CancelSignal* cancel);
+                         std::string& reply, std::size_t keepReplyBytes,
+                         const Terminal_Http_Options& options, Deadline deadline,
+                         CancelSignal* cancel);
 
 // What a socket status means to the caller of a POST.
 Terminal_Http_Error ErrorOf(IoStatus status);

@@ -29,10 +29,11 @@ struct Text {
     const char* data;
     std::size_t size;
 
-    bool EqualsLowerCase(const char* lower) const
+    // `lower` is a literal: its length is known here, not counted per header line.
+    template <std::size_t N>
+    bool EqualsLowerCase(const char (&lower)[N]) const
     {
-        const std::size_t length = std::strlen(lower);
-        if (length != size) {
+        if (size != N - 1) {
             return false;
         }
         for (std::size_t i = 0; i < size; ++i) {
@@ -70,13 +71,18 @@ void ForEachToken(Text list, Each each)
     }
 }
 
+// Leading zeros are valid and do not count against the digit limit.
 bool ParseDecimal(Text text, std::size_t& value)
 {
-    if (text.size == 0 || text.size > kMaxLengthDigits) {
+    std::size_t first = 0;
+    while (first + 1 < text.size && text.data[first] == '0') {
+        ++first;
+    }
+    if (text.size == 0 || text.size - first > kMaxLengthDigits) {
         return false;
     }
     value = 0;
-    for (std::size_t i = 0; i < text.size; ++i) {
+    for (std::size_t i = first; i < text.size; ++i) {
         if (!IsDigit(text.data[i])) {
             return false;
         }
@@ -94,6 +100,23 @@ int HexValue(char c)
     return (lower >= 'a' && lower <= 'f') ? lower - 'a' + 10 : -1;
 }
 
+// "timeout=N" among the comma-separated parameters of a Keep-Alive header; -1 without one.
+long KeepAliveTimeoutOf(Text value)
+{
+    long timeout = -1;
+    ForEachToken(value, [&timeout](Text parameter) {
+        constexpr std::size_t kNameLength = 8;  // "timeout="
+        std::size_t seconds = 0;
+        if (parameter.size > kNameLength &&
+            Text{parameter.data, kNameLength}.EqualsLowerCase("timeout=") &&
+            ParseDecimal(Text{parameter.data + kNameLength, parameter.size - kNameLength},
+                         seconds)) {
+            timeout = static_cast<long>(seconds);
+        }
+    });
+    return timeout;
+}
+
 }  // namespace
 
 ReplyReader::ReplyReader(const ReplyLimits& limits, std::string& body)
@@ -103,9 +126,6 @@ ReplyReader::ReplyReader(const ReplyLimits& limits, std::string& body)
 
 std::size_t ReplyReader::Feed(const char* data, std::size_t size)
 {
-    if (size > 0) {
-        m_sawAnyByte = true;
-    }
     std::size_t used = 0;
     while (used < size && m_state == ReplyState::Incomplete) {
         if (m_stage == Stage::Body || m_stage == Stage::ChunkData) {
@@ -162,9 +182,10 @@ std::size_t ReplyReader::FeedLine(const char* data, std::size_t size)
     if (length > 0 && line[length - 1] == '\r') {
         --length;
     }
+    // Chunk framing counts whole lines, so that the verdict does not depend on how they were fed.
     if (length > m_limits.maxLineBytes) {
         Fail(tooLong);
-    } else {
+    } else if (inHead || CountFraming(lineBytes + 1)) {
         OnLine(line, length);
     }
     m_line.clear();
@@ -249,6 +270,8 @@ void ReplyReader::OnHeaderLine(const char* line, std::size_t length)
             }
         });
         m_sawChunked = true;
+    } else if (name.EqualsLowerCase("keep-alive")) {
+        m_keepAliveTimeout = KeepAliveTimeoutOf(value);
     } else if (name.EqualsLowerCase("connection")) {
         ForEachToken(value, [this](Text option) {
             m_connectionClose = m_connectionClose || option.EqualsLowerCase("close");
@@ -266,6 +289,7 @@ void ReplyReader::OnHeadEnd()
         }
         m_sawLength = m_sawChunked = m_connectionClose = m_connectionKeepAlive = false;
         m_remaining = 0;
+        m_keepAliveTimeout = -1;
         m_stage = Stage::StatusLine;
         return;
     }
@@ -273,9 +297,11 @@ void ReplyReader::OnHeadEnd()
     if (m_status == 204 || m_status == 304) {
         m_state = ReplyState::Complete;
     } else if (m_sawChunked) {
-        // Both framings at once is how requests get smuggled: read it, but trust the socket no
-        // more.
-        m_keepAlive = m_keepAlive && !m_sawLength;
+        // Both framings at once is how answers get smuggled, and HTTP/1.0 has no chunks.
+        if (m_sawLength || !m_http11) {
+            Fail(ReplyState::Malformed);
+            return;
+        }
         m_bodyKind = BodyKind::Chunked;
         m_stage = Stage::ChunkSize;
     } else if (m_sawLength) {
@@ -285,6 +311,10 @@ void ReplyReader::OnHeadEnd()
             Fail(ReplyState::BodyTooLarge);
         } else if (m_remaining == 0) {
             m_state = ReplyState::Complete;
+        } else {
+            // One allocation of the announced size instead of doubling up to it.
+            m_body.reserve(m_remaining < m_limits.keepBodyBytes ? m_remaining
+                                                                : m_limits.keepBodyBytes);
         }
     } else {
         m_bodyKind = BodyKind::UntilClose;
@@ -293,7 +323,7 @@ void ReplyReader::OnHeadEnd()
     }
 }
 
-// Hex digits, then optionally blanks and ";extension", which are ignored.
+// Hex digits, then optionally blanks and ";extension" (ignored); nothing else.
 void ReplyReader::OnChunkSizeLine(const char* line, std::size_t length)
 {
     std::size_t digits = 0;
@@ -301,14 +331,17 @@ void ReplyReader::OnChunkSizeLine(const char* line, std::size_t length)
     for (; digits < length && HexValue(line[digits]) >= 0; ++digits) {
         size = size * 16 + static_cast<std::size_t>(HexValue(line[digits]));
     }
-    const bool rest = digits == length || IsBlank(line[digits]) || line[digits] == ';';
-    if (digits == 0 || digits > kMaxLengthDigits || !rest) {
+    std::size_t rest = digits;
+    while (rest < length && IsBlank(line[rest])) {
+        ++rest;
+    }
+    if (digits == 0 || digits > kMaxLengthDigits || (rest < length && line[rest] != ';')) {
         Fail(ReplyState::Malformed);
         return;
     }
     if (size == 0) {
         m_stage = Stage::Trailers;
-    } else if (size > m_limits.maxBodyBytes - m_body.size()) {
+    } else if (size > m_limits.maxBodyBytes - m_bodyBytes) {
         Fail(ReplyState::BodyTooLarge);
     } else {
         m_remaining = size;
@@ -339,11 +372,26 @@ std::size_t ReplyReader::FeedBody(const char* data, std::size_t size)
 
 bool ReplyReader::AppendBody(const char* data, std::size_t size)
 {
-    if (size > m_limits.maxBodyBytes - m_body.size()) {
+    if (size > m_limits.maxBodyBytes - m_bodyBytes) {
         Fail(ReplyState::BodyTooLarge);
         return false;
     }
-    m_body.append(data, size);
+    m_bodyBytes += size;
+    const std::size_t room =
+        m_limits.keepBodyBytes > m_body.size() ? m_limits.keepBodyBytes - m_body.size() : 0;
+    m_body.append(data, size < room ? size : room);
+    return true;
+}
+
+// Chunk framing is not body, but a peer could send endless extensions or empty chunk ends: it may
+// not outgrow the body it frames by more than the head limit.
+bool ReplyReader::CountFraming(std::size_t bytes)
+{
+    m_framingBytes += bytes;
+    if (m_framingBytes > m_limits.maxHeadBytes + m_bodyBytes) {
+        Fail(ReplyState::BodyTooLarge);
+        return false;
+    }
     return true;
 }
 

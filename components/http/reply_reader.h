@@ -13,6 +13,8 @@ struct ReplyLimits {
     std::size_t maxLineBytes = 8 * 1024;   // status line, one header line, one chunk-size line
     std::size_t maxHeadBytes = 64 * 1024;  // every head line of the exchange together
     std::size_t maxBodyBytes = 16 * 1024 * 1024;
+    // Body bytes kept for the caller; the rest is read, counted against maxBodyBytes and dropped.
+    std::size_t keepBodyBytes = static_cast<std::size_t>(-1);
 };
 
 enum class ReplyState {
@@ -40,7 +42,8 @@ public:
     int Status() const { return m_status; }
     // Whether the connection may carry another request after this answer.
     bool KeepAlive() const { return m_keepAlive; }
-    bool SawAnyByte() const { return m_sawAnyByte; }
+    // The "timeout=" of the final answer's Keep-Alive header in seconds, or -1 without one.
+    long KeepAliveTimeout() const { return m_keepAliveTimeout; }
 
 private:
     enum class Stage { StatusLine, HeaderLines, Body, ChunkSize, ChunkData, ChunkEnd, Trailers };
@@ -52,6 +55,7 @@ private:
     void OnHeaderLine(const char* line, std::size_t length);
     void OnHeadEnd();
     void OnChunkSizeLine(const char* line, std::size_t length);
+    bool CountFraming(std::size_t bytes);
     std::size_t FeedBody(const char* data, std::size_t size);
     bool AppendBody(const char* data, std::size_t size);
     void Fail(ReplyState state) { m_state = state; }
@@ -63,11 +67,13 @@ private:
     BodyKind m_bodyKind = BodyKind::UntilClose;
     std::string m_line;  // a line split across two feeds
     std::size_t m_headBytes = 0;
-    std::size_t m_remaining = 0;  // of the Content-Length body or of the current chunk
+    std::size_t m_framingBytes = 0;  // chunk-size lines, extensions and chunk ends
+    std::size_t m_bodyBytes = 0;     // kept or not
+    std::size_t m_remaining = 0;     // of the Content-Length body or of the current chunk
+    long m_keepAliveTimeout = -1;
     int m_status = 0;
     bool m_http11 = false;
     bool m_keepAlive = false;
-    bool m_sawAnyByte = false;
     bool m_sawLength = false;
     bool m_sawChunked = false;
     bool m_connectionClose = false;

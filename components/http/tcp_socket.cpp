@@ -47,6 +47,23 @@ int WaitReady(SocketHandle handle, bool forWrite, int milliseconds)
     timeval wait{milliseconds / 1000, (milliseconds % 1000) * 1000};
     return select(0, forWrite ? nullptr : &ready, forWrite ? &ready : nullptr, &failed, &wait);
 }
+// Ready to write, or readable (an answer, a close or an error waits): `readable` says which.
+int WaitEither(SocketHandle handle, int milliseconds, bool& readable)
+{
+    fd_set toRead;
+    fd_set toWrite;
+    fd_set failed;
+    FD_ZERO(&toRead);
+    FD_ZERO(&toWrite);
+    FD_ZERO(&failed);
+    FD_SET(handle, &toRead);
+    FD_SET(handle, &toWrite);
+    FD_SET(handle, &failed);
+    timeval wait{milliseconds / 1000, (milliseconds % 1000) * 1000};
+    const int ready = select(0, &toRead, &toWrite, &failed, &wait);
+    readable = ready > 0 && (FD_ISSET(handle, &toRead) || FD_ISSET(handle, &failed));
+    return ready;
+}
 int LastError()
 {
     return WSAGetLastError();
@@ -117,6 +134,16 @@ int WaitReady(SocketHandle handle, bool forWrite, int milliseconds)
     entry.events = forWrite ? POLLOUT : POLLIN;
     return poll(&entry, 1, milliseconds);
 }
+// Ready to write, or readable (an answer, a close or an error waits): `readable` says which.
+int WaitEither(SocketHandle handle, int milliseconds, bool& readable)
+{
+    pollfd entry{};
+    entry.fd = handle;
+    entry.events = POLLIN | POLLOUT;
+    const int ready = poll(&entry, 1, milliseconds);
+    readable = ready > 0 && (entry.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+    return ready;
+}
 int LastError()
 {
     return errno;
@@ -178,8 +205,10 @@ int MillisecondsUntil(Deadline deadline, Clock::time_point now, bool sliced)
     return static_cast<int>(wait.count());
 }
 
-// Waits until the socket is ready for `events`, the deadline passes or the cancel flag rises.
-IoStatus WaitFor(SocketHandle handle, bool forWrite, Deadline deadline, CancelSignal* cancel)
+// Calls `waitReady(milliseconds)` (a poll or select: > 0 ready, 0 nothing yet, < 0 an error) until
+// it reports readiness, the deadline passes or the cancel flag rises.
+template <class WaitReadyFor>
+IoStatus WaitUntilReady(Deadline deadline, CancelSignal* cancel, WaitReadyFor waitReady)
 {
     for (;;) {
         if (cancel != nullptr && cancel->Raised()) {
@@ -189,8 +218,7 @@ IoStatus WaitFor(SocketHandle handle, bool forWrite, Deadline deadline, CancelSi
         if (now >= deadline) {
             return IoStatus::Timeout;
         }
-        const int ready =
-            WaitReady(handle, forWrite, MillisecondsUntil(deadline, now, cancel != nullptr));
+        const int ready = waitReady(MillisecondsUntil(deadline, now, cancel != nullptr));
         if (ready > 0) {
             return IoStatus::Done;  // readiness or an error: the next call tells which
         }
@@ -198,6 +226,14 @@ IoStatus WaitFor(SocketHandle handle, bool forWrite, Deadline deadline, CancelSi
             return IoStatus::Failed;
         }
     }
+}
+
+// Waits until the socket is ready for `events`, the deadline passes or the cancel flag rises.
+IoStatus WaitFor(SocketHandle handle, bool forWrite, Deadline deadline, CancelSignal* cancel)
+{
+    return WaitUntilReady(deadline, cancel, [handle, forWrite](int milliseconds) {
+        return WaitReady(handle, forWrite, milliseconds);
+    });
 }
 
 IoStatus StatusOfError(int error)
@@ -336,10 +372,9 @@ IoStatus TcpSocket::Connect(const std::string& host, int port, Deadline deadline
     return IoStatus::Refused;
 }
 
-IoStatus TcpSocket::SendAll(const std::string& first, const std::string& second, Deadline deadline,
-                            CancelSignal* cancel)
+IoStatus TcpSocket::SendSome(const std::string& first, const std::string& second,
+                             std::size_t& offset)
 {
-    std::size_t offset = 0;
     const std::size_t total = first.size() + second.size();
     while (offset < total) {
         const bool inFirst = offset < first.size();
@@ -356,15 +391,17 @@ IoStatus TcpSocket::SendAll(const std::string& first, const std::string& second,
         if (Interrupted(error)) {
             continue;
         }
-        if (!WouldBlock(error)) {
-            return StatusOfError(error);
-        }
-        const IoStatus waited = WaitFor(m_handle, true, deadline, cancel);
-        if (waited != IoStatus::Done) {
-            return waited;
-        }
+        return WouldBlock(error) ? IoStatus::Done : StatusOfError(error);
     }
     return IoStatus::Done;
+}
+
+IoStatus TcpSocket::WaitToSend(Deadline deadline, CancelSignal* cancel, bool& readable)
+{
+    const SocketHandle handle = m_handle;
+    return WaitUntilReady(deadline, cancel, [handle, &readable](int milliseconds) {
+        return WaitEither(handle, milliseconds, readable);
+    });
 }
 
 IoStatus TcpSocket::ReceiveSome(char* buffer, std::size_t capacity, Deadline deadline,

@@ -55,9 +55,13 @@ public:
     static IoStatus Connect(const std::string& host, int port, Deadline deadline,
                             CancelSignal* cancel, TcpSocket& connected);
 
-    // Sends `first` then `second` whole (a request's head and body, without joining them).
-    IoStatus SendAll(const std::string& first, const std::string& second, Deadline deadline,
-                     CancelSignal* cancel);
+    // Sends what the socket takes at once of `first` then `second` (a request's head and body,
+    // without joining them), starting `offset` bytes in, and advances `offset`; Done also when it
+    // took nothing. Never waits.
+    IoStatus SendSome(const std::string& first, const std::string& second, std::size_t& offset);
+    // Waits until the socket takes more bytes or has something to read (an early answer, a close
+    // or a reset: `readable` says which of the two).
+    IoStatus WaitToSend(Deadline deadline, CancelSignal* cancel, bool& readable);
     // Receives what is there, at most `capacity` bytes, waiting for at least one. Closed when the
     // peer has closed its side.
     IoStatus ReceiveSome(char* buffer, std::size_t capacity, Deadline deadline,

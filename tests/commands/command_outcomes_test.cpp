@@ -19,6 +19,7 @@ using Osmer_Framework::Face::VurodoroViri_GetLastExchange;
 using Osmer_Framework::Face::VurodoroViri_GetLastReply;
 using Osmer_Framework::Face::VurodoroViri_kLastReplyLimit;
 using Outcome = Osmer_Framework::Face::VurodoroViri_ExchangeOutcome;
+using Delivery = Osmer_Framework::Face::VurodoroViri_Delivery;
 
 struct Operation {
     const char* name;
@@ -68,6 +69,7 @@ struct Ending {
     const char* url;   // the base URL; null: the local one, where nothing listens
     const char* step;  // in the log line; null when the gateway accepted
     Outcome outcome;
+    Delivery delivery;
 };
 
 std::vector<Ending> Endings()
@@ -75,17 +77,23 @@ std::vector<Ending> Endings()
     const char* const local = "http://127.0.0.1";
     const char* const refused = "GetLastPostStatus";
     const char* const failed = "HttpPostRequest";
+    const Delivery answered = Delivery::Answered;
     std::vector<Ending> endings = {
-        {{200, kAnyText}, local, nullptr, Outcome::Accepted},
-        {{413, kLongReason}, local, refused, Outcome::Refused},
-        {{200, "", {}, false, true}, local, failed, Outcome::ConnectionBroken},
-        {{}, nullptr, failed, Outcome::ConnectionRefused},
-        {{}, "ftp://127.0.0.1", failed, Outcome::BadUrl},
-        {{}, "", failed, Outcome::BadUrl},
+        {{200, kAnyText}, local, nullptr, Outcome::Accepted, answered},
+        {{413, kLongReason}, local, refused, Outcome::Refused, answered},
+        {{200, "", {}, false, true},
+         local,
+         failed,
+         Outcome::ConnectionBroken,
+         Delivery::MayHaveBeenDone},
+        {{}, nullptr, failed, Outcome::ConnectionRefused, Delivery::NotSent},
+        {{}, "ftp://127.0.0.1", failed, Outcome::BadUrl, Delivery::NotSent},
+        {{}, "", failed, Outcome::BadUrl, Delivery::NotSent},
+        {{}, "http://127.0.0.1/", failed, Outcome::BadUrl, Delivery::NotSent},
     };
     for (int status : {201, 204, 404, 409, 500}) {  // only exactly 200 is accepted
         endings.push_back(
-            {{status, status == 204 ? "" : kAnyText}, local, refused, Outcome::Refused});
+            {{status, status == 204 ? "" : kAnyText}, local, refused, Outcome::Refused, answered});
     }
     return endings;
 }
@@ -120,6 +128,7 @@ TEST_F(CommandOutcomesTest, EveryOperationAgainstEveryEndingOfTheExchange)
                 EXPECT_EQ(line.file, "CLS_VurodoroViri_Druvel");
             }
             EXPECT_EQ(VurodoroViri_GetLastExchange().outcome, ending.outcome);
+            EXPECT_EQ(VurodoroViri_GetLastExchange().delivery, ending.delivery);
             EXPECT_EQ(VurodoroViri_GetLastExchange().status,
                       answered ? std::to_string(ending.reply.status) : "");
             EXPECT_EQ(VurodoroViri_GetLastReply().text,

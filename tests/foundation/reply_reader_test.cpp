@@ -83,6 +83,8 @@ TEST(ReplyReader, ReadsEveryFraming)
              "Content-Length: 1\r\n\r\n!",
          false, 200, "!", true},
         {"\r\n" + k200 + "Content-Length: 0\r\n\r\n", false, 200, "", true},
+        {k200 + "Content-Length: 000000000000000000002\r\n\r\nok", false, 200, "ok", true},
+        {chunked + "2 \t;ext\r\nok\r\n1  \r\n!\r\n0\r\n\r\n", false, 200, "ok!", true},
     };
     for (const Case& c : cases) {
         ExpectVerdict(c.bytes, c.closeAtEnd, ReplyState::Complete, c.status, c.body, c.keepAlive);
@@ -115,6 +117,14 @@ TEST(ReplyReader, RefusesWhatItCannotRead)
         {k200 + "Content-Length: -1\r\n\r\n", false, S::Malformed, 200},
         {k200 + "Transfer-Encoding: gzip, chunked\r\n\r\n", false, S::Malformed, 200},
         {chunked + "zz\r\n", false, S::Malformed, 200},
+        {chunked + "3 x\r\nabc\r\n0\r\n\r\n", false, S::Malformed, 200},  // junk after the size
+        {k200 + "Content-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n",
+         false, S::Malformed, 200},
+        {"HTTP/1.0 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1\r\na\r\n0\r\n\r\n", false,
+         S::Malformed, 200},
+        {chunked + "1;" + std::string(70, 'e') + "\r\na\r\n1;" + std::string(70, 'e') +
+             "\r\nb\r\n1;" + std::string(70, 'e') + "\r\nc\r\n",
+         false, S::BodyTooLarge, 200},                         // extensions outgrow what they frame
         {chunked + "1\r\naXY\r\n", false, S::Malformed, 200},  // chunk without its CRLF
         {"HTTP/1.1 101 Switching\r\n\r\n", false, S::Malformed, 101},
         {k200 + "Content-Le", true, S::Truncated, 200},
@@ -131,6 +141,23 @@ TEST(ReplyReader, RefusesWhatItCannotRead)
     };
     for (const Case& c : cases) {
         ExpectVerdict(c.bytes, c.closeAtEnd, c.state, c.status);
+    }
+}
+
+// A body nobody reads is dropped but for its first bytes; the dropped ones still count to the cap.
+TEST(ReplyReader, KeepsOnlyTheBytesItIsAskedToKeep)
+{
+    const std::string chunked = k200 + "Transfer-Encoding: chunked\r\n\r\n";
+    const std::pair<std::string, ReplyState> cases[] = {
+        {k200 + "Content-Length: 6\r\n\r\nabcdef", ReplyState::Complete},
+        {chunked + "2\r\nab\r\n4\r\ncdef\r\n0\r\n\r\n", ReplyState::Complete},
+        {k200 + "\r\nabcdef", ReplyState::Complete},
+        {k200 + "\r\n" + std::string(201, 'a'), ReplyState::BodyTooLarge},
+    };
+    for (const auto& c : cases) {
+        const Verdict verdict = Read(c.first, 7, true, ReplyLimits{80, 160, 200, 3});
+        EXPECT_EQ(verdict.state, c.second) << c.first;
+        EXPECT_EQ(verdict.body, c.second == ReplyState::Complete ? "abc" : verdict.body);
     }
 }
 

@@ -6,12 +6,14 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "Terminal_Http_Tool.h"
+#include "VurodoroViri_Diagnostics.h"
 #include "delivery_recorder.h"
 #include "raw_gateway.h"
 
@@ -22,6 +24,9 @@ using Osmer_Framework::Terminal_Http_Error;
 using Osmer_Framework::Terminal_Http_Options;
 using Osmer_Framework::Terminal_Http_Tool;
 using Clock = std::chrono::steady_clock;
+using Osmer_Framework::Face::VurodoroViri_GetLastExchange;
+using Outcome = Osmer_Framework::Face::VurodoroViri_ExchangeOutcome;
+using Delivery = Osmer_Framework::Face::VurodoroViri_Delivery;
 
 const std::string kAnswerOk = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
 constexpr std::size_t kFlood = 256u * 1024u * 1024u;
@@ -71,7 +76,7 @@ TEST(OversizedHead, IsRefusedBeforeMoreThanTheSocketBuffersArrive)
     }
 }
 
-// ---- connections the gateway closes -----------------------------------------------------------
+// ---- at most once: connections closed, reset or timed out under a request --------------------
 
 struct CloseCase {
     const char* name;
@@ -79,7 +84,7 @@ struct CloseCase {
     std::chrono::milliseconds spacing;  // between the end of one command and the next
     int commands;
     int leastAccepted;
-    int readButUnanswered;  // requests the gateway's program read and never answered
+    std::size_t resentByRequest;  // commands the gateway read twice because it asked for them
 };
 
 // Answers, then keeps the connection idle for 50 ms without reading and closes it: a request that
@@ -91,7 +96,7 @@ void AnswerOnceThenCloseWhenIdle(RawPeer& peer)
     }
 }
 
-// Answers the first request; reads the second and closes without an answer: that one reached the
+// Answers the first request; reads the second and goes without an answer: that one reached the
 // gateway's program and must not be sent again.
 void ReadTheSecondRequestAndClose(RawPeer& peer)
 {
@@ -100,35 +105,203 @@ void ReadTheSecondRequestAndClose(RawPeer& peer)
     }
 }
 
-TEST(ClosedConnection, IsResentOnlyWhenTheGatewayNeverReadTheRequest)
+void ReadTheSecondRequestAndReset(RawPeer& peer)
+{
+    ReadTheSecondRequestAndClose(peer);
+    peer.Reset();
+}
+
+// Its idle timer fired as the second request arrived: it says so, and did nothing with it.
+void AnswerTheSecondRequest408(RawPeer& peer)
+{
+    if (peer.ReadRequest() && peer.Send(kAnswerOk) && peer.ReadRequest()) {
+        peer.Send("HTTP/1.1 408 Request Timeout\r\nConnection: close\r\nContent-Length: 0\r\n\r\n");
+    }
+}
+
+std::size_t ReadMoreThanOnce(const std::vector<std::string>& bodies)
+{
+    std::map<std::string, int> seen;
+    std::size_t twice = 0;
+    for (const std::string& body : bodies) {
+        twice += ++seen[body] == 2 ? 1u : 0u;
+    }
+    return twice;
+}
+
+TEST(AtMostOnce, ACommandIsResentOnlyWhenTheGatewayCannotHaveActedOnIt)
 {
     const std::vector<CloseCase> cases = {
         {"close races the next request", AnswerOnceThenCloseWhenIdle, std::chrono::milliseconds(10),
-         100, 99, 0},
+         100, 98, 0},
         {"close arrived before the next request", AnswerOnceThenCloseWhenIdle,
          std::chrono::milliseconds(200), 5, 5, 0},
         {"request read, then closed", ReadTheSecondRequestAndClose, std::chrono::milliseconds(10),
-         2, 1, 1},
+         100, 98, 0},
+        {"request read, then reset", ReadTheSecondRequestAndReset, std::chrono::milliseconds(0),
+         100, 98, 0},
+        {"408 on a kept connection", AnswerTheSecondRequest408, std::chrono::milliseconds(0), 2, 2,
+         1},
     };
     for (const CloseCase& c : cases) {
         SCOPED_TRACE(c.name);
         Terminal_Http_Tool client;
         int accepted = 0;
-        std::size_t read = 0;
+        std::vector<std::string> read;
         {
             RawGateway gateway(c.script);
             for (int i = 0; i < c.commands; ++i) {
                 std::string reply;
-                accepted += client.HttpPostRequest(gateway.UrlFor("facepad/adduser"), "SN=1", reply,
-                                                   false) &&
-                            client.GetLastPostStatus() == "200";
+                const bool ok = client.HttpPostRequest(gateway.UrlFor("facepad/adduser"),
+                                                       "SN=" + std::to_string(i), reply, false) &&
+                                client.GetLastPostStatus() == "200";
+                accepted += ok ? 1 : 0;
+                // A failure after the request went out is one the gateway may have acted on.
+                EXPECT_TRUE(ok || client.GetLastPostWritten());
                 std::this_thread::sleep_for(c.spacing);
             }
-            read = gateway.RequestsRead();
+            read = gateway.BodiesRead();
         }
         EXPECT_GE(accepted, c.leastAccepted);
-        EXPECT_EQ(read, static_cast<std::size_t>(accepted + c.readButUnanswered))
-            << "a request that reached the gateway was sent twice, or one was lost";
+        EXPECT_EQ(ReadMoreThanOnce(read), c.resentByRequest)
+            << "a command reached the gateway twice";
+    }
+}
+
+// ---- answers the client did not ask for ---------------------------------------------------------
+
+std::string AnswerWith(const std::string& body)
+{
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+// Extra answers sent, and requests that came on a connection after it had sent its extra answer.
+std::atomic<int> g_extraAnswers{0};
+std::atomic<int> g_requestsAfterExtraBytes{0};
+
+void AnswerTwiceAtOnce(RawPeer& peer)
+{
+    if (peer.ReadRequest() && peer.Send(AnswerWith(peer.LastBody()) + AnswerWith("extra"))) {
+        ++g_extraAnswers;
+        g_requestsAfterExtraBytes += peer.ReadRequest() ? 1 : 0;
+    }
+}
+
+void AnswerAgainWhileIdle(RawPeer& peer)
+{
+    if (peer.ReadRequest() && peer.Send(AnswerWith(peer.LastBody())) &&
+        peer.Send(AnswerWith(peer.LastBody()))) {
+        ++g_extraAnswers;
+        g_requestsAfterExtraBytes += peer.ReadRequest() ? 1 : 0;
+    }
+}
+
+// Once a connection has shown more bytes than answers it is never used again. (A second answer
+// that arrives in step with the next request cannot be told from that request's answer by any
+// HTTP/1.1 client: docs/transport.md.)
+TEST(ExtraAnswers, AConnectionThatCarriedMoreThanItsAnswersIsNotReused)
+{
+    for (void (*script)(RawPeer&) : {AnswerTwiceAtOnce, AnswerAgainWhileIdle}) {
+        g_extraAnswers = 0;
+        g_requestsAfterExtraBytes = 0;
+        RawGateway gateway(script);
+        Terminal_Http_Tool client;
+        for (int i = 0; i < 20; ++i) {
+            std::string reply;
+            const std::string body = "SN=" + std::to_string(i);
+            EXPECT_TRUE(
+                client.HttpPostRequest(gateway.UrlFor("facepad/adduser"), body, reply, false));
+            EXPECT_EQ(reply, body);
+            // The next command goes once the extra answer is out, while the connection is idle.
+            const auto deadline = Clock::now() + std::chrono::seconds(5);
+            while (g_extraAnswers.load() <= i && Clock::now() < deadline) {
+                std::this_thread::yield();
+            }
+        }
+        EXPECT_EQ(g_requestsAfterExtraBytes.load(), 0);
+    }
+}
+
+// ---- answers before the whole request went out --------------------------------------------------
+
+TEST(EarlyAnswer, AnAnswerBeforeTheBodyWasReadIsTakenWithinTwoSeconds)
+{
+    struct Case {
+        const char* how;
+        const char* status;
+        const char* text;
+        void (RawPeer::*close)();
+    };
+    const Case cases[] = {
+        {"close", "200", "ok", &RawPeer::Close},
+        {"close", "413", "too large", &RawPeer::Close},
+        {"lingering close", "413", "too large", &RawPeer::LingeringClose},
+        {"reset", "413", "too large", &RawPeer::Reset},
+    };
+    const std::string photo(5u * 1024u * 1024u, 'p');
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.status) + ", then " + c.how);
+        const std::string text = c.text;
+        const std::string answer =
+            std::string("HTTP/1.1 ") + c.status +
+            " X\r\nConnection: close\r\nContent-Length: " + std::to_string(text.size()) +
+            "\r\n\r\n" + text;
+        RawGateway gateway([&answer, &c](RawPeer& peer) {
+            if (peer.ReadHead() && peer.Send(answer)) {
+                (peer.*c.close)();
+            }
+        });
+        Terminal_Http_Tool client;
+        std::string reply;
+        const auto start = Clock::now();
+        EXPECT_TRUE(
+            client.HttpPostRequest(gateway.UrlFor("facepad/setbiophoto"), photo, reply, false));
+        EXPECT_LT(MillisecondsSince(start), 2000);
+        EXPECT_EQ(client.GetLastPostStatus(), c.status);
+        EXPECT_EQ(reply, text);
+    }
+}
+
+// ---- idle connections -------------------------------------------------------------------------
+
+TEST(IdleConnection, OneIdleForTooLongIsNotReused)
+{
+    struct Case {
+        const char* name;
+        std::chrono::milliseconds idleTimeout;
+        std::string keepAlive;  // the answer's Keep-Alive header
+        std::chrono::milliseconds idle;
+        std::size_t connections;
+    };
+    const Case cases[] = {
+        {"past the client's idle limit", std::chrono::milliseconds(100), "",
+         std::chrono::milliseconds(300), 2},
+        {"past the gateway's timeout less its margin", std::chrono::milliseconds(30000),
+         "timeout=1, max=100", std::chrono::milliseconds(600), 2},
+        {"a gateway's timeout past any limit", std::chrono::milliseconds(30000),
+         "timeout=999999999999999", std::chrono::milliseconds(0), 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RawGateway gateway([&c](RawPeer& peer) {
+            const std::string header =
+                c.keepAlive.empty() ? "" : "Keep-Alive: " + c.keepAlive + "\r\n";
+            while (peer.ReadRequest() &&
+                   peer.Send("HTTP/1.1 200 OK\r\n" + header + "Content-Length: 2\r\n\r\nok")) {
+                if (c.connections == 2) {
+                    peer.Pause(60000);  // then forgets the connection, as a NAT does
+                }
+            }
+        });
+        Terminal_Http_Options options;
+        options.idleTimeout = c.idleTimeout;
+        options.readTimeout = std::chrono::milliseconds(1000);
+        Terminal_Http_Tool client(options);
+        std::string reply;
+        EXPECT_TRUE(client.HttpPostRequest(gateway.UrlFor("facepad/adduser"), "1", reply, false));
+        std::this_thread::sleep_for(c.idle);
+        EXPECT_TRUE(client.HttpPostRequest(gateway.UrlFor("facepad/adduser"), "2", reply, false));
+        EXPECT_EQ(gateway.ConnectionsAccepted(), c.connections);
     }
 }
 
@@ -166,9 +339,100 @@ TEST(SlowGateway, TheWholeExchangeEndsAtItsDeadline)
         EXPECT_FALSE(client.HttpPostRequest(gateway.UrlFor("facepad/adduser"), "", reply, false));
         const auto elapsed = MillisecondsSince(start);
         EXPECT_EQ(client.GetLastPostError(), Terminal_Http_Error::Timeout);
+        EXPECT_TRUE(client.GetLastPostWritten()) << "the gateway may have acted on it";
         EXPECT_GE(elapsed, 1000);
         EXPECT_LT(elapsed, 5000) << "per-read time-outs alone would hold it 7.6 s or for ever";
     }
+    // A time-out while connecting: nothing went out.
+    const auto never = RawGateway::NeverAccepting();
+    Terminal_Http_Tool client(options);
+    std::string reply;
+    EXPECT_FALSE(client.HttpPostRequest(never->UrlFor("facepad/adduser"), "", reply, false));
+    EXPECT_EQ(client.GetLastPostError(), Terminal_Http_Error::Timeout);
+    EXPECT_FALSE(client.GetLastPostWritten());
+}
+
+// ---- the adapter's address ----------------------------------------------------------------------
+
+// A base URL is scheme and host: anything more would send every command elsewhere (the port, the
+// path), so it fails before a connection is made, and the diagnostics say why.
+TEST(HostileAdapter, ABaseUrlWithMoreThanSchemeAndHostSendsNothing)
+{
+    RawGateway gateway([](RawPeer& peer) {
+        while (peer.ReadRequest() && peer.Send(kAnswerOk)) {
+        }
+    });
+    VurodoroViri_Druvel adapter;
+    adapter.SetRequestPort(gateway.Port());
+    const std::vector<std::string> refused = {"http://127.0.0.1/",
+                                              "http://127.0.0.1/facepad",
+                                              "http://127.0.0.1?a=1",
+                                              "http://127.0.0.1#f",
+                                              "http://user@127.0.0.1",
+                                              "http://127.0.0.1:80",
+                                              std::string("http://127.0.0.1\0x", 18),
+                                              "http://127.0.0.1 x",
+                                              "http://[::1]/",
+                                              "https://127.0.0.1",
+                                              "http://",
+                                              ""};
+    for (const std::string& base : refused) {
+        SCOPED_TRACE(base);
+        EXPECT_TRUE(adapter.SetUrl(base));
+        EXPECT_EQ(adapter.GetFullPostUrl("facepad/x"),
+                  base + ":" + std::to_string(gateway.Port()) + "/facepad/x");
+        ParamMap map;
+        EXPECT_FALSE(adapter.GetAvailableFace(map));
+        const auto last = VurodoroViri_GetLastExchange();
+        EXPECT_EQ(last.outcome, Outcome::BadUrl);
+        EXPECT_EQ(last.delivery, Delivery::NotSent);
+        EXPECT_FALSE(last.detail.empty());
+    }
+    EXPECT_EQ(gateway.ConnectionsAccepted(), 0u);
+    for (const char* base : {"http://127.0.0.1", "HTTP://localhost"}) {
+        adapter.SetUrl(base);
+        ParamMap map;
+        EXPECT_TRUE(adapter.GetAvailableFace(map)) << base;
+    }
+}
+
+// A host with many gateways switches one adapter between them: the connections to the gateways
+// it left are closed, not kept until the adapter goes.
+TEST(HostileAdapter, SwitchingGatewaysLeavesNoConnectionBehind)
+{
+    std::vector<std::unique_ptr<RawGateway>> gateways;
+    VurodoroViri_Druvel adapter;
+    for (int i = 0; i < 40; ++i) {
+        gateways.push_back(std::make_unique<RawGateway>([](RawPeer& peer) {
+            while (peer.ReadRequest() && peer.Send(kAnswerOk)) {
+            }
+        }));
+        adapter.SetRequestPort(gateways.back()->Port());
+        ParamMap map;
+        EXPECT_TRUE(adapter.GetAvailableFace(map));
+    }
+    const auto openAt = [&](std::size_t gatewaysCounted) {
+        std::size_t open = 0;
+        for (std::size_t i = 0; i < gatewaysCounted; ++i) {
+            open += gateways[i]->ConnectionsOpen();
+        }
+        return open;
+    };
+    const auto openBecomes = [&](std::size_t gatewaysCounted, std::size_t most) {
+        const auto deadline = Clock::now() + std::chrono::seconds(5);
+        while (openAt(gatewaysCounted) > most && Clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return openAt(gatewaysCounted);
+    };
+    EXPECT_EQ(openBecomes(gateways.size() - 1, 0), 0u) << "left open at the gateways left behind";
+    // A client that is not told keeps at most 16 idle connections, however many gateways it saw.
+    Terminal_Http_Tool client;
+    for (const auto& gateway : gateways) {
+        std::string reply;
+        EXPECT_TRUE(client.HttpPostRequest(gateway->UrlFor("facepad/x"), "", reply, false));
+    }
+    EXPECT_LE(openBecomes(gateways.size(), 17), 17u) << "16 idle ones and the adapter's";
 }
 
 // ---- delete while the polling thread is busy ----------------------------------------------------
@@ -198,11 +462,6 @@ std::string ManyEmptyElements()
     }
     list.back() = ']';
     return list;
-}
-
-std::string AnswerWith(const std::string& body)
-{
-    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
 // Waiting for an answer is ShutdownTest's.

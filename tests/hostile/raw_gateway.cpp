@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <stdexcept>
@@ -71,16 +72,46 @@ void RawPeer::Close()
     }
 }
 
+void RawPeer::Reset()
+{
+    const linger abortive{1, 0};
+    setsockopt(m_socket, SOL_SOCKET, SO_LINGER, &abortive, sizeof(abortive));
+    Close();
+}
+
+void RawPeer::LingeringClose()
+{
+    shutdown(m_socket, SHUT_WR);
+    char chunk[16 * 1024];
+    while (!m_gateway.m_stopping && recv(m_socket, chunk, sizeof(chunk), 0) > 0) {
+    }
+    Close();
+}
+
+bool RawPeer::ReadHead()
+{
+    return Read(false);
+}
+
 bool RawPeer::ReadRequest()
+{
+    return Read(true);
+}
+
+bool RawPeer::Read(bool withBody)
 {
     char chunk[16 * 1024];
     for (;;) {
         const auto headEnd = m_buffer.find("\r\n\r\n");
         if (headEnd != std::string::npos) {
-            const std::size_t total = headEnd + 4 + ContentLength(m_buffer.substr(0, headEnd));
+            const std::size_t bodyBytes = withBody ? ContentLength(m_buffer.substr(0, headEnd)) : 0;
+            const std::size_t total = headEnd + 4 + bodyBytes;
             if (m_buffer.size() >= total) {
+                m_lastBody = m_buffer.substr(headEnd + 4, bodyBytes);
                 m_buffer.erase(0, total);
+                std::lock_guard<std::mutex> lock(m_gateway.m_mutex);
                 ++m_gateway.m_requestsRead;
+                m_gateway.m_bodies.push_back(m_lastBody);
                 return true;
             }
         } else if (m_buffer.size() > kMaxRequestHead) {
@@ -167,6 +198,25 @@ RawGateway::~RawGateway()
         close(queued);
     }
     close(m_listener);
+}
+
+std::vector<std::string> RawGateway::BodiesRead()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_bodies;
+}
+
+std::size_t RawGateway::ConnectionsAccepted()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_peers.size();
+}
+
+std::size_t RawGateway::ConnectionsOpen()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return static_cast<std::size_t>(
+        std::count_if(m_peers.begin(), m_peers.end(), [](int peer) { return peer >= 0; }));
 }
 
 std::string RawGateway::UrlFor(const std::string& path) const

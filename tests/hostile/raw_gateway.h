@@ -22,9 +22,12 @@ public:
     RawPeer(const RawPeer&) = delete;
     RawPeer& operator=(const RawPeer&) = delete;
 
-    // Reads one request (head and Content-Length body) and counts it. False when the client closed
-    // or the gateway is stopping.
+    // Reads one request (head and Content-Length body) and records its body. False when the client
+    // closed or the gateway is stopping.
     bool ReadRequest();
+    // Reads one request's head and leaves its body unread, as a gateway that answers early does.
+    bool ReadHead();
+    const std::string& LastBody() const { return m_lastBody; }
     // False once the client is gone.
     bool Send(const std::string& bytes);
     // Sends `chunk` again and again until `total` bytes went out or the client stopped taking
@@ -34,12 +37,20 @@ public:
     // Closes the socket: an orderly close, which the kernel turns into a reset when a request
     // came in that the script never read.
     void Close();
+    // An abortive close (SO_LINGER {1, 0}), as a proxy or a crashing gateway does: a reset.
+    void Reset();
+    // Stops sending, then reads and drops what the client still sends until it closes: the close
+    // that lets an early answer reach the client before any reset.
+    void LingeringClose();
 
 private:
+    bool Read(bool withBody);
+
     RawGateway& m_gateway;
     std::size_t m_slot;
     int m_socket;
     std::string m_buffer;
+    std::string m_lastBody;
 };
 
 class RawGateway {
@@ -60,6 +71,10 @@ public:
     std::string UrlFor(const std::string& path) const;
     // Requests the scripts have read in full: what the gateway's program has seen.
     std::size_t RequestsRead() const { return m_requestsRead.load(); }
+    // The bodies of those requests, in the order they were read.
+    std::vector<std::string> BodiesRead();
+    std::size_t ConnectionsAccepted();
+    std::size_t ConnectionsOpen();  // accepted and not yet closed by the script
 
 private:
     friend class RawPeer;
@@ -72,7 +87,8 @@ private:
     std::atomic<bool> m_stopping{false};
     std::atomic<std::size_t> m_requestsRead{0};
     std::mutex m_mutex;
-    std::vector<int> m_peers;   // open sockets (-1 once closed), shut down on stop
+    std::vector<int> m_peers;  // open sockets (-1 once closed), shut down on stop
+    std::vector<std::string> m_bodies;
     std::vector<int> m_queued;  // client ends that fill a never-accepting listener's queue
     std::vector<std::thread> m_threads;
     std::thread m_acceptor;

@@ -1,16 +1,19 @@
 // The framework's HTTP client: POSTs a text body to a full http:// URL and keeps the answer's
 // status.
 //
-// Connections are kept alive and pooled per host and port, one connection per concurrent caller,
-// so several threads may post through one client at once without waiting for each other.
-// Redirects are not followed. GetLastPostStatus() and GetLastPostError() report the calling
-// thread's own last POST on this client, never another thread's.
+// Connections are kept alive and pooled, one connection per concurrent caller, so several threads
+// may post through one client at once without waiting for each other. Redirects are not followed.
+// GetLastPost...() report the calling thread's own last POST on this client, never another's.
 //
 // Whatever the peer does, a POST ends: every wait has a time-out, the whole exchange a deadline,
 // and the answer's head and body are bounded, so a broken or hostile gateway costs a caller at most
-// totalTimeout and a few kilobytes beyond maxReplyBytes. A request is sent a second time only when
-// it provably never reached the peer's program: a reused keep-alive connection was reset before a
-// single byte of an answer came.
+// totalTimeout and a few kilobytes beyond maxReplyBytes.
+//
+// A request is sent at most once, unless the peer cannot have seen it: it is sent again, once and
+// on a new connection, only when not one byte of it went into a connection (a kept connection was
+// found closed or reset first), or when a kept connection answered "408 Request Timeout". Once a
+// byte went out, a close or reset before the answer is a failure: the peer may have acted on it.
+// docs/transport.md tells the whole set of rules and what no HTTP/1.1 client can detect.
 #pragma once
 
 #include <chrono>
@@ -45,7 +48,13 @@ struct Terminal_Http_Options {
     std::size_t maxReplyBytes{16u * 1024u * 1024u};  // the answer's body
     std::size_t maxReplyHeadBytes{64u * 1024u};  // status lines and headers, 1xx answers included
     std::size_t maxReplyLineBytes{8u * 1024u};   // any one of those lines
-    std::size_t maxIdleConnectionsPerHost{8};
+    // Idle kept connections of one client, all origins together; the least recently used goes
+    // first. Enough for as many concurrent callers as a host typically runs through one client.
+    std::size_t maxIdleConnections{16};
+    // A kept connection idle longer than this, or than the peer's Keep-Alive "timeout=" less a
+    // second (half of it when shorter), is closed, not reused: a firewall or NAT may have
+    // forgotten it silently, or the peer may be closing it.
+    std::chrono::milliseconds idleTimeout{30000};
 };
 
 // Lets another thread abort a POST in flight. Cancel() is sticky: the request running now and every
@@ -65,6 +74,15 @@ public:
 private:
     friend class Terminal_Http_Tool;
     std::unique_ptr<State> m_pState;
+};
+
+// How one POST treats its connection and its answer.
+struct Terminal_Http_Call {
+    Terminal_Http_Cancel* cancel = nullptr;  // lets another thread abort it
+    // Body bytes kept in the reply; the rest is read (within maxReplyBytes) and dropped, so an
+    // answer nobody reads costs no memory.
+    std::size_t keepReplyBytes = static_cast<std::size_t>(-1);
+    bool freshConnection = false;  // a new connection, closed afterwards
 };
 
 class TERMINAL_HTTP_TOOL_API Terminal_Http_Tool {
@@ -88,10 +106,20 @@ public:
                          std::string& _strReply, bool _bFreshConnection,
                          Terminal_Http_Cancel& _cancel);
 
+    bool HttpPost(const std::string& _strUrl, const std::string& _strBody, std::string& _strReply,
+                  const Terminal_Http_Call& _call);
+
     // Status code of the calling thread's last POST on this client as decimal text ("200"), or ""
     // when that POST brought no answer or the thread has not posted yet.
     std::string GetLastPostStatus() const;
     Terminal_Http_Error GetLastPostError() const;
+    // Whether any byte of the calling thread's last request went into a connection. False: the
+    // peer cannot have acted on it. True with no answer: it may have.
+    bool GetLastPostWritten() const;
+
+    // Closes the idle connections to every origin but that of `_strUrl` (all of them when it does
+    // not parse): for a caller that moves to another gateway.
+    void CloseIdleConnectionsExcept(const std::string& _strUrl);
 
     // Applies to connections opened from now on; idle connections are dropped.
     void SetOptions(const Terminal_Http_Options& _options);

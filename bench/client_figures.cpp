@@ -1,0 +1,201 @@
+// Figures of the HTTP client under the adapter, each in a fresh copy of this program: the memory
+// that large replies cost (dropped ones and a kept one), and the cost of one AddUser round trip
+// beside a raw blocking socket sending the same bytes, with gateway and clients on one core.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sched.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "bench.h"
+
+namespace vvbench {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kLargeReply = 16u * 1024u * 1024u;  // the client's reply cap
+constexpr int kReplyThreads = 8;
+constexpr int kRepliesPerThread = 5;
+
+// A keep-alive connection that writes the request bytes and reads the answer with blocking calls:
+// the least a client can do per round trip.
+class RawPoster {
+public:
+    RawPoster(int port, const std::string& request) : m_request(request)
+    {
+        m_socket = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        const int on = 1;
+        setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        m_connected = connect(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~RawPoster() { close(m_socket); }
+    RawPoster(const RawPoster&) = delete;
+    RawPoster& operator=(const RawPoster&) = delete;
+
+    // True on a whole "200" answer with a Content-Length body.
+    bool Post()
+    {
+        if (!m_connected || send(m_socket, m_request.data(), m_request.size(), 0) !=
+                                static_cast<ssize_t>(m_request.size())) {
+            return false;
+        }
+        m_answer.clear();
+        for (std::size_t headEnd = std::string::npos;;) {
+            char chunk[4096];
+            const ssize_t got = recv(m_socket, chunk, sizeof chunk, 0);
+            if (got <= 0) {
+                return false;
+            }
+            m_answer.append(chunk, static_cast<std::size_t>(got));
+            headEnd = m_answer.find("\r\n\r\n");
+            const auto length = m_answer.find("Content-Length: ");
+            if (headEnd != std::string::npos && length != std::string::npos &&
+                m_answer.size() >= headEnd + 4 + std::stoul(m_answer.substr(length + 16))) {
+                return m_answer.compare(9, 3, "200") == 0;
+            }
+        }
+    }
+
+private:
+    int m_socket = -1;
+    bool m_connected = false;
+    std::string m_request;
+    std::string m_answer;
+};
+
+// The bytes the adapter sends for one AddUser, head and body.
+std::string AddUserRequest(int port, const std::string& body)
+{
+    return "POST /facepad/adduser HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+           "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\n\r\n" + body;
+}
+
+double SecondsPerCall(const std::function<bool()>& call, std::size_t calls, double& failures)
+{
+    const auto start = Clock::now();
+    for (std::size_t i = 0; i < calls; ++i) {
+        failures += call() ? 0 : 1;
+    }
+    return std::chrono::duration<double>(Clock::now() - start).count() / static_cast<double>(calls);
+}
+
+}  // namespace
+
+// Each thread has its own adapter, and all are gone before "after" is read.
+int RunReplyMemoryChild(int port, bool kept, int threads, int calls)
+{
+    const double before = ResidentKiB("VmRSS:");
+    ResetPeakResidentMemory();
+    std::atomic<int> failures{0};
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&] {
+            auto adapter = AdapterAt(port);
+            ParamMap none;
+            for (int call = 0; call < calls; ++call) {
+                // The status query keeps its reply (this one holds no status list: false).
+                const bool answered = kept ? (adapter->GetTerminalStatusFace("T"), true)
+                                           : adapter->GetAvailableFace(none);
+                failures += answered ? 0 : 1;
+            }
+        });
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    Report("peak_kib", ResidentKiB("VmHWM:") - before);
+    Report("after_kib", ResidentKiB("VmRSS:") - before);
+    Report("failures", failures.load());
+    return 0;
+}
+
+void AddReplyMemoryRows(TestGateway& gateway, const RunScale& scale, FigureTable& table)
+{
+    const std::string large(scale.judged ? kLargeReply : 64u * 1024u, 'x');
+    gateway.SetReply("facepad/getavailable", {200, large});
+    gateway.SetReply("facepad/getterminalstatus", {200, large});
+    const std::string port = std::to_string(gateway.Port());
+    const std::string calls = std::to_string(scale.judged ? kRepliesPerThread : 1);
+    Measurements dropped =
+        RunFreshProcess({"reply-memory", port, "dropped", std::to_string(kReplyThreads), calls});
+    Measurements kept = RunFreshProcess({"reply-memory", port, "kept", "1", "1"});
+    gateway.SetReply("facepad/getavailable", {200, ""});
+    gateway.SetReply("facepad/getterminalstatus", {200, ""});
+    if (dropped.empty() || kept.empty()) {
+        table.push_back({"Large replies: memory", "child process failed", "", "", "", "FAIL"});
+        return;
+    }
+    const double mb = 1024.0;
+    const double replyMb = static_cast<double>(large.size()) / (1024.0 * 1024.0);
+    const std::string what = std::to_string(kReplyThreads) + " threads x " + calls +
+                             " replies of " + Fixed(replyMb, 0) + " MiB, dropped";
+    table.push_back({what + ": peak RSS", "+" + Fixed(dropped["peak_kib"] / mb, 1) + " MB", "-",
+                     "-", "<= 160 MB",
+                     Judge(scale.judged, dropped["peak_kib"] <= 160 * mb, dropped["failures"])});
+    table.push_back({what + ": RSS after the adapters",
+                     "+" + Fixed(dropped["after_kib"] / mb, 1) + " MB", "-", "-", "<= 32 MB",
+                     Judge(scale.judged, dropped["after_kib"] <= 32 * mb)});
+    table.push_back({"One kept reply of " + Fixed(replyMb, 0) + " MiB: peak RSS",
+                     "+" + Fixed(kept["peak_kib"] / mb, 1) + " MB",
+                     Fixed(replyMb, 1) + " MiB reply", Ratio(kept["peak_kib"] / mb / replyMb),
+                     "<= 1.25x reply",
+                     Judge(scale.judged, kept["peak_kib"] / mb <= 1.25 * replyMb)});
+}
+
+// The whole process on one core: on a shared machine an unpinned loopback round trip moves 5-10x
+// with where the scheduler puts the two threads, so only cost on one core compares.
+int RunPinnedRoundTripChild(std::size_t requests, int repetitions)
+{
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(0, &one);
+    if (sched_setaffinity(0, sizeof one, &one) != 0) {
+        return 1;
+    }
+    TestGateway gateway;
+    gateway.SetRecording(false);
+    gateway.SetReply("facepad/getresult", {200, "result=[]"});
+    auto adapter = AdapterAt(gateway.Port());
+    ParamMap user = RealisticUser();
+    RawPoster raw(gateway.Port(), AddUserRequest(gateway.Port(), BodyWithJsonC(user)));
+    double fastest[2] = {0, 0};
+    double failures = 0;
+    const std::function<bool()> sides[2] = {
+        [&] { return adapter->AddUser(kCommandId, kSerial, user); }, [&] { return raw.Post(); }};
+    for (int repetition = 0; repetition < repetitions; ++repetition) {
+        for (int side = 0; side < 2; ++side) {
+            const double seconds = SecondsPerCall(sides[side], requests, failures);
+            fastest[side] = fastest[side] == 0 ? seconds : std::min(fastest[side], seconds);
+        }
+    }
+    Report("adapter_s", fastest[0]);
+    Report("raw_s", fastest[1]);
+    Report("failures", failures);
+    return 0;
+}
+
+void AddPinnedRoundTripRow(const RunScale& scale, FigureTable& table)
+{
+    Measurements pinned = RunFreshProcess(
+        {"pinned-round-trip", scale.judged ? "2000" : "50", std::to_string(scale.judged ? 15 : 1)});
+    if (pinned.empty()) {
+        table.push_back(
+            {"AddUser round trip, one core", "child process failed", "", "", "", "FAIL"});
+        return;
+    }
+    const double ratio = pinned["adapter_s"] / pinned["raw_s"];
+    table.push_back({"AddUser round trip, gateway and client on one core",
+                     Fixed(pinned["adapter_s"] * 1e6, 1) + " us",
+                     Fixed(pinned["raw_s"] * 1e6, 1) + " us raw blocking socket", Ratio(ratio),
+                     "<= 1.20x", Judge(scale.judged, ratio <= 1.20, pinned["failures"])});
+}
+
+}  // namespace vvbench
