@@ -100,7 +100,8 @@ public:
         reply.clear();
         const http::PostTarget* target = http::TargetFor(url);
         if (target == nullptr) {
-            return Finish(http::ExchangeOutcome{Terminal_Http_Error::InvalidUrl, 0, false, false});
+            return Finish(
+                http::ExchangeOutcome{Terminal_Http_Error::InvalidUrl, 0, false, false, {}});
         }
         const Terminal_Http_Options options = m_pool.Options();
         const http::Deadline deadline = http::Clock::now() + options.totalTimeout;
@@ -132,12 +133,12 @@ private:
                                          bool connected, http::TcpSocket& socket)
     {
         if (cancel != nullptr && cancel->Raised()) {
-            return http::ExchangeOutcome{Terminal_Http_Error::Cancelled, 0, false, false};
+            return http::ExchangeOutcome{Terminal_Http_Error::Cancelled, 0, false, false, {}};
         }
         http::ExchangeOutcome outcome =
             AttemptOnce(target, head, body, reply, options, deadline, cancel, connected, socket);
         if (outcome.error != Terminal_Http_Error::None && cancel != nullptr && cancel->Raised()) {
-            outcome = http::ExchangeOutcome{Terminal_Http_Error::Cancelled, 0, false, false};
+            outcome = http::ExchangeOutcome{Terminal_Http_Error::Cancelled, 0, false, false, {}};
         }
         return outcome;
     }
@@ -150,11 +151,14 @@ private:
                                              bool connected, http::TcpSocket& socket)
     {
         if (!connected) {
-            const auto connectBy = std::min(deadline, http::Clock::now() + options.connectTimeout);
-            const http::IoStatus status = http::TcpSocket::Connect(target.url.host, target.url.port,
-                                                                   connectBy, cancel, socket);
+            http::ExchangeOutcome failed;
+            const http::IoStatus status =
+                http::TcpSocket::Connect(target.url.host, target.url.port,
+                                         http::ConnectLimits{options.connectTimeout, deadline},
+                                         cancel, socket, failed.detail);
             if (status != http::IoStatus::Done) {
-                return http::ExchangeOutcome{http::ErrorOf(status), 0, false, false};
+                failed.error = http::ErrorOf(status);
+                return failed;
             }
         }
         if (cancel != nullptr) {
@@ -171,8 +175,8 @@ private:
     bool Finish(const http::ExchangeOutcome& outcome)
     {
         const bool answered = outcome.error == Terminal_Http_Error::None;
-        http::StoreOutcome(
-            m_id, http::PostOutcome{answered ? std::to_string(outcome.status) : "", outcome.error});
+        http::StoreOutcome(m_id, http::PostOutcome{answered ? std::to_string(outcome.status) : "",
+                                                   outcome.error, outcome.detail});
         return answered;
     }
 
@@ -236,6 +240,11 @@ std::string Terminal_Http_Tool::GetLastPostStatus() const
 Terminal_Http_Error Terminal_Http_Tool::GetLastPostError() const
 {
     return m_pImpl->LastOutcome().error;
+}
+
+std::string Terminal_Http_Tool::GetLastPostDetail() const
+{
+    return m_pImpl->LastOutcome().detail;
 }
 
 void Terminal_Http_Tool::SetOptions(const Terminal_Http_Options& _options)

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <memory>
+#include <utility>
 
 #ifdef _WIN32
 #include <winsock2.h>
@@ -22,14 +22,16 @@
 #include <cerrno>
 #endif
 
+#include "name_resolver.h"
+
 namespace Osmer_Framework {
 namespace http {
 
 namespace {
 
-// Longest single wait while a cancel flag may rise: the delay a cancel can see on Windows, where
-// nothing wakes a wait early.
-constexpr std::chrono::milliseconds kCancelSlice{25};
+// An address's least share of the connect time-out, which a live but distant gateway needs for
+// its handshake; only a host with many addresses gets shares this small.
+constexpr std::chrono::milliseconds kLeastConnectShare{250};
 
 #ifdef _WIN32
 constexpr SocketHandle kInvalid = INVALID_SOCKET;
@@ -205,24 +207,6 @@ IoStatus StatusOfError(int error)
     return WasReset(error) ? IoStatus::Reset : IoStatus::Failed;
 }
 
-struct AddressListDeleter {
-    void operator()(addrinfo* list) const { freeaddrinfo(list); }
-};
-using AddressList = std::unique_ptr<addrinfo, AddressListDeleter>;
-
-AddressList Resolve(const std::string& host, int port)
-{
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
-    addrinfo* list = nullptr;
-    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list) != 0) {
-        return nullptr;
-    }
-    return AddressList(list);
-}
-
 int PendingError(SocketHandle handle)
 {
     int error = 0;
@@ -242,8 +226,8 @@ bool ConnectInProgress(int error)
 #endif
 }
 
-// One address: Done with the socket connected, Refused to try the next, or why to stop.
-IoStatus ConnectTo(const addrinfo& address, Deadline deadline, CancelSignal* cancel,
+// One address: Done with the socket connected, Refused or Timeout to try the next, or why to stop.
+IoStatus ConnectTo(const SocketAddress& address, Deadline deadline, CancelSignal* cancel,
                    SocketHandle handle)
 {
     if (!MakeNonBlocking(handle)) {
@@ -251,7 +235,10 @@ IoStatus ConnectTo(const addrinfo& address, Deadline deadline, CancelSignal* can
     }
     const int on = 1;
     setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof(on));
-    if (connect(handle, address.ai_addr, static_cast<socklen_t>(address.ai_addrlen)) == 0) {
+    sockaddr_storage peer{};
+    std::memcpy(&peer, address.bytes, std::min(address.length, sizeof(peer)));
+    if (connect(handle, reinterpret_cast<const sockaddr*>(&peer),
+                static_cast<socklen_t>(address.length)) == 0) {
         return IoStatus::Done;
     }
     if (!ConnectInProgress(LastError())) {
@@ -262,6 +249,14 @@ IoStatus ConnectTo(const addrinfo& address, Deadline deadline, CancelSignal* can
         return waited;
     }
     return PendingError(handle) == 0 ? IoStatus::Done : IoStatus::Refused;
+}
+
+// The connect time left, divided among the addresses left.
+Deadline ShareOfConnectTime(Deadline connectBy, std::size_t addressesLeft)
+{
+    const auto now = Clock::now();
+    const auto evenShare = (connectBy - now) / static_cast<Clock::rep>(addressesLeft);
+    return std::min(connectBy, now + std::max<Clock::duration>(evenShare, kLeastConnectShare));
 }
 
 }  // namespace
@@ -304,36 +299,48 @@ bool TcpSocket::IsOpen() const
     return m_handle != kInvalid;
 }
 
-IoStatus TcpSocket::Connect(const std::string& host, int port, Deadline deadline,
-                            CancelSignal* cancel, TcpSocket& connected)
+IoStatus TcpSocket::ConnectToOne(const SocketAddress& address, Deadline deadline,
+                                 CancelSignal* cancel, TcpSocket& connected)
+{
+    TcpSocket candidate(NewStreamSocket(address.family));
+    if (!candidate.IsOpen()) {
+        return IoStatus::Failed;
+    }
+    if (cancel != nullptr) {
+        cancel->Attach(candidate.m_handle);
+    }
+    const IoStatus status = ConnectTo(address, deadline, cancel, candidate.m_handle);
+    if (cancel != nullptr) {
+        cancel->Detach();  // before the socket may close: its number could be reused
+    }
+    if (status == IoStatus::Done) {
+        connected = std::move(candidate);
+    }
+    return status;
+}
+
+IoStatus TcpSocket::Connect(const std::string& host, int port, const ConnectLimits& limits,
+                            CancelSignal* cancel, TcpSocket& connected, std::string& why)
 {
     EnsureSocketsStarted();
-    const AddressList addresses = Resolve(host, port);
-    if (!addresses) {
-        return IoStatus::Refused;
+    const Resolution resolved = ResolveHost(host, port, limits.deadline, cancel);
+    if (resolved.status != ResolveStatus::Resolved) {
+        why = resolved.reason;
+        return resolved.status == ResolveStatus::Cancelled ? IoStatus::Cancelled
+                                                           : IoStatus::Unresolved;
     }
-    for (const addrinfo* address = addresses.get(); address != nullptr;
-         address = address->ai_next) {
-        TcpSocket candidate(NewStreamSocket(address->ai_family));
-        if (!candidate.IsOpen()) {
-            continue;
-        }
-        if (cancel != nullptr) {
-            cancel->Attach(candidate.m_handle);
-        }
-        const IoStatus status = ConnectTo(*address, deadline, cancel, candidate.m_handle);
-        if (cancel != nullptr) {
-            cancel->Detach();  // before the socket may close: its number could be reused
-        }
-        if (status == IoStatus::Done) {
-            connected = std::move(candidate);
+    const Deadline connectBy = std::min(limits.deadline, Clock::now() + limits.connectTimeout);
+    const std::size_t count = resolved.addresses.size();
+    bool timedOut = false;
+    for (std::size_t i = 0; i < count && Clock::now() < connectBy; ++i) {
+        const IoStatus status = ConnectToOne(
+            resolved.addresses[i], ShareOfConnectTime(connectBy, count - i), cancel, connected);
+        if (status == IoStatus::Done || status == IoStatus::Cancelled) {
             return status;
         }
-        if (status != IoStatus::Refused) {
-            return status;
-        }
+        timedOut = timedOut || status == IoStatus::Timeout;
     }
-    return IoStatus::Refused;
+    return timedOut || Clock::now() >= connectBy ? IoStatus::Timeout : IoStatus::Refused;
 }
 
 IoStatus TcpSocket::SendAll(const std::string& first, const std::string& second, Deadline deadline,

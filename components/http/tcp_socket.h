@@ -24,14 +24,21 @@ enum class IoStatus {
     Done,
     Timeout,
     Cancelled,
-    Refused,  // connect: refused, unreachable, or the name does not resolve
-    Reset,    // the peer reset the connection (or it was already reset when we wrote)
-    Closed,   // receive: the peer closed its side
-    Failed,   // anything else
+    Refused,     // connect: refused or unreachable
+    Unresolved,  // connect: the host name did not resolve, or not by the deadline
+    Reset,       // the peer reset the connection (or it was already reset when we wrote)
+    Closed,      // receive: the peer closed its side
+    Failed,      // anything else
 };
+
+// Longest single wait while a cancel flag may rise: the delay a cancel can see where nothing wakes
+// a wait early (on Windows, and while a name is being resolved).
+constexpr std::chrono::milliseconds kCancelSlice{25};
 
 // Lets another thread end a socket's wait: the flag is checked before each wait and at least every
 // few tens of milliseconds during one; on POSIX a shutdown of the attached socket wakes it at once.
+struct SocketAddress;
+
 class CancelSignal {
 public:
     virtual bool Raised() const = 0;
@@ -40,6 +47,13 @@ public:
 
 protected:
     ~CancelSignal() = default;
+};
+
+struct ConnectLimits {
+    // For all of a host's addresses together, counted once its name has resolved; each address
+    // gets a share of what is left, so that one that never answers cannot use it all.
+    std::chrono::milliseconds connectTimeout;
+    Deadline deadline;  // of the whole exchange: resolution and connection end by it
 };
 
 class TcpSocket {
@@ -51,9 +65,10 @@ public:
     TcpSocket(const TcpSocket&) = delete;
     TcpSocket& operator=(const TcpSocket&) = delete;
 
-    // Resolves `host` and connects to the first address that answers, with TCP_NODELAY on.
-    static IoStatus Connect(const std::string& host, int port, Deadline deadline,
-                            CancelSignal* cancel, TcpSocket& connected);
+    // Resolves `host` and connects to the first of its addresses that answers, with TCP_NODELAY
+    // on. `why` tells an Unresolved in words: which name, and why.
+    static IoStatus Connect(const std::string& host, int port, const ConnectLimits& limits,
+                            CancelSignal* cancel, TcpSocket& connected, std::string& why);
 
     // Sends `first` then `second` whole (a request's head and body, without joining them).
     IoStatus SendAll(const std::string& first, const std::string& second, Deadline deadline,
@@ -72,6 +87,8 @@ public:
 private:
     explicit TcpSocket(SocketHandle handle) : m_handle(handle) {}
     void Close();
+    static IoStatus ConnectToOne(const SocketAddress& address, Deadline deadline,
+                                 CancelSignal* cancel, TcpSocket& connected);
 
     SocketHandle m_handle = InvalidHandle();
 

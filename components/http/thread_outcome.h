@@ -13,6 +13,7 @@ namespace http {
 struct PostOutcome {
     std::string status;  // "" when no answer came
     Terminal_Http_Error error = Terminal_Http_Error::None;
+    std::string detail;
 };
 
 // Clients are told apart by a number that is never reused, so a new client at the address of a

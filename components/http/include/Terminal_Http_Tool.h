@@ -92,6 +92,9 @@ public:
     // when that POST brought no answer or the thread has not posted yet.
     std::string GetLastPostStatus() const;
     Terminal_Http_Error GetLastPostError() const;
+    // More about that POST's failure than its error says, for a person ("cannot resolve
+    // gateway.example: no such host"), or "".
+    std::string GetLastPostDetail() const;
 
     // Applies to connections opened from now on; idle connections are dropped.
     void SetOptions(const Terminal_Http_Options& _options);
