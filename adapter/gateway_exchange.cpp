@@ -30,6 +30,19 @@ struct LastReply {
 };
 thread_local LastReply t_lastReply{{}, 0, false};
 
+// The client's words on why the last exchange failed, bounded and plain for the same reasons.
+struct LastDetail {
+    char text[256];
+    std::size_t length;
+};
+thread_local LastDetail t_lastDetail{{}, 0};
+
+void KeepDetail(const std::string& detail)
+{
+    t_lastDetail.length = std::min(detail.size(), sizeof(t_lastDetail.text));
+    std::memcpy(t_lastDetail.text, detail.data(), t_lastDetail.length);
+}
+
 void KeepReply(const std::string& reply)
 {
     t_lastReply.length = std::min(reply.size(), VurodoroViri_kLastReplyLimit);
@@ -74,8 +87,10 @@ GatewayAnswer ExchangeOnce(Terminal_Http_Tool& client, const std::string& url,
         t_lastReply.length = 0;
         t_lastReply.truncated = false;
         t_lastExchange = LastExchange{OutcomeOfFailure(client.GetLastPostError()), 0};
+        KeepDetail(client.GetLastPostDetail());
         return GatewayAnswer::None;
     }
+    t_lastDetail.length = 0;
     // Only the exact text "200" counts: "200 ", "2000" and "" are refusals too.
     KeepReply(reply);
     const std::string status = client.GetLastPostStatus();
@@ -93,6 +108,7 @@ VurodoroViri_LastExchange VurodoroViri_GetLastExchange()
     if (t_lastExchange.status != 0) {
         last.status = std::to_string(t_lastExchange.status);
     }
+    last.detail.assign(t_lastDetail.text, t_lastDetail.length);
     return last;
 }
 
