@@ -75,9 +75,12 @@ bool MakeNonBlocking(SocketHandle handle)
     // FIONBIO is an unsigned constant that ioctlsocket takes as a long, bit for bit.
     return ioctlsocket(handle, static_cast<long>(FIONBIO), &on) == 0;
 }
+// Not inherited by child processes the host starts: a child holding our socket would keep a
+// connection open after we closed it.
 SocketHandle NewStreamSocket(int family)
 {
-    return socket(family, SOCK_STREAM, IPPROTO_TCP);
+    return WSASocketW(family, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
+                      WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
 }
 void EnsureSocketsStarted()
 {
