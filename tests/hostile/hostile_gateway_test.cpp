@@ -13,6 +13,7 @@
 
 #include "Terminal_Http_Tool.h"
 #include "delivery_recorder.h"
+#include "name_server.h"
 #include "raw_gateway.h"
 
 namespace vvtest {
@@ -205,8 +206,9 @@ std::string LargeResultList()
 }
 
 // Waiting for an answer is ShutdownTest's.
-TEST(HostileAdapter, DeleteIsPromptWhileThePollerConnectsOrParses)
+TEST(HostileAdapter, DeleteIsPromptWhileThePollerResolvesConnectsOrParses)
 {
+    const auto nameServer = NameServer::Start();
     LogCapture log;
     static std::atomic<Clock::time_point> lastDelivery{};
     DeliveryRecorder::Instance().Reset([](ResultMap& results) {
@@ -220,16 +222,17 @@ TEST(HostileAdapter, DeleteIsPromptWhileThePollerConnectsOrParses)
     std::atomic<bool> listSent{false};
     struct Phase {
         const char* name;
+        const char* baseUrl;
         std::function<std::unique_ptr<RawGateway>()> gateway;
         std::function<bool(const RawGateway&)> reached;
     };
-    const std::vector<Phase> phases = {
-        {"connecting", [] { return RawGateway::NeverAccepting(); },
+    std::vector<Phase> phases = {
+        {"connecting", "http://127.0.0.1", [] { return RawGateway::NeverAccepting(); },
          [](const RawGateway&) {
              std::this_thread::sleep_for(std::chrono::milliseconds(300));  // first poll at 80 ms
              return true;
          }},
-        {"parsing a large result list",
+        {"parsing a large result list", "http://127.0.0.1",
          [&] {
              return std::make_unique<RawGateway>([&](RawPeer& peer) {
                  if (peer.ReadRequest() && peer.Send(answerList)) {
@@ -248,11 +251,17 @@ TEST(HostileAdapter, DeleteIsPromptWhileThePollerConnectsOrParses)
              return true;
          }},
     };
+    if (nameServer) {
+        phases.push_back({"resolving a name no server answers", "http://gateway.silent.test",
+                          [] { return RawGateway::NeverAccepting(); },
+                          [&](const RawGateway&) { return nameServer->QueriesSeen() > 0; }});
+    }
     for (const Phase& phase : phases) {
         SCOPED_TRACE(phase.name);
         const std::unique_ptr<RawGateway> gateway = phase.gateway();
         const std::size_t deliveries = DeliveryRecorder::Instance().Deliveries().size();
         auto adapter = std::make_unique<VurodoroViri_Druvel>();
+        adapter->SetUrl(phase.baseUrl);
         adapter->SetRequestPort(gateway->Port());
         adapter->SetResultCallbackFace(&DeliveryRecorder::Callback);
         const auto deadline = Clock::now() + std::chrono::seconds(10);
@@ -268,6 +277,9 @@ TEST(HostileAdapter, DeleteIsPromptWhileThePollerConnectsOrParses)
         }
     }
     VurodoroViri_TestAccess::SetNapLength(std::chrono::milliseconds(100));
+    if (!nameServer) {
+        GTEST_SKIP() << "resolving (the other phases ran): " << kNeedsPrivateResolver;
+    }
 }
 
 }  // namespace
