@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -25,9 +24,6 @@ namespace http {
 
 namespace {
 
-static_assert(sizeof(sockaddr_storage) <= sizeof(SocketAddress::bytes),
-              "a SocketAddress holds any address the resolver gives");
-
 // Lookups whose callers gave up on them and which still run, each a thread blocked in the
 // resolver. Past this many a new name fails at once: a dead resolver must not pile up threads.
 constexpr int kMostAbandonedLookups = 16;
@@ -36,6 +32,14 @@ std::atomic<int> g_abandonedLookups{0};
 // What the caller and its resolver thread share; the thread owns it too, so the caller may leave.
 struct Lookup {
     Lookup(std::string name, std::string port) : host(std::move(name)), service(std::move(port)) {}
+    ~Lookup()
+    {
+        if (addresses != nullptr) {
+            freeaddrinfo(addresses);
+        }
+    }
+    Lookup(const Lookup&) = delete;
+    Lookup& operator=(const Lookup&) = delete;
 
     const std::string host;
     const std::string service;
@@ -44,39 +48,25 @@ struct Lookup {
     bool done = false;
     bool abandoned = false;
     int error = 0;
-    std::vector<SocketAddress> addresses;
+    addrinfo* addresses = nullptr;  // freed with the lookup unless the caller took it
 };
 
-int LookUp(const std::string& host, const std::string& service, int flags,
-           std::vector<SocketAddress>& addresses)
+int LookUp(const std::string& host, const std::string& service, int flags, addrinfo*& addresses)
 {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_flags = AI_NUMERICSERV | flags;
-    addrinfo* list = nullptr;
-    const int error = getaddrinfo(host.c_str(), service.c_str(), &hints, &list);
-    if (error != 0) {
-        return error;
-    }
-    for (const addrinfo* entry = list; entry != nullptr; entry = entry->ai_next) {
-        SocketAddress address;
-        address.family = entry->ai_family;
-        address.length = static_cast<std::size_t>(entry->ai_addrlen);
-        std::memcpy(address.bytes, entry->ai_addr, std::min(address.length, sizeof(address.bytes)));
-        addresses.push_back(address);
-    }
-    freeaddrinfo(list);
-    return 0;
+    return getaddrinfo(host.c_str(), service.c_str(), &hints, &addresses);
 }
 
 void RunLookup(Lookup& lookup)
 {
-    std::vector<SocketAddress> addresses;
+    addrinfo* addresses = nullptr;
     const int error = LookUp(lookup.host, lookup.service, 0, addresses);
     std::lock_guard<std::mutex> lock(lookup.mutex);
     lookup.error = error;
-    lookup.addresses = std::move(addresses);
+    lookup.addresses = error == 0 ? addresses : nullptr;
     lookup.done = true;
     if (lookup.abandoned) {
         g_abandonedLookups.fetch_sub(1);
@@ -171,12 +161,13 @@ Resolution AwaitAnswer(Lookup& lookup, Deadline deadline, CancelSignal* cancel)
         lookup.finished.wait_until(
             lock, cancel != nullptr ? std::min(deadline, now + kCancelSlice) : deadline);
     }
-    if (lookup.error != 0 || lookup.addresses.empty()) {
+    if (lookup.error != 0 || lookup.addresses == nullptr) {
         result.reason = Unresolved(lookup.host, DescribeError(lookup.error));
         return result;
     }
     result.status = ResolveStatus::Resolved;
-    result.addresses = std::move(lookup.addresses);
+    result.addresses.reset(lookup.addresses);
+    lookup.addresses = nullptr;
     return result;
 }
 
@@ -207,13 +198,20 @@ Resolution ResolveName(const std::string& host, const std::string& service, Dead
 
 }  // namespace
 
+void AddressListDeleter::operator()(addrinfo* list) const
+{
+    freeaddrinfo(list);
+}
+
 Resolution ResolveHost(const std::string& host, int port, Deadline deadline, CancelSignal* cancel)
 {
     const std::string service = std::to_string(port);
-    Resolution numeric;
-    if (LookUp(host, service, AI_NUMERICHOST, numeric.addresses) == 0) {
-        numeric.status = ResolveStatus::Resolved;
-        return numeric;
+    addrinfo* numeric = nullptr;
+    if (LookUp(host, service, AI_NUMERICHOST, numeric) == 0) {
+        Resolution resolved;
+        resolved.status = ResolveStatus::Resolved;
+        resolved.addresses.reset(numeric);
+        return resolved;
     }
     return ResolveName(host, service, deadline, cancel);
 }

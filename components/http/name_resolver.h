@@ -7,21 +7,19 @@
 // own time-outs and touches nothing but the memory it shares with its caller.
 #pragma once
 
-#include <cstddef>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "tcp_socket.h"
 
 namespace Osmer_Framework {
 namespace http {
 
-// One address to connect to, as the resolver gave it: a sockaddr_in or a sockaddr_in6.
-struct SocketAddress {
-    int family = 0;
-    std::size_t length = 0;
-    alignas(8) unsigned char bytes[128] = {};
+struct AddressListDeleter {
+    void operator()(addrinfo* list) const;
 };
+// The resolver's own list, in its order of preference.
+using AddressList = std::unique_ptr<addrinfo, AddressListDeleter>;
 
 enum class ResolveStatus {
     Resolved,
@@ -31,7 +29,7 @@ enum class ResolveStatus {
 
 struct Resolution {
     ResolveStatus status = ResolveStatus::Unresolved;
-    std::vector<SocketAddress> addresses;  // the resolver's order of preference
+    AddressList addresses;
     std::string reason;  // unless resolved: "cannot resolve gateway.example: no such host"
 };
 

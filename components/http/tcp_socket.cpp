@@ -230,7 +230,7 @@ bool ConnectInProgress(int error)
 }
 
 // One address: Done with the socket connected, Refused or Timeout to try the next, or why to stop.
-IoStatus ConnectTo(const SocketAddress& address, Deadline deadline, CancelSignal* cancel,
+IoStatus ConnectTo(const addrinfo& address, Deadline deadline, CancelSignal* cancel,
                    SocketHandle handle)
 {
     if (!MakeNonBlocking(handle)) {
@@ -238,10 +238,7 @@ IoStatus ConnectTo(const SocketAddress& address, Deadline deadline, CancelSignal
     }
     const int on = 1;
     setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof(on));
-    sockaddr_storage peer{};
-    std::memcpy(&peer, address.bytes, std::min(address.length, sizeof(peer)));
-    if (connect(handle, reinterpret_cast<const sockaddr*>(&peer),
-                static_cast<socklen_t>(address.length)) == 0) {
+    if (connect(handle, address.ai_addr, static_cast<socklen_t>(address.ai_addrlen)) == 0) {
         return IoStatus::Done;
     }
     if (!ConnectInProgress(LastError())) {
@@ -302,10 +299,10 @@ bool TcpSocket::IsOpen() const
     return m_handle != kInvalid;
 }
 
-IoStatus TcpSocket::ConnectToOne(const SocketAddress& address, Deadline deadline,
-                                 CancelSignal* cancel, TcpSocket& connected)
+IoStatus TcpSocket::ConnectToOne(const addrinfo& address, Deadline deadline, CancelSignal* cancel,
+                                 TcpSocket& connected)
 {
-    TcpSocket candidate(NewStreamSocket(address.family));
+    TcpSocket candidate(NewStreamSocket(address.ai_family));
     if (!candidate.IsOpen()) {
         return IoStatus::Failed;
     }
@@ -333,11 +330,16 @@ IoStatus TcpSocket::Connect(const std::string& host, int port, const ConnectLimi
                                                            : IoStatus::Unresolved;
     }
     const Deadline connectBy = std::min(limits.deadline, Clock::now() + limits.connectTimeout);
-    const std::size_t count = resolved.addresses.size();
+    std::size_t left = 0;
+    for (const addrinfo* address = resolved.addresses.get(); address != nullptr;
+         address = address->ai_next) {
+        ++left;
+    }
     bool timedOut = false;
-    for (std::size_t i = 0; i < count && Clock::now() < connectBy; ++i) {
-        const IoStatus status = ConnectToOne(
-            resolved.addresses[i], ShareOfConnectTime(connectBy, count - i), cancel, connected);
+    for (const addrinfo* address = resolved.addresses.get();
+         address != nullptr && Clock::now() < connectBy; address = address->ai_next, --left) {
+        const IoStatus status =
+            ConnectToOne(*address, ShareOfConnectTime(connectBy, left), cancel, connected);
         if (status == IoStatus::Done || status == IoStatus::Cancelled) {
             return status;
         }

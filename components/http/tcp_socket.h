@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <string>
 
+// The C library's (POSIX: netdb.h; Windows: ws2def.h).
+struct addrinfo;
+
 namespace Osmer_Framework {
 namespace http {
 
@@ -37,8 +40,6 @@ constexpr std::chrono::milliseconds kCancelSlice{25};
 
 // Lets another thread end a socket's wait: the flag is checked before each wait and at least every
 // few tens of milliseconds during one; on POSIX a shutdown of the attached socket wakes it at once.
-struct SocketAddress;
-
 class CancelSignal {
 public:
     virtual bool Raised() const = 0;
@@ -87,8 +88,8 @@ public:
 private:
     explicit TcpSocket(SocketHandle handle) : m_handle(handle) {}
     void Close();
-    static IoStatus ConnectToOne(const SocketAddress& address, Deadline deadline,
-                                 CancelSignal* cancel, TcpSocket& connected);
+    static IoStatus ConnectToOne(const addrinfo& address, Deadline deadline, CancelSignal* cancel,
+                                 TcpSocket& connected);
 
     SocketHandle m_handle = InvalidHandle();
 
