@@ -100,65 +100,63 @@ public:
         reply.clear();
         const http::PostTarget* target = http::TargetFor(url);
         if (target == nullptr) {
-            return Finish(
-                http::ExchangeOutcome{Terminal_Http_Error::InvalidUrl, 0, false, false, {}});
+            return Finish(http::ExchangeOutcome{Terminal_Http_Error::InvalidUrl, 0, false, false});
         }
         const Terminal_Http_Options options = m_pool.Options();
         const http::Deadline deadline = http::Clock::now() + options.totalTimeout;
         const std::string head = target->RequestHead(body.size(), fresh);
         http::TcpSocket socket;
+        std::string detail;
         bool reused = !fresh && m_pool.Acquire(target->origin, socket);
         http::ExchangeOutcome outcome =
-            Attempt(*target, head, body, reply, options, deadline, cancel, reused, socket);
+            Attempt(*target, head, body, reply, options, deadline, cancel, reused, socket, detail);
         if (reused && outcome.neverRead) {
             // The gateway closed the kept connection as the request went out and never read it.
             socket = http::TcpSocket();
-            outcome = Attempt(*target, head, body, reply, options, deadline, cancel, false, socket);
+            outcome = Attempt(*target, head, body, reply, options, deadline, cancel, false, socket,
+                              detail);
         }
         if (outcome.error == Terminal_Http_Error::None && outcome.keepAlive && !fresh) {
             m_pool.Release(target->origin, std::move(socket));
         }
-        return Finish(outcome);
+        return Finish(outcome, std::move(detail));
     }
 
-    http::PostOutcome LastOutcome() const { return http::LoadOutcome(m_id); }
+    const http::PostOutcome& LastOutcome() const { return http::LoadOutcome(m_id); }
     http::ConnectionPool& Pool() { return m_pool; }
 
 private:
     // A socket whose wait a cancel cut short fails like a broken one: say why it really failed.
+    // `detail` gets the words on a connection that could not be made.
     static http::ExchangeOutcome Attempt(const http::PostTarget& target, const std::string& head,
                                          const std::string& body, std::string& reply,
                                          const Terminal_Http_Options& options,
                                          http::Deadline deadline, http::CancelSignal* cancel,
-                                         bool connected, http::TcpSocket& socket)
+                                         bool connected, http::TcpSocket& socket,
+                                         std::string& detail)
     {
         if (cancel != nullptr && cancel->Raised()) {
-            return http::ExchangeOutcome{Terminal_Http_Error::Cancelled, 0, false, false, {}};
+            return http::ExchangeOutcome{Terminal_Http_Error::Cancelled, 0, false, false};
         }
-        http::ExchangeOutcome outcome =
-            AttemptOnce(target, head, body, reply, options, deadline, cancel, connected, socket);
+        http::ExchangeOutcome outcome = AttemptOnce(target, head, body, reply, options, deadline,
+                                                    cancel, connected, socket, detail);
         if (outcome.error != Terminal_Http_Error::None && cancel != nullptr && cancel->Raised()) {
-            outcome = http::ExchangeOutcome{Terminal_Http_Error::Cancelled, 0, false, false, {}};
+            outcome = http::ExchangeOutcome{Terminal_Http_Error::Cancelled, 0, false, false};
         }
         return outcome;
     }
 
-    static http::ExchangeOutcome AttemptOnce(const http::PostTarget& target,
-                                             const std::string& head, const std::string& body,
-                                             std::string& reply,
-                                             const Terminal_Http_Options& options,
-                                             http::Deadline deadline, http::CancelSignal* cancel,
-                                             bool connected, http::TcpSocket& socket)
+    static http::ExchangeOutcome AttemptOnce(
+        const http::PostTarget& target, const std::string& head, const std::string& body,
+        std::string& reply, const Terminal_Http_Options& options, http::Deadline deadline,
+        http::CancelSignal* cancel, bool connected, http::TcpSocket& socket, std::string& detail)
     {
         if (!connected) {
-            http::ExchangeOutcome failed;
-            const http::IoStatus status =
-                http::TcpSocket::Connect(target.url.host, target.url.port,
-                                         http::ConnectLimits{options.connectTimeout, deadline},
-                                         cancel, socket, failed.detail);
+            const http::IoStatus status = http::TcpSocket::Connect(
+                target.url.host, target.url.port,
+                http::ConnectLimits{options.connectTimeout, deadline}, cancel, socket, detail);
             if (status != http::IoStatus::Done) {
-                failed.error = http::ErrorOf(status);
-                return failed;
+                return http::ExchangeOutcome{http::ErrorOf(status), 0, false, false};
             }
         }
         if (cancel != nullptr) {
@@ -172,11 +170,11 @@ private:
         return outcome;
     }
 
-    bool Finish(const http::ExchangeOutcome& outcome)
+    bool Finish(const http::ExchangeOutcome& outcome, std::string detail = std::string())
     {
         const bool answered = outcome.error == Terminal_Http_Error::None;
         http::StoreOutcome(m_id, http::PostOutcome{answered ? std::to_string(outcome.status) : "",
-                                                   outcome.error, outcome.detail});
+                                                   outcome.error, std::move(detail)});
         return answered;
     }
 

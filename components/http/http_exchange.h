@@ -17,7 +17,6 @@ struct ExchangeOutcome {
     // The request provably never reached the peer's program: the connection was reset before a
     // single byte of an answer came. Only then may it be sent again on another connection.
     bool neverRead = false;
-    std::string detail;  // more than the error says, in words (the name that did not resolve)
 };
 
 // Sends `head` and `body`, reads the answer's body into `reply` (emptied first; emptied again when

@@ -49,14 +49,15 @@ void StoreOutcome(std::uint64_t clientId, PostOutcome outcome)
     t_outcomes.push_back(Slot{clientId, std::move(outcome)});
 }
 
-PostOutcome LoadOutcome(std::uint64_t clientId)
+const PostOutcome& LoadOutcome(std::uint64_t clientId)
 {
+    static const PostOutcome kNone{};
     for (const Slot& slot : Outcomes()) {
         if (slot.clientId == clientId) {
             return slot.outcome;
         }
     }
-    return PostOutcome{};
+    return kNone;
 }
 
 }  // namespace http

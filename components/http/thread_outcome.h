@@ -21,7 +21,8 @@ struct PostOutcome {
 std::uint64_t NewClientId();
 
 void StoreOutcome(std::uint64_t clientId, PostOutcome outcome);
-PostOutcome LoadOutcome(std::uint64_t clientId);
+// Valid until the calling thread's next StoreOutcome.
+const PostOutcome& LoadOutcome(std::uint64_t clientId);
 
 }  // namespace http
 }  // namespace Osmer_Framework
