@@ -51,13 +51,14 @@ void StoreOutcome(std::uint64_t clientId, PostOutcome outcome)
 
 const PostOutcome& LoadOutcome(std::uint64_t clientId)
 {
-    static const PostOutcome kNone{};
+    // Never destroyed: a detached thread may still ask while the process exits.
+    static const PostOutcome* const kNone = new PostOutcome();
     for (const Slot& slot : Outcomes()) {
         if (slot.clientId == clientId) {
             return slot.outcome;
         }
     }
-    return kNone;
+    return *kNone;
 }
 
 }  // namespace http
