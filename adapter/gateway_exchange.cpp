@@ -14,16 +14,14 @@ namespace {
 
 constexpr const char* kStatusAccepted = "200";
 
-// Trivially destructible, so a plain thread_local is safe in a MinGW DLL too; `detail` points to
-// a static text.
+// Trivially destructible, so a plain thread_local is safe in a MinGW DLL too.
 struct LastExchange {
     VurodoroViri_ExchangeOutcome outcome;
     int status;
     VurodoroViri_Delivery delivery;
-    const char* detail;
 };
 thread_local LastExchange t_lastExchange{VurodoroViri_ExchangeOutcome::None, 0,
-                                         VurodoroViri_Delivery::NotSent, ""};
+                                         VurodoroViri_Delivery::NotSent};
 
 // A bounded copy of the last reply body, so that a refusal's reason can be shown without keeping
 // a large answer alive; a plain array for the same reason as above.
@@ -33,6 +31,19 @@ struct LastReply {
     bool truncated;
 };
 thread_local LastReply t_lastReply{{}, 0, false};
+
+// Why the last exchange failed, in words, bounded and plain for the same reasons.
+struct LastDetail {
+    char text[256];
+    std::size_t length;
+};
+thread_local LastDetail t_lastDetail{{}, 0};
+
+void KeepDetail(const std::string& detail)
+{
+    t_lastDetail.length = std::min(detail.size(), sizeof(t_lastDetail.text));
+    std::memcpy(t_lastDetail.text, detail.data(), t_lastDetail.length);
+}
 
 void KeepReply(const std::string& reply)
 {
@@ -66,13 +77,14 @@ VurodoroViri_ExchangeOutcome OutcomeOfFailure(Terminal_Http_Error error)
 }
 
 // The host needs to know whether a failed command may have been carried out, and why it failed.
-GatewayAnswer Failure(VurodoroViri_ExchangeOutcome outcome, bool written, const char* detail)
+GatewayAnswer Failure(VurodoroViri_ExchangeOutcome outcome, bool written, const std::string& detail)
 {
     t_lastReply.length = 0;
     t_lastReply.truncated = false;
     const VurodoroViri_Delivery delivery =
         written ? VurodoroViri_Delivery::MayHaveBeenDone : VurodoroViri_Delivery::NotSent;
-    t_lastExchange = LastExchange{outcome, 0, delivery, detail};
+    t_lastExchange = LastExchange{outcome, 0, delivery};
+    KeepDetail(detail);
     return GatewayAnswer::None;
 }
 
@@ -103,17 +115,21 @@ GatewayAnswer ExchangeOnce(Terminal_Http_Tool& client, const GatewayRequest& req
     if (!client.HttpPost(request.url, request.body, reply, call)) {
         const bool written = client.GetLastPostWritten();
         const Terminal_Http_Error error = client.GetLastPostError();
+        // The client's own words when it has some (a name that did not resolve), else ours.
+        const std::string words = client.GetLastPostDetail();
         return Failure(OutcomeOfFailure(error), written,
-                       error == Terminal_Http_Error::InvalidUrl ? "not an http:// URL"
-                                                                : FailureDetail(written));
+                       !words.empty()                             ? words
+                       : error == Terminal_Http_Error::InvalidUrl ? "not an http:// URL"
+                                                                  : FailureDetail(written));
     }
+    t_lastDetail.length = 0;
     // Only the exact text "200" counts: "200 ", "2000" and "" are refusals too.
     KeepReply(reply);
     const std::string status = client.GetLastPostStatus();
     const bool accepted = status == kStatusAccepted;
     t_lastExchange = LastExchange{
         accepted ? VurodoroViri_ExchangeOutcome::Accepted : VurodoroViri_ExchangeOutcome::Refused,
-        std::atoi(status.c_str()), VurodoroViri_Delivery::Answered, ""};
+        std::atoi(status.c_str()), VurodoroViri_Delivery::Answered};
     return accepted ? GatewayAnswer::Accepted : GatewayAnswer::Refused;
 }
 
@@ -125,7 +141,7 @@ VurodoroViri_LastExchange VurodoroViri_GetLastExchange()
         last.status = std::to_string(t_lastExchange.status);
     }
     last.delivery = t_lastExchange.delivery;
-    last.detail = t_lastExchange.detail;
+    last.detail.assign(t_lastDetail.text, t_lastDetail.length);
     return last;
 }
 

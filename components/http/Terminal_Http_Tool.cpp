@@ -102,13 +102,15 @@ public:
         if (target == nullptr) {
             return Finish(Failed(Terminal_Http_Error::InvalidUrl));
         }
+        std::string detail;
         Attempt attempt{*target,
                         target->RequestHead(body.size(), call.freshConnection),
                         body,
                         reply,
                         call.keepReplyBytes,
                         m_pool.Options(),
-                        cancel};
+                        cancel,
+                        detail};
         const http::Deadline deadline = http::Clock::now() + attempt.options.totalTimeout;
         http::TcpSocket socket;
         const bool reused = !call.freshConnection && m_pool.Acquire(target->origin, socket);
@@ -126,10 +128,10 @@ public:
             !call.freshConnection) {
             m_pool.Release(target->origin, std::move(socket), IdleLimit(outcome));
         }
-        return Finish(outcome);
+        return Finish(outcome, std::move(detail));
     }
 
-    http::PostOutcome LastOutcome() const { return http::LoadOutcome(m_id); }
+    const http::PostOutcome& LastOutcome() const { return http::LoadOutcome(m_id); }
     http::ConnectionPool& Pool() { return m_pool; }
 
 private:
@@ -142,6 +144,7 @@ private:
         const std::size_t keepReplyBytes;
         const Terminal_Http_Options options;
         http::CancelSignal* const cancel;
+        std::string& detail;  // the words on a connection that could not be made
 
         // A socket whose wait a cancel cut short fails like a broken one: say why it really
         // failed.
@@ -165,10 +168,9 @@ private:
                                       http::TcpSocket& socket) const
         {
             if (!connected) {
-                const auto connectBy =
-                    std::min(deadline, http::Clock::now() + options.connectTimeout);
                 const http::IoStatus status = http::TcpSocket::Connect(
-                    target.url.host, target.url.port, connectBy, cancel, socket);
+                    target.url.host, target.url.port,
+                    http::ConnectLimits{options.connectTimeout, deadline}, cancel, socket, detail);
                 if (status != http::IoStatus::Done) {
                     return Failed(http::ErrorOf(status));
                 }
@@ -216,11 +218,12 @@ private:
         return timeout - std::min(timeout / 2, std::chrono::milliseconds(1000));
     }
 
-    bool Finish(const http::ExchangeOutcome& outcome)
+    bool Finish(const http::ExchangeOutcome& outcome, std::string detail = std::string())
     {
         const bool answered = outcome.error == Terminal_Http_Error::None;
-        http::StoreOutcome(m_id, http::PostOutcome{answered ? std::to_string(outcome.status) : "",
-                                                   outcome.error, outcome.requestWritten});
+        http::StoreOutcome(
+            m_id, http::PostOutcome{answered ? std::to_string(outcome.status) : "", outcome.error,
+                                    outcome.requestWritten, std::move(detail)});
         return answered;
     }
 
@@ -307,6 +310,11 @@ void Terminal_Http_Tool::CloseIdleConnectionsExcept(const std::string& _strUrl)
 {
     const http::PostTarget* target = http::TargetFor(_strUrl);
     m_pImpl->Pool().DropAllBut(target != nullptr ? target->origin : std::string());
+}
+
+std::string Terminal_Http_Tool::GetLastPostDetail() const
+{
+    return m_pImpl->LastOutcome().detail;
 }
 
 void Terminal_Http_Tool::SetOptions(const Terminal_Http_Options& _options)

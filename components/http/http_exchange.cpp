@@ -141,6 +141,8 @@ Terminal_Http_Error ErrorOf(IoStatus status)
         return Terminal_Http_Error::Cancelled;
     case IoStatus::Refused:
         return Terminal_Http_Error::Connect;
+    case IoStatus::Unresolved:
+        return Terminal_Http_Error::Resolve;
     case IoStatus::Reset:
     case IoStatus::Closed:
     case IoStatus::Failed:

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
-#include <memory>
+#include <utility>
 
 #ifdef _WIN32
 #include <winsock2.h>
@@ -22,14 +22,16 @@
 #include <cerrno>
 #endif
 
+#include "name_resolver.h"
+
 namespace Osmer_Framework {
 namespace http {
 
 namespace {
 
-// Longest single wait while a cancel flag may rise: the delay a cancel can see on Windows, where
-// nothing wakes a wait early.
-constexpr std::chrono::milliseconds kCancelSlice{25};
+// An address's least share of the connect time-out, which a live but distant gateway needs for
+// its handshake; only a host with many addresses gets shares this small.
+constexpr std::chrono::milliseconds kLeastConnectShare{250};
 
 #ifdef _WIN32
 constexpr SocketHandle kInvalid = INVALID_SOCKET;
@@ -90,9 +92,12 @@ bool MakeNonBlocking(SocketHandle handle)
     // FIONBIO is an unsigned constant that ioctlsocket takes as a long, bit for bit.
     return ioctlsocket(handle, static_cast<long>(FIONBIO), &on) == 0;
 }
+// Not inherited by child processes the host starts: a child holding our socket would keep a
+// connection open after we closed it.
 SocketHandle NewStreamSocket(int family)
 {
-    return socket(family, SOCK_STREAM, IPPROTO_TCP);
+    return WSASocketW(family, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
+                      WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
 }
 void EnsureSocketsStarted()
 {
@@ -241,24 +246,6 @@ IoStatus StatusOfError(int error)
     return WasReset(error) ? IoStatus::Reset : IoStatus::Failed;
 }
 
-struct AddressListDeleter {
-    void operator()(addrinfo* list) const { freeaddrinfo(list); }
-};
-using AddressList = std::unique_ptr<addrinfo, AddressListDeleter>;
-
-AddressList Resolve(const std::string& host, int port)
-{
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
-    addrinfo* list = nullptr;
-    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &list) != 0) {
-        return nullptr;
-    }
-    return AddressList(list);
-}
-
 int PendingError(SocketHandle handle)
 {
     int error = 0;
@@ -278,7 +265,7 @@ bool ConnectInProgress(int error)
 #endif
 }
 
-// One address: Done with the socket connected, Refused to try the next, or why to stop.
+// One address: Done with the socket connected, Refused or Timeout to try the next, or why to stop.
 IoStatus ConnectTo(const addrinfo& address, Deadline deadline, CancelSignal* cancel,
                    SocketHandle handle)
 {
@@ -298,6 +285,14 @@ IoStatus ConnectTo(const addrinfo& address, Deadline deadline, CancelSignal* can
         return waited;
     }
     return PendingError(handle) == 0 ? IoStatus::Done : IoStatus::Refused;
+}
+
+// The connect time left, divided among the addresses left.
+Deadline ShareOfConnectTime(Deadline connectBy, std::size_t addressesLeft)
+{
+    const auto now = Clock::now();
+    const auto evenShare = (connectBy - now) / static_cast<Clock::rep>(addressesLeft);
+    return std::min(connectBy, now + std::max<Clock::duration>(evenShare, kLeastConnectShare));
 }
 
 }  // namespace
@@ -340,36 +335,53 @@ bool TcpSocket::IsOpen() const
     return m_handle != kInvalid;
 }
 
-IoStatus TcpSocket::Connect(const std::string& host, int port, Deadline deadline,
-                            CancelSignal* cancel, TcpSocket& connected)
+IoStatus TcpSocket::ConnectToOne(const addrinfo& address, Deadline deadline, CancelSignal* cancel,
+                                 TcpSocket& connected)
+{
+    TcpSocket candidate(NewStreamSocket(address.ai_family));
+    if (!candidate.IsOpen()) {
+        return IoStatus::Failed;
+    }
+    if (cancel != nullptr) {
+        cancel->Attach(candidate.m_handle);
+    }
+    const IoStatus status = ConnectTo(address, deadline, cancel, candidate.m_handle);
+    if (cancel != nullptr) {
+        cancel->Detach();  // before the socket may close: its number could be reused
+    }
+    if (status == IoStatus::Done) {
+        connected = std::move(candidate);
+    }
+    return status;
+}
+
+IoStatus TcpSocket::Connect(const std::string& host, int port, const ConnectLimits& limits,
+                            CancelSignal* cancel, TcpSocket& connected, std::string& why)
 {
     EnsureSocketsStarted();
-    const AddressList addresses = Resolve(host, port);
-    if (!addresses) {
-        return IoStatus::Refused;
+    const Resolution resolved = ResolveHost(host, port, limits.deadline, cancel);
+    if (resolved.status != ResolveStatus::Resolved) {
+        why = resolved.reason;
+        return resolved.status == ResolveStatus::Cancelled ? IoStatus::Cancelled
+                                                           : IoStatus::Unresolved;
     }
-    for (const addrinfo* address = addresses.get(); address != nullptr;
+    const Deadline connectBy = std::min(limits.deadline, Clock::now() + limits.connectTimeout);
+    std::size_t left = 0;
+    for (const addrinfo* address = resolved.addresses.get(); address != nullptr;
          address = address->ai_next) {
-        TcpSocket candidate(NewStreamSocket(address->ai_family));
-        if (!candidate.IsOpen()) {
-            continue;
-        }
-        if (cancel != nullptr) {
-            cancel->Attach(candidate.m_handle);
-        }
-        const IoStatus status = ConnectTo(*address, deadline, cancel, candidate.m_handle);
-        if (cancel != nullptr) {
-            cancel->Detach();  // before the socket may close: its number could be reused
-        }
-        if (status == IoStatus::Done) {
-            connected = std::move(candidate);
-            return status;
-        }
-        if (status != IoStatus::Refused) {
-            return status;
-        }
+        ++left;
     }
-    return IoStatus::Refused;
+    bool timedOut = false;
+    for (const addrinfo* address = resolved.addresses.get();
+         address != nullptr && Clock::now() < connectBy; address = address->ai_next, --left) {
+        const IoStatus status =
+            ConnectToOne(*address, ShareOfConnectTime(connectBy, left), cancel, connected);
+        if (status == IoStatus::Done || status == IoStatus::Cancelled) {
+            return status;
+        }
+        timedOut = timedOut || status == IoStatus::Timeout;
+    }
+    return timedOut || Clock::now() >= connectBy ? IoStatus::Timeout : IoStatus::Refused;
 }
 
 IoStatus TcpSocket::SendSome(const std::string& first, const std::string& second,

@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <string>
 
+// The C library's (POSIX: netdb.h; Windows: ws2def.h).
+struct addrinfo;
+
 namespace Osmer_Framework {
 namespace http {
 
@@ -24,11 +27,16 @@ enum class IoStatus {
     Done,
     Timeout,
     Cancelled,
-    Refused,  // connect: refused, unreachable, or the name does not resolve
-    Reset,    // the peer reset the connection (or it was already reset when we wrote)
-    Closed,   // receive: the peer closed its side
-    Failed,   // anything else
+    Refused,     // connect: refused or unreachable
+    Unresolved,  // connect: the host name did not resolve, or not by the deadline
+    Reset,       // the peer reset the connection (or it was already reset when we wrote)
+    Closed,      // receive: the peer closed its side
+    Failed,      // anything else
 };
+
+// Longest single wait while a cancel flag may rise: the delay a cancel can see where nothing wakes
+// a wait early (on Windows, and while a name is being resolved).
+constexpr std::chrono::milliseconds kCancelSlice{25};
 
 // Lets another thread end a socket's wait: the flag is checked before each wait and at least every
 // few tens of milliseconds during one; on POSIX a shutdown of the attached socket wakes it at once.
@@ -42,6 +50,13 @@ protected:
     ~CancelSignal() = default;
 };
 
+struct ConnectLimits {
+    // For all of a host's addresses together, counted once its name has resolved; each address
+    // gets a share of what is left, so that one that never answers cannot use it all.
+    std::chrono::milliseconds connectTimeout;
+    Deadline deadline;  // of the whole exchange: resolution and connection end by it
+};
+
 class TcpSocket {
 public:
     TcpSocket() = default;
@@ -51,9 +66,10 @@ public:
     TcpSocket(const TcpSocket&) = delete;
     TcpSocket& operator=(const TcpSocket&) = delete;
 
-    // Resolves `host` and connects to the first address that answers, with TCP_NODELAY on.
-    static IoStatus Connect(const std::string& host, int port, Deadline deadline,
-                            CancelSignal* cancel, TcpSocket& connected);
+    // Resolves `host` and connects to the first of its addresses that answers, with TCP_NODELAY
+    // on. `why` tells an Unresolved in words: which name, and why.
+    static IoStatus Connect(const std::string& host, int port, const ConnectLimits& limits,
+                            CancelSignal* cancel, TcpSocket& connected, std::string& why);
 
     // Sends what the socket takes at once of `first` then `second` (a request's head and body,
     // without joining them), starting `offset` bytes in, and advances `offset`; Done also when it
@@ -76,6 +92,8 @@ public:
 private:
     explicit TcpSocket(SocketHandle handle) : m_handle(handle) {}
     void Close();
+    static IoStatus ConnectToOne(const addrinfo& address, Deadline deadline, CancelSignal* cancel,
+                                 TcpSocket& connected);
 
     SocketHandle m_handle = InvalidHandle();
 

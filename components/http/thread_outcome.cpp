@@ -49,14 +49,16 @@ void StoreOutcome(std::uint64_t clientId, PostOutcome outcome)
     t_outcomes.push_back(Slot{clientId, std::move(outcome)});
 }
 
-PostOutcome LoadOutcome(std::uint64_t clientId)
+const PostOutcome& LoadOutcome(std::uint64_t clientId)
 {
+    // Never destroyed: a detached thread may still ask while the process exits.
+    static const PostOutcome* const kNone = new PostOutcome();
     for (const Slot& slot : Outcomes()) {
         if (slot.clientId == clientId) {
             return slot.outcome;
         }
     }
-    return PostOutcome{};
+    return *kNone;
 }
 
 }  // namespace http

@@ -14,6 +14,7 @@ struct PostOutcome {
     std::string status;  // "" when no answer came
     Terminal_Http_Error error = Terminal_Http_Error::None;
     bool written = false;  // a byte of the request went into a connection
+    std::string detail;    // the failure in words, when there is more to say than `error`
 };
 
 // Clients are told apart by a number that is never reused, so a new client at the address of a
@@ -21,7 +22,8 @@ struct PostOutcome {
 std::uint64_t NewClientId();
 
 void StoreOutcome(std::uint64_t clientId, PostOutcome outcome);
-PostOutcome LoadOutcome(std::uint64_t clientId);
+// Valid until the calling thread's next StoreOutcome.
+const PostOutcome& LoadOutcome(std::uint64_t clientId);
 
 }  // namespace http
 }  // namespace Osmer_Framework

@@ -1,15 +1,8 @@
 #include "raw_gateway.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <stdexcept>
 
 namespace vvtest {
 
@@ -17,31 +10,28 @@ namespace {
 
 constexpr std::size_t kMaxRequestHead = 64 * 1024;
 
-int ListenOnLoopback(int backlog, int& port)
+RawSocket ListenOn(const Endpoint& endpoint, int backlog)
 {
-    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        listen(listener, backlog) != 0 ||
-        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    StartSockets();
+    const RawSocket listener = socket(endpoint.family(), SOCK_STREAM, 0);
+    if (listener == kNoSocket || bind(listener, endpoint.get(), endpoint.length) != 0 ||
+        listen(listener, backlog) != 0) {
         throw std::runtime_error("raw gateway: cannot listen on loopback");
     }
-    port = ntohs(address.sin_port);
     return listener;
 }
 
 // Connects without waiting for the handshake to finish: the listener's queue takes it or not.
-int ConnectNonBlocking(int port)
+RawSocket ConnectNonBlocking(const Endpoint& endpoint)
 {
-    const int client = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    connect(client, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    const RawSocket client = socket(endpoint.family(), SOCK_STREAM, 0);
+#ifdef _WIN32
+    u_long on = 1;
+    ioctlsocket(client, static_cast<long>(FIONBIO), &on);
+#else
+    fcntl(client, F_SETFL, O_NONBLOCK);
+#endif
+    connect(client, endpoint.get(), endpoint.length);
     return client;
 }
 
@@ -53,7 +43,7 @@ std::size_t ContentLength(const std::string& head)
 
 }  // namespace
 
-RawPeer::RawPeer(RawGateway& gateway, std::size_t slot, int socket)
+RawPeer::RawPeer(RawGateway& gateway, std::size_t slot, RawSocket socket)
     : m_gateway(gateway), m_slot(slot), m_socket(socket)
 {
 }
@@ -66,24 +56,27 @@ RawPeer::~RawPeer()
 void RawPeer::Close()
 {
     std::lock_guard<std::mutex> lock(m_gateway.m_mutex);
-    if (m_gateway.m_peers[m_slot] >= 0) {
-        close(m_socket);
-        m_gateway.m_peers[m_slot] = -1;
+    if (m_gateway.m_peers[m_slot] != kNoSocket) {
+        CloseSocket(m_socket);
+        m_gateway.m_peers[m_slot] = kNoSocket;
     }
 }
 
 void RawPeer::Reset()
 {
-    const linger abortive{1, 0};
-    setsockopt(m_socket, SOL_SOCKET, SO_LINGER, &abortive, sizeof(abortive));
+    linger abortive{};
+    abortive.l_onoff = 1;
+    abortive.l_linger = 0;
+    setsockopt(m_socket, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive),
+               sizeof(abortive));
     Close();
 }
 
 void RawPeer::LingeringClose()
 {
-    shutdown(m_socket, SHUT_WR);
+    shutdown(m_socket, kShutSend);
     char chunk[16 * 1024];
-    while (!m_gateway.m_stopping && recv(m_socket, chunk, sizeof(chunk), 0) > 0) {
+    while (!m_gateway.m_stopping && ReceiveSome(m_socket, chunk, sizeof(chunk)) > 0) {
     }
     Close();
 }
@@ -117,7 +110,7 @@ bool RawPeer::Read(bool withBody)
         } else if (m_buffer.size() > kMaxRequestHead) {
             return false;
         }
-        const ssize_t got = recv(m_socket, chunk, sizeof(chunk), 0);
+        const long got = ReceiveSome(m_socket, chunk, sizeof(chunk));
         if (got <= 0 || m_gateway.m_stopping) {
             return false;
         }
@@ -129,8 +122,7 @@ bool RawPeer::Send(const std::string& bytes)
 {
     std::size_t offset = 0;
     while (offset < bytes.size() && !m_gateway.m_stopping) {
-        const ssize_t sent =
-            send(m_socket, bytes.data() + offset, bytes.size() - offset, MSG_NOSIGNAL);
+        const long sent = SendSome(m_socket, bytes.data() + offset, bytes.size() - offset);
         if (sent <= 0) {
             return false;
         }
@@ -156,48 +148,58 @@ void RawPeer::Pause(int milliseconds) const
     }
 }
 
-RawGateway::RawGateway(Script script) : RawGateway(std::move(script), true) {}
-
-RawGateway::RawGateway(Script script, bool accepting) : m_script(std::move(script))
+RawGateway::RawGateway(Script script, const char* address, int port)
+    : RawGateway(std::move(script), address, port, true)
 {
-    m_listener = ListenOnLoopback(accepting ? 64 : 0, m_port);
+}
+
+RawGateway::RawGateway(Script script, const char* address, int port, bool accepting)
+    : m_script(std::move(script))
+{
+    m_listener = ListenOn(EndpointOf(address, port), accepting ? 64 : 0);
+    m_port = PortOf(m_listener);
     if (accepting) {
         m_acceptor = std::thread([this] { AcceptLoop(); });
         return;
     }
     // A backlog of 0 still queues a connection or two; past that, SYNs are dropped.
     for (int i = 0; i < 4; ++i) {
-        m_queued.push_back(ConnectNonBlocking(m_port));
+        m_queued.push_back(ConnectNonBlocking(EndpointOf(address, m_port)));
     }
 }
 
-std::unique_ptr<RawGateway> RawGateway::NeverAccepting()
+std::unique_ptr<RawGateway> RawGateway::NeverAccepting(const char* address, int port)
 {
-    return std::unique_ptr<RawGateway>(new RawGateway(nullptr, false));
+    return std::unique_ptr<RawGateway>(new RawGateway(nullptr, address, port, false));
 }
 
 RawGateway::~RawGateway()
 {
     m_stopping = true;
-    shutdown(m_listener, SHUT_RDWR);
+    shutdown(m_listener, kShutBoth);
+#ifdef _WIN32
+    CloseSocket(m_listener);  // Winsock's shutdown does not end a blocked accept; closing does
+#endif
     if (m_acceptor.joinable()) {
         m_acceptor.join();
     }
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        for (int peer : m_peers) {
-            if (peer >= 0) {
-                shutdown(peer, SHUT_RDWR);
+        for (RawSocket peer : m_peers) {
+            if (peer != kNoSocket) {
+                shutdown(peer, kShutBoth);
             }
         }
     }
     for (std::thread& thread : m_threads) {
         thread.join();
     }
-    for (int queued : m_queued) {
-        close(queued);
+    for (RawSocket queued : m_queued) {
+        CloseSocket(queued);
     }
-    close(m_listener);
+#ifndef _WIN32
+    CloseSocket(m_listener);
+#endif
 }
 
 std::vector<std::string> RawGateway::BodiesRead()
@@ -215,8 +217,8 @@ std::size_t RawGateway::ConnectionsAccepted()
 std::size_t RawGateway::ConnectionsOpen()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return static_cast<std::size_t>(
-        std::count_if(m_peers.begin(), m_peers.end(), [](int peer) { return peer >= 0; }));
+    return static_cast<std::size_t>(std::count_if(
+        m_peers.begin(), m_peers.end(), [](RawSocket peer) { return peer != kNoSocket; }));
 }
 
 std::string RawGateway::UrlFor(const std::string& path) const
@@ -227,10 +229,10 @@ std::string RawGateway::UrlFor(const std::string& path) const
 void RawGateway::AcceptLoop()
 {
     for (;;) {
-        const int peer = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (peer < 0 || m_stopping) {
-            if (peer >= 0) {
-                close(peer);
+        const RawSocket peer = accept(m_listener, nullptr, nullptr);
+        if (peer == kNoSocket || m_stopping) {
+            if (peer != kNoSocket) {
+                CloseSocket(peer);
             }
             return;
         }

@@ -1,5 +1,6 @@
 // A gateway that misbehaves on purpose: a raw TCP listener on a loopback port that hands every
-// connection it accepts to a script, byte for byte, with no HTTP library in between.
+// connection it accepts to a script, byte for byte, with no HTTP library in between. Plain sockets
+// on POSIX, Winsock on Windows.
 #pragma once
 
 #include <atomic>
@@ -11,13 +12,15 @@
 #include <thread>
 #include <vector>
 
+#include "raw_socket.h"
+
 namespace vvtest {
 
 class RawGateway;
 
 class RawPeer {
 public:
-    RawPeer(RawGateway& gateway, std::size_t slot, int socket);
+    RawPeer(RawGateway& gateway, std::size_t slot, RawSocket socket);
     ~RawPeer();  // closes, as a gateway program ending would
     RawPeer(const RawPeer&) = delete;
     RawPeer& operator=(const RawPeer&) = delete;
@@ -48,7 +51,7 @@ private:
 
     RawGateway& m_gateway;
     std::size_t m_slot;
-    int m_socket;
+    RawSocket m_socket;
     std::string m_buffer;
     std::string m_lastBody;
 };
@@ -57,14 +60,16 @@ class RawGateway {
 public:
     using Script = std::function<void(RawPeer&)>;
 
-    // Accepts connections and runs `script` on each, one thread per connection.
-    explicit RawGateway(Script script);
+    // Accepts connections on `address` and runs `script` on each, one thread per connection.
+    // Port 0 picks a free one.
+    explicit RawGateway(Script script, const char* address = "127.0.0.1", int port = 0);
     ~RawGateway();
     RawGateway(const RawGateway&) = delete;
     RawGateway& operator=(const RawGateway&) = delete;
 
     // A listener that never accepts, its queue already full: further connection attempts hang.
-    static std::unique_ptr<RawGateway> NeverAccepting();
+    static std::unique_ptr<RawGateway> NeverAccepting(const char* address = "127.0.0.1",
+                                                      int port = 0);
 
     int Port() const { return m_port; }
     std::string BaseUrl() const { return "http://127.0.0.1"; }
@@ -78,18 +83,18 @@ public:
 
 private:
     friend class RawPeer;
-    RawGateway(Script script, bool accepting);
+    RawGateway(Script script, const char* address, int port, bool accepting);
     void AcceptLoop();
 
     Script m_script;
-    int m_listener = -1;
+    RawSocket m_listener;
     int m_port = 0;
     std::atomic<bool> m_stopping{false};
     std::atomic<std::size_t> m_requestsRead{0};
     std::mutex m_mutex;
-    std::vector<int> m_peers;  // open sockets (-1 once closed), shut down on stop
+    std::vector<RawSocket> m_peers;  // open sockets (closed ones are kNoSocket), shut on stop
     std::vector<std::string> m_bodies;
-    std::vector<int> m_queued;  // client ends that fill a never-accepting listener's queue
+    std::vector<RawSocket> m_queued;  // client ends that fill a never-accepting listener's queue
     std::vector<std::thread> m_threads;
     std::thread m_acceptor;
 };

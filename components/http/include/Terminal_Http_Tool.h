@@ -113,6 +113,9 @@ public:
     // when that POST brought no answer or the thread has not posted yet.
     std::string GetLastPostStatus() const;
     Terminal_Http_Error GetLastPostError() const;
+    // More about that POST's failure than its error says, for a person ("cannot resolve
+    // gateway.example: no such host"), or "".
+    std::string GetLastPostDetail() const;
     // Whether any byte of the calling thread's last request went into a connection. False: the
     // peer cannot have acted on it. True with no answer: it may have.
     bool GetLastPostWritten() const;

@@ -1,0 +1,120 @@
+// A gateway named by a host name, resolved by the system's own resolver against the name service
+// of tests/hostile/private_resolver: resolution ends by the exchange's deadline and says "cannot
+// resolve" and why, and a dead first address does not use up the whole connect time-out.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "Terminal_Http_Tool.h"
+#include "VurodoroViri_Diagnostics.h"
+#include "adapter_fixture.h"
+#include "name_server.h"
+#include "raw_gateway.h"
+#include "tcp_socket.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#endif
+
+namespace vvtest {
+namespace {
+
+using namespace std::chrono_literals;
+using Osmer_Framework::Terminal_Http_Error;
+using Osmer_Framework::Terminal_Http_ErrorName;
+using Osmer_Framework::Terminal_Http_Options;
+using Osmer_Framework::Terminal_Http_Tool;
+using Clock = std::chrono::steady_clock;
+
+void AnswerOk(RawPeer& peer)
+{
+    while (peer.ReadRequest() && peer.Send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")) {
+    }
+}
+
+struct NameCase {
+    const char* name;
+    const char* host;
+    Terminal_Http_Error error;
+    std::string detail;
+    std::chrono::milliseconds most;
+};
+
+TEST(NameResolution, EndsByTheDeadlineAndSaysWhy)
+{
+    const auto nameServer = NameServer::Start();
+    if (!nameServer) {
+        GTEST_SKIP() << kNeedsPrivateResolver;
+    }
+    // two-addresses.test is ::1, where nothing accepts, then 127.0.0.1, where the gateway is.
+    RawGateway gateway(AnswerOk);
+    const auto dead = RawGateway::NeverAccepting("::1", gateway.Port());
+    Terminal_Http_Options options;
+    options.connectTimeout = 1000ms;
+    options.totalTimeout = 2000ms;
+    const std::vector<NameCase> cases = {
+        {"the name server never answers", "gateway.silent.test", Terminal_Http_Error::Resolve,
+         "cannot resolve gateway.silent.test: no answer within 2 s", 4000ms},
+        {"no such name", "nowhere.test", Terminal_Http_Error::Resolve,
+         "cannot resolve nowhere.test: no such host", 1000ms},
+        {"the first address never accepts", "two-addresses.test", Terminal_Http_Error::None, "",
+         2000ms},
+    };
+    for (const NameCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Terminal_Http_Tool client(options);
+        std::string reply;
+        const std::string url = "http://" + std::string(c.host) + ":" +
+                                std::to_string(gateway.Port()) + "/facepad/adduser";
+        const auto start = Clock::now();
+        const bool answered = client.HttpPostRequest(url, "SN=1", reply, false);
+        const auto elapsed = Clock::now() - start;
+        EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(),
+                  c.most.count());
+        EXPECT_EQ(answered, c.error == Terminal_Http_Error::None);
+        EXPECT_STREQ(Terminal_Http_ErrorName(client.GetLastPostError()),
+                     Terminal_Http_ErrorName(c.error));
+        EXPECT_EQ(client.GetLastPostDetail(), c.detail);
+    }
+}
+
+TEST(NameResolution, TheAdapterSaysWhichNameDidNotResolve)
+{
+    const auto nameServer = NameServer::Start();
+    if (!nameServer) {
+        GTEST_SKIP() << kNeedsPrivateResolver;
+    }
+    VurodoroViri_Druvel adapter;
+    adapter.SetUrl("http://nowhere.test");
+    ParamMap user{{"pin", "1001"}};
+    EXPECT_FALSE(adapter.AddUser("17", "T1", user));
+    const auto last = Osmer_Framework::Face::VurodoroViri_GetLastExchange();
+    EXPECT_STREQ(Osmer_Framework::Face::VurodoroViri_ExchangeOutcomeName(last.outcome),
+                 "cannot resolve");
+    EXPECT_EQ(last.detail, "cannot resolve nowhere.test: no such host");
+}
+
+// A child process the host starts must not hold the client's connection open.
+TEST(ClientSocket, IsNotInheritedByChildProcesses)
+{
+    namespace http = Osmer_Framework::http;
+    RawGateway gateway(AnswerOk);
+    http::TcpSocket socket;
+    std::string why;
+    ASSERT_EQ(http::TcpSocket::Connect("127.0.0.1", gateway.Port(),
+                                       http::ConnectLimits{1000ms, Clock::now() + 2000ms}, nullptr,
+                                       socket, why),
+              http::IoStatus::Done);
+#ifdef _WIN32
+    DWORD flags = 0;
+    ASSERT_TRUE(GetHandleInformation(reinterpret_cast<HANDLE>(socket.Handle()), &flags));
+    EXPECT_EQ(flags & HANDLE_FLAG_INHERIT, 0u);
+#else
+    EXPECT_NE(fcntl(socket.Handle(), F_GETFD) & FD_CLOEXEC, 0);
+#endif
+}
+
+}  // namespace
+}  // namespace vvtest
