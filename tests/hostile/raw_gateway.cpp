@@ -185,9 +185,15 @@ RawGateway::~RawGateway()
     }
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        for (RawSocket peer : m_peers) {
+        for (RawSocket& peer : m_peers) {
             if (peer != kNoSocket) {
                 shutdown(peer, kShutBoth);
+#ifdef _WIN32
+                // wine's shutdown does not end a blocked receive either; closing does, and the
+                // peer sees kNoSocket and does not close it again.
+                CloseSocket(peer);
+                peer = kNoSocket;
+#endif
             }
         }
     }
