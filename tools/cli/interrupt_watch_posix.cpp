@@ -15,14 +15,17 @@ extern "C" void OnInterrupt(int)
 
 }  // namespace
 
+// SIGTERM (a service manager, kill) asks for the same orderly stop as Ctrl-C.
 InterruptWatch::InterruptWatch()
 {
     std::signal(SIGINT, &OnInterrupt);
+    std::signal(SIGTERM, &OnInterrupt);
 }
 
 InterruptWatch::~InterruptWatch()
 {
     std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
 }
 
 bool InterruptWatch::Interrupted()
