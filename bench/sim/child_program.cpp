@@ -93,6 +93,13 @@ double ChildProgram::PeakMemoryMb() const
     return -1.0;
 }
 
+void ChildProgram::Signal(int signal) const
+{
+    if (m_pid > 0) {
+        kill(m_pid, signal);
+    }
+}
+
 void ChildProgram::Kill(int signal)
 {
     if (m_pid > 0) {

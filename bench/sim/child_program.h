@@ -30,6 +30,8 @@ public:
     int WaitForPort(const std::string& portFile) const;
     // Peak resident memory so far, from /proc (VmHWM), in MB.
     double PeakMemoryMb() const;
+    // Sends `signal` and goes on; Kill also waits for the end.
+    void Signal(int signal) const;
     void Kill(int signal);
 
 private:

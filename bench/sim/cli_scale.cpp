@@ -7,9 +7,11 @@
 //   first request after the start             <= 2 s
 //   every user on every terminal in a final state the tool knows (done or terminal-error)
 //   the whole sync                            <= --target-seconds, when given
+// With --interrupt-after S the sync gets SIGINT S seconds after its first request instead:
+//   from the signal to the end, report written  <= 10 s, exit 130, a row for every pair
 //
 //   facepad-cli-scale CLI SIMULATOR DIR [--users N] [--terminals T] [--dry-run]
-//                     [--latency MS] [--jobs J] [--target-seconds S]
+//                     [--latency MS] [--jobs J] [--target-seconds S] [--interrupt-after S]
 #include <httplib.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -34,6 +36,7 @@ using facepad::bench::RunProgram;
 
 constexpr double kMemoryLimitMb = 300.0;
 constexpr double kFirstRequestLimitS = 2.0;
+constexpr double kFinishLimitS = 10.0;
 constexpr int kPhotoEvery = 20;
 constexpr std::size_t kPhotoBytes = 30 * 1024;
 
@@ -46,7 +49,8 @@ struct Settings {
     bool dryRun = false;
     int latencyMs = 0;
     int jobs = 8;
-    double targetSeconds = 0.0;  // 0: none
+    double targetSeconds = 0.0;   // 0: none
+    double interruptAfter = 0.0;  // 0: let the sync end by itself
 };
 
 std::string Serial(int i)
@@ -202,6 +206,49 @@ int DryRun(const Settings& settings, const std::string& users)
     return met ? 0 : 1;
 }
 
+long Pairs(const std::map<std::string, long>& states)
+{
+    long pairs = 0;
+    for (const auto& entry : states) {
+        pairs += entry.second;
+    }
+    return pairs;
+}
+
+std::string Summary(const std::map<std::string, long>& states)
+{
+    std::string summary;
+    for (const auto& [state, count] : states) {
+        summary += (summary.empty() ? "" : ", ") + std::to_string(count) + " " + state;
+    }
+    return summary;
+}
+
+// Ctrl-C well into the sync: how long the tool takes to finish its requests and write its report.
+bool Interrupt(const Settings& settings, ChildProgram& tool, double firstRequest)
+{
+    std::this_thread::sleep_for(std::chrono::duration<double>(settings.interruptAfter));
+    const auto signalled = std::chrono::steady_clock::now();
+    tool.Signal(SIGINT);
+    const Finished run = tool.Wait();
+    const double finish =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - signalled).count();
+    const auto states = States(settings.directory + "/report.csv");
+    const long expected = static_cast<long>(settings.users) * settings.terminals;
+    std::printf("%d users x %d terminals, SIGINT %.0f s after the first request: exit %d; %s\n",
+                settings.users, settings.terminals, settings.interruptAfter, run.exitCode,
+                Summary(states).c_str());
+    bool met = Report("first request after the start", firstRequest, "s",
+                      firstRequest <= kFirstRequestLimitS);
+    met &= Report("from SIGINT to the end, report written", finish, "s",
+                  finish <= kFinishLimitS && run.exitCode == 130);
+    met &= Report("peak resident memory of facepad-cli", run.peakMb, "MB",
+                  run.peakMb <= kMemoryLimitMb);
+    met &= Report("report rows (one per pair)", static_cast<double>(Pairs(states)), "",
+                  Pairs(states) == expected);
+    return met;
+}
+
 int Sync(const Settings& settings, const std::string& users)
 {
     Simulator simulator(settings);
@@ -212,19 +259,19 @@ int Sync(const Settings& settings, const std::string& users)
     const auto started = std::chrono::steady_clock::now();
     ChildProgram tool(SyncArgs(settings, users, simulator.Port()));
     const double firstRequest = FirstRequestSeconds(simulator.Port(), started, tool);
+    if (settings.interruptAfter > 0) {
+        const bool met = Interrupt(settings, tool, firstRequest);
+        std::printf("%-52s %10.2f MB\n", "peak resident memory of the simulator",
+                    simulator.PeakMemoryMb());
+        return met ? 0 : 1;
+    }
     const Finished run = tool.Wait();
     const auto states = States(settings.directory + "/report.csv");
-    long known = 0;
-    long pairs = 0;
-    std::string summary;
-    for (const auto& [state, count] : states) {
-        pairs += count;
-        known += state == "done" || state == "terminal-error" ? count : 0;
-        summary += (summary.empty() ? "" : ", ") + std::to_string(count) + " " + state;
-    }
+    const long known = (states.count("done") ? states.at("done") : 0) +
+                       (states.count("terminal-error") ? states.at("terminal-error") : 0);
     std::printf("%d users x %d terminals at --latency %d with --jobs %d: exit %d; %s\n",
                 settings.users, settings.terminals, settings.latencyMs, settings.jobs, run.exitCode,
-                summary.c_str());
+                Summary(states).c_str());
     bool met = Report("whole sync, every result awaited", run.seconds, "s",
                       settings.targetSeconds <= 0 || run.seconds <= settings.targetSeconds);
     met &= Report("first request after the start", firstRequest, "s",
@@ -232,7 +279,7 @@ int Sync(const Settings& settings, const std::string& users)
     met &= Report("peak resident memory of facepad-cli", run.peakMb, "MB",
                   run.peakMb <= kMemoryLimitMb);
     met &= Report("pairs whose final state is known", static_cast<double>(known), "",
-                  known == pairs && pairs > 0);
+                  known == Pairs(states) && known > 0);
     std::printf("%-52s %10.2f MB\n", "peak resident memory of the simulator",
                 simulator.PeakMemoryMb());
     return met ? 0 : 1;
@@ -267,6 +314,8 @@ Settings Parse(int argc, char** argv)
             settings.jobs = std::stoi(value);
         } else if (option == "--target-seconds") {
             settings.targetSeconds = std::stod(value);
+        } else if (option == "--interrupt-after") {
+            settings.interruptAfter = std::stod(value);
         } else {
             throw std::invalid_argument("unknown option " + option);
         }
