@@ -17,7 +17,7 @@ namespace facepad::cli {
 using Adapter = Osmer_Framework::Face::VurodoroViri_Druvel;
 class Output;
 
-// Documented in the README; scripts branch on them.
+// Documented in docs/cli.md; scripts branch on them.
 enum class ExitCode : int {
     Success = 0,
     Refused = 1,      // the gateway or a terminal said no

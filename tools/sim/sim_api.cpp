@@ -134,8 +134,8 @@ ApiReply SimApi::Dispatch(const ApiRequest& request)
         reply.allow = allowed;
         return reply;
     }
-    return Refused(
-        404, "no such simulator path " + request.path + " (see the README for the /_sim/ paths)");
+    return Refused(404, "no such simulator path " + request.path +
+                            " (see docs/simulator.md for the /_sim/ paths)");
 }
 
 std::uint64_t SimApi::Version() const
