@@ -71,7 +71,7 @@ void Output::PrintDocument() const
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
         text.pop_back();
     }
-    std::printf("%s,\n  \"%s\": [", text.c_str(), m_streamedKey.c_str());
+    std::printf("%s,\n  \"%s\":[", text.c_str(), m_streamedKey.c_str());
     bool first = true;
     m_streamed([&first](json_object* element) {
         std::printf("%s\n    %s", first ? "" : ",",
