@@ -255,37 +255,35 @@ SyncEnding UserSync::Ending(const std::string& stopReason) const
     return ending;
 }
 
-Verdict UserSync::Finish(const SyncEnding& ending, const std::string& stopReason, ExitCode stopCode)
+// Every pair's outcome into the report and the counts, the first failures onto the screen.
+UserSync::Tally UserSync::WriteOutcomes(const SyncEnding& ending, ReportWriter& report) const
 {
-    ReportWriter report;
-    if (!m_line.reportFile.empty()) {
-        const std::string problem = report.Open(m_line.reportFile);
-        if (!problem.empty()) {
-            return Verdict{ExitCode::Usage, m_line.command + ": " + problem};
-        }
-    }
-    std::map<std::string, std::size_t> counts;
-    std::size_t notFine = 0;
-    std::size_t pairs = 0;
+    Tally tally;
     for (std::size_t pair = 0; pair < m_plan->Pairs(); ++pair) {
         if (!m_plan->Selected(pair)) {
             continue;
         }
         const UserOutcome o = PairOutcome(*m_plan, *m_states, m_journal.SyncId(), pair, ending);
-        ++pairs;
-        ++counts[o.state];
+        ++tally.pairs;
+        ++tally.counts[o.state];
         report.Write(o);
-        if (!IsFine(o.state) && notFine++ < kFailuresShown) {
+        if (!IsFine(o.state) && tally.notFine++ < kFailuresShown) {
             m_out.Say("user " + o.pin + " on " + o.serial + ": " + o.state + ": " + o.detail);
         }
     }
-    if (notFine > kFailuresShown) {
-        m_out.Say("... and " + std::to_string(notFine - kFailuresShown) + " more (see --report)");
+    if (tally.notFine > kFailuresShown) {
+        m_out.Say("... and " + std::to_string(tally.notFine - kFailuresShown) +
+                  " more (see --report)");
     }
-    const std::string reportProblem = report.Close();
+    return tally;
+}
+
+// The document's summary and users list (written when it is printed), and the message.
+std::string UserSync::Summarise(const Tally& tally, const SyncEnding& ending)
+{
     json_object* summary = json_object_new_object();
     std::string text;
-    for (const auto& [state, count] : counts) {
+    for (const auto& [state, count] : tally.counts) {
         json_object_object_add(summary, state.c_str(),
                                json_object_new_int64(static_cast<long long>(count)));
         text += (text.empty() ? "" : ", ") + std::to_string(count) + " " + state;
@@ -302,13 +300,28 @@ Verdict UserSync::Finish(const SyncEnding& ending, const std::string& stopReason
         }
     });
     std::string message = m_line.command + ": " + std::to_string(m_plan->UserCount()) +
-                          " user(s), " + std::to_string(pairs) +
+                          " user(s), " + std::to_string(tally.pairs) +
                           " user-terminal pair(s): " + (text.empty() ? "nothing to do" : text);
     if (m_foreignResults > 0) {
         message += "; " + std::to_string(m_foreignResults.load()) +
                    " result(s) of other commands were taken off the gateway and are lost to "
                    "whoever sent them";
     }
+    return message;
+}
+
+Verdict UserSync::Finish(const SyncEnding& ending, const std::string& stopReason, ExitCode stopCode)
+{
+    ReportWriter report;
+    if (!m_line.reportFile.empty()) {
+        const std::string problem = report.Open(m_line.reportFile);
+        if (!problem.empty()) {
+            return Verdict{ExitCode::Usage, m_line.command + ": " + problem};
+        }
+    }
+    const Tally tally = WriteOutcomes(ending, report);
+    const std::string reportProblem = report.Close();
+    const std::string message = Summarise(tally, ending);
     if (!reportProblem.empty()) {
         return Verdict{ExitCode::Usage, message + "; " + reportProblem};
     }
@@ -319,7 +332,7 @@ Verdict UserSync::Finish(const SyncEnding& ending, const std::string& stopReason
     if (!stopReason.empty()) {
         return Verdict{stopCode, message + "; " + stopReason};
     }
-    return Verdict{notFine == 0 ? ExitCode::Success : ExitCode::Refused, message};
+    return Verdict{tally.notFine == 0 ? ExitCode::Success : ExitCode::Refused, message};
 }
 
 Verdict UserSync::Run()

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -15,6 +16,7 @@
 #include "sync_journal.h"
 #include "sync_outcome.h"
 #include "sync_plan.h"
+#include "sync_report.h"
 
 namespace facepad::cli {
 
@@ -33,6 +35,13 @@ private:
     void Collect(const ArrivedResult& result);
     void AwaitResults(SyncEnding& ending);
     SyncEnding Ending(const std::string& stopReason) const;
+    struct Tally {
+        std::map<std::string, std::size_t> counts;  // pairs by final state
+        std::size_t pairs = 0;
+        std::size_t notFine = 0;
+    };
+    Tally WriteOutcomes(const SyncEnding& ending, ReportWriter& report) const;
+    std::string Summarise(const Tally& tally, const SyncEnding& ending);
     Verdict Finish(const SyncEnding& ending, const std::string& stopReason, ExitCode stopCode);
     std::string Problem(const std::string& text) const;
 
