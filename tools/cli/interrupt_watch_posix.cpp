@@ -1,3 +1,4 @@
+#include <atomic>
 #include <csignal>
 
 #include "interrupt_watch.h"
@@ -6,11 +7,13 @@ namespace facepad::cli {
 
 namespace {
 
-volatile std::sig_atomic_t g_interrupted = 0;
+// Read by every sending thread: a lock-free atomic, which a signal handler may set.
+std::atomic<bool> g_interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 extern "C" void OnInterrupt(int)
 {
-    g_interrupted = 1;
+    g_interrupted = true;
 }
 
 }  // namespace
@@ -30,7 +33,7 @@ InterruptWatch::~InterruptWatch()
 
 bool InterruptWatch::Interrupted()
 {
-    return g_interrupted != 0;
+    return g_interrupted;
 }
 
 }  // namespace facepad::cli
