@@ -3,9 +3,10 @@
 // that the page shows what the host did; then presses Disconnect and checks through the real
 // adapter (facepad-cli status) that GetTerminalStatusFace now returns false. Saves a screenshot.
 // Then loads USERS users into a second simulator through facepad-cli sync-users and checks that
-// the page shows them a page at a time: its first render, every state fetch (size and time), the
-// search, the terminal filter, the pager, and the simulator's memory.
-//   node page_test.js --sim BIN --host BIN --cli BIN [--screenshot FILE] [--users N]
+// the page shows them a page at a time: its first render, the size of every state fetch, the
+// search, the terminal filter and the pager. It prints the time of each fetch and the simulator's
+// memory; with --targets yes (scripts/sim-bench) it holds them to their targets too.
+//   node page_test.js --sim BIN --host BIN --cli BIN [--screenshot FILE] [--users N] [--targets yes]
 'use strict';
 
 const { spawn, spawnSync } = require('child_process');
@@ -222,11 +223,14 @@ async function checkManyUsers(context, work, count) {
     const largest = Math.max(...fetches.map((f) => f.bytes));
     const slowest = Math.max(...fetches.map((f) => f.ms));
     log(`figure: ${fetches.length} state fetches, largest ${(largest / 1024).toFixed(1)} KiB, slowest ${slowest.toFixed(0)} ms`);
-    check(largest <= FETCH_LIMIT_BYTES && slowest <= FETCH_LIMIT_MS, 'every state fetch is at most 2 MB and 1 s');
+    check(largest <= FETCH_LIMIT_BYTES, 'every state fetch is at most 2 MB');
     const resident = memoryKb(child.pid, 'VmRSS');
     const peak = memoryKb(child.pid, 'VmHWM');
     log(`figure: simulator resident memory ${(resident / 1024).toFixed(1)} MB, peak ${(peak / 1024).toFixed(1)} MB`);
-    check(peak <= SIM_MEMORY_LIMIT_KB, 'the simulator stays within 200 MB');
+    if (opts.targets === 'yes') {
+      check(slowest <= FETCH_LIMIT_MS, 'every state fetch takes at most 1 s');
+      check(peak <= SIM_MEMORY_LIMIT_KB, 'the simulator stays within 200 MB');
+    }
     await page.close();
   } finally {
     child.kill('SIGTERM');
