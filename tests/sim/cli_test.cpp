@@ -98,9 +98,11 @@ TEST(Cli, EachSubcommandSendsItsRequestAndSaysHowItEnded)
         {"add-user T9 --id 11 --pin 1 --wait" + soon, 1,
          "result: terminal T9, command 11 -> -1001 (terminal not bound)",
          "command 11 for T9 queued: result -1001"},
-        {"del-user T1 --id 12 --pin 999 --wait=20" + soon, 1, "-> -1003 (no such user)",
+        {"del-user T1 --id 12 --pin 999", 0, "delete user 999 on T1 as command 12: accepted",
          "command 12 for T1 queued: result -1003"},
-        {"unlock T1 --id 13 --wait" + soon, 0, "command 13 -> 0 (done)",
+        {"unlock T1 --id 13 --wait=20" + soon, 0,
+         "also taken off the gateway, for nobody else to see: result: terminal T1, command 12 -> "
+         "-1003 (no such user)\nresult: terminal T1, command 13 -> 0 (done)",
          "command 13 for T1 queued: result 0"},
     };
     for (const Case& c : cases) {
@@ -324,6 +326,7 @@ TEST(CliSync, EveryUserOnEveryTerminalEndsInAFinalState)
     const auto gone = sim.Tool({"remove-users", users.path, "-t", "T1", "--wait-results",
                                 "--fast-first-poll", "--report", report.path});
     EXPECT_EQ(gone.exitCode, 0) << gone.output;
+    EXPECT_CONTAINS(gone.output, "4 result(s) of other commands were taken off the gateway");
     EXPECT_CONTAINS(report.Contents(), "2,T1,done,remove: was not on the terminal (code -1003");
     EXPECT_EQ(sim.Stop(SIGTERM), 0);
 }
