@@ -166,16 +166,20 @@ function memoryKb(pid, field) {
   return Number(line.split(/\s+/)[1]);
 }
 
-// Every /_sim/state answer the page gets, with its size and time.
+// Every /_sim/state answer the page gets, with its size and time. Each is read when it has
+// finished; `settled()` waits for the readings still under way, before the page goes.
 function watchStateFetches(page) {
   const fetches = [];
-  page.on('requestfinished', async (request) => {
+  const readings = [];
+  page.on('requestfinished', (request) => {
     if (!request.url().includes('/_sim/state')) return;
-    const response = await request.response();
-    const body = await response.body();
-    const timing = request.timing();
-    fetches.push({ bytes: body.length, ms: timing.responseEnd - timing.requestStart });
+    readings.push((async () => {
+      const body = await (await request.response()).body();
+      const timing = request.timing();
+      fetches.push({ bytes: body.length, ms: timing.responseEnd - timing.requestStart });
+    })().catch((error) => log('a state fetch could not be read: ' + error.message)));
   });
+  fetches.settled = () => Promise.all(readings);
   return fetches;
 }
 
@@ -220,6 +224,7 @@ async function checkManyUsers(context, work, count) {
     await range(`101–${SECOND_TERMINAL_USERS} of ${SECOND_TERMINAL_USERS}`);
     check(true, 'the terminal filter and the pager show the second terminal\'s users a page at a time');
 
+    await fetches.settled();
     const largest = Math.max(...fetches.map((f) => f.bytes));
     const slowest = Math.max(...fetches.map((f) => f.ms));
     log(`figure: ${fetches.length} state fetches, largest ${(largest / 1024).toFixed(1)} KiB, slowest ${slowest.toFixed(0)} ms`);
