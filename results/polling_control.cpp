@@ -95,6 +95,9 @@ void PollingControl::Retire(VurodoroViri_Druvel* adapter)
         m_changed.wait_for(lock, kAbortRetry);
     }
     m_retiring.erase(std::find(m_retiring.begin(), m_retiring.end(), adapter));
+    if (m_firstPollAdapter == adapter) {
+        m_firstPollAdapter = nullptr;  // a later adapter at the same address starts afresh
+    }
 }
 
 PollerRecord& PollingControl::Register()
@@ -117,17 +120,47 @@ void PollingControl::Unregister(PollerRecord& record)
 
 // Every change of the stop flag goes through this control and wakes the sleepers, so the thread
 // sleeps through a whole wait instead of waking after each 100 ms nap to look at the flag: an
-// idle adapter wakes once per poll, not ten times a second.
-bool PollingControl::Wait(int naps)
+// idle adapter wakes once per poll, not ten times a second. The length is read again at each
+// wake, so that a first-poll delay set during the first wait shortens it.
+bool PollingControl::Wait(int naps, bool first)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     const auto start = std::chrono::steady_clock::now();
-    const auto stopRequested = [this] { return StopRequested(); };
-    if (m_changed.wait_until(lock, start + (naps - 1) * m_napLength, stopRequested)) {
-        return false;
+    for (;;) {
+        if (StopRequested()) {
+            return false;
+        }
+        const auto lastNap = start + WaitLength(naps, first) - m_napLength;
+        if (std::chrono::steady_clock::now() >= lastNap) {
+            break;
+        }
+        m_changed.wait_until(lock, lastNap);
     }
-    m_changed.wait_until(lock, start + naps * m_napLength, stopRequested);
-    return true;
+    for (;;) {
+        const auto end = start + WaitLength(naps, first);
+        if (StopRequested() || std::chrono::steady_clock::now() >= end) {
+            return true;
+        }
+        m_changed.wait_until(lock, end);
+    }
+}
+
+std::chrono::microseconds PollingControl::WaitLength(int naps, bool first) const
+{
+    const std::chrono::microseconds length = naps * m_napLength;
+    if (first && m_firstPollAdapter != nullptr && m_firstPollAdapter == CurrentAdapter()) {
+        return std::min(length, m_firstPollDelay);
+    }
+    return length;
+}
+
+void PollingControl::SetFirstPollDelay(const VurodoroViri_Druvel* adapter,
+                                       std::chrono::microseconds delay)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_firstPollAdapter = adapter;
+    m_firstPollDelay = delay;
+    m_changed.notify_all();
 }
 
 void PollingControl::SetStopFlag(bool raised)

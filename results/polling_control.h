@@ -51,8 +51,12 @@ public:
     void Unregister(PollerRecord& record);
     // Sleeps `naps` naps in a row. False when the stop flag is up before one of them (the thread
     // must end). A flag raised during the last nap cuts it short but is first seen after the
-    // poll, as a check before each nap would see it.
-    bool Wait(int naps);
+    // poll, as a check before each nap would see it. The first wait also ends early once a
+    // first-poll delay set for the current adapter has passed.
+    bool Wait(int naps, bool first = false);
+    // Host side (VurodoroViri_Options.h): the current adapter's first poll comes `delay` after
+    // its thread began to wait, unless the 80 naps end sooner.
+    void SetFirstPollDelay(const VurodoroViri_Druvel* adapter, std::chrono::microseconds delay);
     // The adapter the thread may use until Release(), or null when there is none to use.
     VurodoroViri_Druvel* Lease(PollerRecord& record);
     void Release(PollerRecord& record);
@@ -69,6 +73,7 @@ public:
 private:
     PollingControl() = default;
     bool IsRetiring(const VurodoroViri_Druvel* adapter) const;
+    std::chrono::microseconds WaitLength(int naps, bool first) const;
     bool RetireFinished(const VurodoroViri_Druvel* adapter, std::thread::id self) const;
     void CancelOtherRequests(std::thread::id self);
     void StoreStopFlag(bool raised);
@@ -82,6 +87,8 @@ private:
     std::vector<const VurodoroViri_Druvel*> m_retiring;
     std::size_t m_pendingStarts = 0;
     std::chrono::microseconds m_napLength{100000};
+    const VurodoroViri_Druvel* m_firstPollAdapter = nullptr;  // the one a delay was set for
+    std::chrono::microseconds m_firstPollDelay{0};
 };
 
 // Holds the current adapter for the length of one poll (exchange and callback).

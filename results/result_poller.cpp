@@ -113,8 +113,8 @@ void RunPollingLoop(const PollingHooks& hooks, PollerRecord& self)
     if (control.StopRequested()) {
         return;
     }
-    for (;;) {
-        if (!control.Wait(waitNaps)) {
+    for (bool first = true;; first = false) {
+        if (!control.Wait(waitNaps, first)) {
             return;
         }
         PollOutcome outcome = PollOutcome::NoList;

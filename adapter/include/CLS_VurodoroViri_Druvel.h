@@ -20,6 +20,7 @@ namespace Osmer_Framework {
 namespace Face {
 
 struct RecordCommand;
+struct AdapterOptionsAccess;
 enum class GatewayAnswer : int;
 
 class VURODOROVIRI_DRUVEL_API VurodoroViri_Druvel : public CLS_VurodoroViri_Base {
@@ -93,6 +94,9 @@ public:
     static void SlotTimerTimeout();
 
 private:
+    // The options of VurodoroViri_Options.h reach the client and the exchange through it.
+    friend struct AdapterOptionsAccess;
+
     std::string GetExeDirectory();
     void InitJsonLibrary();
 

@@ -6,13 +6,9 @@
 //   time per user over the last 1,000  <= 1.5 x that over the first 1,000
 //   peak resident memory of the simulator <= 200 MB
 //   restart until the first answer       <  2 s
-#include <fcntl.h>
 #include <httplib.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -25,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "child_program.h"
 
 namespace {
 
@@ -45,71 +41,33 @@ struct Settings {
     std::size_t photoBytes = 30 * 1024;
 };
 
+// The simulator on a fresh port file, with its state in `state`.
 class Simulator {
 public:
     Simulator(const Settings& settings, const std::string& state)
-        : m_portFile(settings.directory + "/sim.port")
+        : m_portFile(settings.directory + "/sim.port"),
+          m_program(Args(settings, state, RemovedFirst(m_portFile)))
     {
-        std::remove(m_portFile.c_str());
-        std::vector<std::string> args = {
-            settings.simulator, "--port", "0",          "--port-file", m_portFile,
-            "--state",          state,    "--terminal", "T1",          "--quiet"};
-        std::vector<char*> argv;
-        for (std::string& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        // Its announcement would only interleave with the figures; the port file gives the port.
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        const int failed = posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (failed != 0) {
-            throw std::runtime_error("cannot start " + settings.simulator);
-        }
     }
-    ~Simulator() { Kill(SIGKILL); }
-
-    // Polls for the port file (written once the server listens); 0 if the simulator ended.
-    int WaitForPort() const
-    {
-        for (;;) {
-            std::ifstream file(m_portFile);
-            int port = 0;
-            if (file >> port && port > 0) {
-                return port;
-            }
-            if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
-                return 0;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
-    // Peak resident memory in MB, from /proc (VmHWM).
-    double PeakMemoryMb() const
-    {
-        std::ifstream status("/proc/" + std::to_string(m_pid) + "/status");
-        std::string line;
-        while (std::getline(status, line)) {
-            if (line.rfind("VmHWM:", 0) == 0) {
-                return std::stod(line.substr(6)) / 1024.0;
-            }
-        }
-        return -1.0;
-    }
-    void Kill(int signal)
-    {
-        if (m_pid > 0) {
-            kill(m_pid, signal);
-            waitpid(m_pid, nullptr, 0);
-            m_pid = -1;
-        }
-    }
+    int WaitForPort() const { return m_program.WaitForPort(m_portFile); }
+    double PeakMemoryMb() const { return m_program.PeakMemoryMb(); }
+    void Kill(int signal) { m_program.Kill(signal); }
 
 private:
+    static const std::string& RemovedFirst(const std::string& path)
+    {
+        std::remove(path.c_str());
+        return path;
+    }
+    static std::vector<std::string> Args(const Settings& settings, const std::string& state,
+                                         const std::string& portFile)
+    {
+        return {settings.simulator, "--port", "0",          "--port-file", portFile,
+                "--state",          state,    "--terminal", "T1",          "--quiet"};
+    }
+
     std::string m_portFile;
-    pid_t m_pid = -1;
+    facepad::bench::ChildProgram m_program;
 };
 
 std::string UserBody(int i)

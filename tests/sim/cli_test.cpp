@@ -1,8 +1,9 @@
 // facepad-cli as a process against the simulator as a process: what each subcommand sends, the
-// reason and exit code of every refusal, the JSON document, and sync-users from its input checks
-// to a final state for every user on every terminal.
+// reason and exit code of every refusal, the JSON document, and sync-users / remove-users from
+// their input checks to a final state for every user on every terminal, across interrupts.
 #include <gtest/gtest.h>
 #include <json-c/json.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <fstream>
@@ -22,17 +23,47 @@ using simtest::Scratch;
 
 const std::string kJpeg = std::string("\xff\xd8\xff\xe0", 4) + "JFIF face";
 const std::string kPng = std::string("\x89PNG\r\n\x1a\n", 8) + "face";
+const std::string kColumns = "pin,name,pri,passwd,verify,card,vicecard";
+
+// `users` numbered users with every column, one row each.
+std::string UsersCsv(int users)
+{
+    std::string csv = kColumns + "\n";
+    for (int i = 1; i <= users; ++i) {
+        csv += std::to_string(i) + ",\"User, " + std::to_string(i) + "\",0,,0,00" +
+               std::to_string(i) + ",\n";
+    }
+    return csv;
+}
+
+// Waits until `file` holds `part` `count` times; false after 30 s.
+bool FileHolds(const Scratch& file, const std::string& part, std::size_t count)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (Occurrences(file.Contents(), part) < count) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
 
 // The simulator's log line for each request must appear as the subcommand ran.
 TEST(Cli, EachSubcommandSendsItsRequestAndSaysHowItEnded)
 {
-    RunningSimulator sim({"--terminal", "T1", "--terminal", "T2:offline"});
+    std::vector<std::string> terminals = {"--terminal", "T1", "--terminal", "T2:offline"};
+    for (int i = 0; i < 120; ++i) {  // a list far longer than the diagnostics' 4 KiB copy
+        terminals.insert(terminals.end(), {"--terminal", std::string(60, 'L') + std::to_string(i)});
+    }
+    RunningSimulator sim(terminals);
     ASSERT_GT(sim.port, 0);
     const Scratch photo("face.png", kPng);
     const Scratch init("init.txt",
                        "# all fourteen\ntype=1\nAttLog=1\nOpLog=1\nAttPhoto=1\nEnrollUser=1\n"
                        "ChgUser=1\nEnrollFP=1\nChgFP=1\nFPImag=1\nFACE=1\nUserPic=1\n"
                        "WORKCODE=1\nBioPhoto=1\nTimeOut=45\n");
+    const std::string soon = " --fast-first-poll";
     struct Case {
         std::string args;  // split at spaces
         int exitCode;
@@ -42,7 +73,9 @@ TEST(Cli, EachSubcommandSendsItsRequestAndSaysHowItEnded)
     const Case cases[] = {
         {"bind T1 1", 0, "bind T1 to channel 1: accepted", "POST /facepad/binding 200"},
         {"bind T9 1", 1, "HTTP 409: refused: unknown terminal T9", "POST /facepad/binding 409"},
-        {"available", 0, "T1  connected  bound to channel 1", "POST /facepad/getavailable 200"},
+        {"available", 0,
+         "T1  connected  bound to channel 1\nT2  not connected  not bound\n122 terminal(s)",
+         "POST /facepad/getavailable 200"},
         {"status T1", 0, "terminal T1: connected", "Data=[{\"sn\":\"T1\",\"connstatus\":1}]"},
         {"status T2", 1, "terminal T2: not connected", "Data=[{\"sn\":\"T2\",\"connstatus\":0}]"},
         {"status T9", 1, "terminal T9: unknown", "Data=[]"},
@@ -55,8 +88,22 @@ TEST(Cli, EachSubcommandSendsItsRequestAndSaysHowItEnded)
         {"set-port 8081", 0, "reset 0", "listen port 8081, reset \"0\""},
         {"init --file " + init.path, 0, "14 given, 0 empty", "14 init settings stored"},
         {"init --set TimeOut=45 --all", 0, "1 given, 13 empty", "14 init settings stored"},
-        {"watch-results --fast-first-poll --seconds 30 --expect 3", 0,
+        {"watch-results --seconds 30 --expect 3" + soon, 0,
          "result: terminal T1, command 8 -> 0 (done)", "POST /facepad/getresult 200"},
+        // A name only when there is one; --wait reads the command's own result.
+        {"add-user T2 --id 10 --pin 1002", 0, "add user 1002 on T2 as command 10: accepted",
+         "command 10 for T2 queued: result -1001"},
+        {"watch-results --seconds 30 --expect 1" + soon, 1, "1 result(s) received, 1 not 0",
+         "POST /facepad/getresult 200"},
+        {"add-user T9 --id 11 --pin 1 --wait" + soon, 1,
+         "result: terminal T9, command 11 -> -1001 (terminal not bound)",
+         "command 11 for T9 queued: result -1001"},
+        {"del-user T1 --id 12 --pin 999", 0, "delete user 999 on T1 as command 12: accepted",
+         "command 12 for T1 queued: result -1003"},
+        {"unlock T1 --id 13 --wait=20" + soon, 0,
+         "also taken off the gateway, for nobody else to see: result: terminal T1, command 12 -> "
+         "-1003 (no such user)\nresult: terminal T1, command 13 -> 0 (done)",
+         "command 13 for T1 queued: result 0"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
@@ -69,7 +116,8 @@ TEST(Cli, EachSubcommandSendsItsRequestAndSaysHowItEnded)
     EXPECT_EQ(sim.Stop(SIGTERM), 0);
 }
 
-// Refusals that need no gateway send nothing; the others name the gateway's reason.
+// Refusals that need no gateway send nothing; the others name the gateway's reason. With --json,
+// scripts read stdout as one JSON document whatever happened.
 TEST(Cli, EveryFailureNamesItsReasonAndExitsWithItsCode)
 {
     RunningSimulator sim({"--terminal", "T1", "--status", "adduser=413", "--quiet"});
@@ -81,10 +129,12 @@ TEST(Cli, EveryFailureNamesItsReasonAndExitsWithItsCode)
     ASSERT_GT(slow.port, 0);
     const Scratch text("notes.jpg", "just text");
     const Scratch large("large.jpg", kJpeg + std::string(2000, 'x'));
+    const Scratch users("json.csv", UsersCsv(3));
     struct Case {
         std::string args;  // split at spaces
         int exitCode;
         std::string says;
+        std::string never = "adapter log";  // not in the output
     };
     const std::string at = "--port " + std::to_string(sim.port) + " ";
     const std::string atNobody = "--port " + std::to_string(gone.port) + " ";
@@ -94,22 +144,34 @@ TEST(Cli, EveryFailureNamesItsReasonAndExitsWithItsCode)
         {at + "add-user T1 --id 1", 2, "--pin is required"},
         {at + "add-user T1 --id 1 --pin 1 --name \xff\xfe", 2,
          "--name: is not valid UTF-8; nothing sent"},
+        {at + "add-user T1 --id 1 --pin 1 --wait=5", 2, "a wait of 5 s would see nothing"},
         {at + photo + text.path, 2, "is neither JPEG nor PNG; nothing sent"},
         {at + photo + large.path + " --max-photo-bytes 1000", 2,
          "more than --max-photo-bytes 1000; nothing sent"},
         {at + photo + "/nonexistent", 2, "/nonexistent: No such file or directory"},
         {at + "init --set timeout=45", 2, "did you mean \"TimeOut\"?"},
         {at + "init --set TimeOut=45", 2, "stores all 14 init settings at once"},
+        {at + "init --file /tmp", 2, "init settings file /tmp: is a directory"},
         {at + "set-port 70000", 2, "PORT must be a number from 1 to 65535"},
         {at + "watch-results --seconds 5", 2, "first poll comes 8 s after"},
         {"--url ftp://127.0.0.1 available", 2, "only http://HOST is supported"},
+        {"--url http://127.0.0.1/ " + at + "available", 2, "it ends in \"/\""},
         {at + "add-user T1 --id 1 --pin 1", 1, "FAILED: refused by the gateway: HTTP 413"},
         {atNobody + "available", 3, "connection refused: nothing answers at"},
-        {atNobody + "add-user T1 --id 1 --pin 1", 3, "connection refused"},
+        {"-v " + atNobody + "available", 3,
+         "adapter log [2]: VurodoroViri_Druvel::GetAvailableFace Call HttpPostRequest ret false",
+         "\x01"},
+        {"--url http://no-such-host.invalid available", 3, "cannot resolve no-such-host.invalid"},
         {atNobody + "watch-results --seconds 9", 3, "connection refused"},
         {"--port " + std::to_string(slow.port) + " --timeout 1 available", 3,
          "no answer from http://127.0.0.1:" + std::to_string(slow.port) + " within --timeout 1 s"},
         {"--version", 0, "facepad-cli, adapter library "},
+        {"--json " + at + "available", 0, "\"terminals\":["},
+        {"--json " + at + "bind T9 1", 1, "\"http_status\":\"409\""},
+        {"--json " + at + "sync-users /nonexistent.csv -t T1", 2, "\"problems\":["},
+        {"--json " + at + "sync-users " + users.path + " -t T1 -t T2 --dry-run", 0,
+         "{\"pin\":\"3\",\"terminal\":\"T2\",\"state\":\"checked\""},
+        {"--json ad-user", 2, "\"message\":\"unknown subcommand"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> argv = simtest::Words(c.args);
@@ -118,43 +180,23 @@ TEST(Cli, EveryFailureNamesItsReasonAndExitsWithItsCode)
         const auto run = RunToEnd(argv, 60s);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
         EXPECT_CONTAINS(run.output, c.says);
+        EXPECT_EQ(run.output.find(c.never), std::string::npos) << run.output;
+        if (c.args.rfind("--json", 0) == 0) {
+            json_object* document = json_tokener_parse(run.output.c_str());
+            EXPECT_NE(document, nullptr) << run.output;
+            EXPECT_EQ(json_object_get_int(json_object_object_get(document, "exit_code")),
+                      c.exitCode)
+                << run.output;
+            json_object_put(document);
+        }
     }
     EXPECT_EQ(sim.Stop(SIGTERM), 0);
     EXPECT_EQ(slow.Stop(SIGTERM), 0);
 }
 
-// Scripts read stdout as one JSON document whatever happened.
-TEST(Cli, JsonModePrintsOneDocumentForSuccessRefusalAndUsageError)
-{
-    RunningSimulator sim({"--terminal", "T1", "--quiet"});
-    ASSERT_GT(sim.port, 0);
-    struct Case {
-        std::vector<std::string> args;
-        int exitCode;
-        const char* member;  // present in the document
-    };
-    const Case cases[] = {
-        {{"--json", "available"}, 0, "terminals"},
-        {{"--json", "bind", "T9", "1"}, 1, "http_status"},
-        {{"sync-users", "/nonexistent.csv", "-t", "T1", "--json"}, 2, "problems"},
-        {{"--json", "ad-user"}, 2, "message"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.args[1]);
-        const auto run = sim.Tool(c.args);
-        EXPECT_EQ(run.exitCode, c.exitCode);
-        json_object* document = json_tokener_parse(run.output.c_str());
-        ASSERT_NE(document, nullptr) << run.output;
-        json_object* member = nullptr;
-        EXPECT_TRUE(json_object_object_get_ex(document, c.member, &member)) << run.output;
-        ASSERT_TRUE(json_object_object_get_ex(document, "exit_code", &member));
-        EXPECT_EQ(json_object_get_int(member), c.exitCode);
-        json_object_put(document);
-    }
-    EXPECT_EQ(sim.Stop(SIGTERM), 0);
-}
-
-TEST(CliSync, ABadFileIsReportedRowByRowAndNothingIsSent)
+// Every check that needs no gateway runs before the first request: the rows of the file, the file
+// itself, and every file the run will write.
+TEST(CliSync, ABadInputIsRefusedBeforeAnythingIsSent)
 {
     RunningSimulator sim({"--terminal", "T1"});
     ASSERT_GT(sim.port, 0);
@@ -162,18 +204,19 @@ TEST(CliSync, ABadFileIsReportedRowByRowAndNothingIsSent)
     const Scratch text("text.jpg", "hello");
     const Scratch large("big.png", kPng + std::string(3000, 'x'));
     const std::string rows[][2] = {
-        {"1001,Ada," + jpeg.path, ""},
-        {"1001,Again,", "duplicate pin 1001 (first on line 2)"},
-        {",Nobody,", "the pin is empty"},
-        {"1004,\xc3\x28,", "not valid UTF-8"},
-        {"1005,Text," + text.path, "photo " + text.path + " is neither JPEG nor PNG"},
-        {"1006,Big," + large.path,
+        {"1001,Ada,0,,0,,," + jpeg.path, ""},
+        {"1001,Again,0,,0,,,", "duplicate pin 1001 (first on line 2)"},
+        {",Nobody,0,,0,,,", "the pin is empty"},
+        {"1004,\xc3\x28,0,,0,,,", "not valid UTF-8"},
+        {"1005,Text,0,,0,,," + text.path, "photo " + text.path + " is neither JPEG nor PNG"},
+        {"1006,Big,0,,0,,," + large.path,
          "photo " + large.path + " has 3012 bytes, more than " + "--max-photo-bytes 2000"},
-        {"1007,Gone,/nonexistent.jpg", "photo /nonexistent.jpg: No such file or directory"},
+        {"1007,Gone,0,,0,,,/nonexistent.jpg", "photo /nonexistent.jpg: No such file or directory"},
         {"1008,\"Open,", "a quoted field is not closed"},
-        {"1009,Too,many,fields", "expected 3 fields, got 4"},
+        {"1009,Too,0,,0,,,,many", "expected 8 fields, got 9"},
+        {"1010,Pri,x,,0,,,", "pri must be a whole number, got \"x\""},
     };
-    std::string csv = "pin,name,photo\n";
+    std::string csv = kColumns + ",photo\n";
     for (const auto& row : rows) {
         csv += row[0] + "\n";
     }
@@ -183,22 +226,69 @@ TEST(CliSync, ABadFileIsReportedRowByRowAndNothingIsSent)
     for (std::size_t i = 1; i < std::size(rows); ++i) {
         EXPECT_CONTAINS(run.output, users.path + ":" + std::to_string(i + 2) + ": " + rows[i][1]);
     }
-    EXPECT_CONTAINS(run.output, "8 problem(s) in the input; nothing sent");
+    EXPECT_CONTAINS(run.output, "9 problem(s) in the input; nothing sent");
+
+    const Scratch good("good.csv", UsersCsv(2));
+    const Scratch withBom("bom.csv", "\xEF\xBB\xBF" + UsersCsv(1));
+    const Scratch utf16("utf16.csv", std::string("\xFF\xFEp\0i\0n\0", 8));
+    const Scratch nameOnly("names.csv", "pin,name\n1,Ada\n");
+    const Scratch folder("folder");
+    ASSERT_EQ(mkdir(folder.path.c_str(), 0700), 0);
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string says;
+    };
+    const Case cases[] = {
+        {{"sync-users", withBom.path, "-t", "T1", "--dry-run"}, 0, "1 checked"},
+        {{"sync-users", utf16.path, "-t", "T1"}, 2, "is UTF-16 text"},
+        {{"sync-users", folder.path, "-t", "T1"}, 2, folder.path + ": is a directory"},
+        {{"sync-users", nameOnly.path, "-t", "T1"},
+         2,
+         "has no column pri, passwd, verify, card, vicecard: each sync replaces the whole user "
+         "record"},
+        {{"sync-users", nameOnly.path, "-t", "T1", "--dry-run", "--allow-missing-columns"},
+         0,
+         "1 checked"},
+        {{"sync-users", good.path, "-t", "T1", "--report", folder.path},
+         2,
+         "cannot write the report " + folder.path + ": is a directory"},
+        {{"remove-users", good.path, "-t", "T1", "--journal", folder.path + "/no/journal"},
+         2,
+         "cannot write the journal"},
+        {{"sync-users", good.path, "-t", "T1", "--wait-results=x"},
+         2,
+         "the wait must be a whole number of seconds"},
+        {{"sync-users", good.path}, 2, "name at least one --terminal"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[1]);
+        const auto refused = sim.Tool(c.args);
+        EXPECT_EQ(refused.exitCode, c.exitCode) << refused.output;
+        EXPECT_CONTAINS(refused.output, c.says);
+    }
     EXPECT_EQ(Occurrences(sim.child->Stderr(), "/facepad/adduser"), 0u);  // not one request
+    EXPECT_EQ(Occurrences(sim.child->Stderr(), "/facepad/deluser"), 0u);
     EXPECT_EQ(sim.Stop(SIGTERM), 0);
 }
 
-// One run gives each kind of final state; a retry sends only what did not land.
+// One run gives each kind of final state; a retry sends only what did not land, and not under the
+// journal of the run it retries; removals end the same way.
 TEST(CliSync, EveryUserOnEveryTerminalEndsInAFinalState)
 {
     RunningSimulator sim({"--terminal", "T1", "--terminal", "T2", "--status", "setbiophoto=500"});
     ASSERT_GT(sim.port, 0);
     ASSERT_EQ(sim.Tool({"bind", "T1", "1"}).exitCode, 0);
     const Scratch jpeg("face.jpg", kJpeg);
-    const Scratch users("users.csv", "name,pin,photo\nAda,1,\nBob,2," + jpeg.path + "\n");
+    const Scratch users("users.csv",
+                        "name,photo,pri,passwd,verify,card,vicecard,pin\nAda,,0,,0,,,1\n"
+                        "Bob," +
+                            jpeg.path + ",0,,0,,,2\n");
     const Scratch report("report.csv", "");
+    const Scratch journal("first.journal");
     const auto run = sim.Tool({"sync-users", users.path, "-t", "T1", "-t", "T2", "--report",
-                               report.path, "--wait-results=20", "--fast-first-poll"});
+                               report.path, "--journal", journal.path, "--wait-results=20",
+                               "--fast-first-poll", "--jobs", "3"});
     EXPECT_EQ(run.exitCode, 1) << run.output;
     const std::string written = report.Contents();
     const std::string expected[] = {
@@ -210,54 +300,102 @@ TEST(CliSync, EveryUserOnEveryTerminalEndsInAFinalState)
     for (const std::string& row : expected) {
         EXPECT_CONTAINS(written, row);
     }
-
-    // Bound now: a retry sends only the pairs that are not done, and waits too briefly.
     ASSERT_EQ(sim.Tool({"bind", "T2", "2"}).exitCode, 0);
+    const auto same = sim.Tool(
+        {"sync-users", users.path, "--retry-failed", report.path, "--journal", journal.path});
+    EXPECT_EQ(same.exitCode, 2) << same.output;
+    EXPECT_CONTAINS(same.output, "give --retry-failed a new --journal");
+
+    // Bound now: a retry sends only the pairs that are not done.
     const std::size_t before = sim.LogCount("/facepad/adduser 200", 4);
-    const auto retry = sim.Tool({"sync-users", users.path, "--retry-failed", report.path,
-                                 "--report", report.path, "--wait-results=1"});
+    const auto retry =
+        sim.Tool({"sync-users", users.path, "--retry-failed", report.path, "--report", report.path,
+                  "--wait-results=20", "--fast-first-poll"});
     EXPECT_EQ(retry.exitCode, 1) << retry.output;
     EXPECT_EQ(sim.LogCount("/facepad/adduser 200", before + 3), before + 3);
     const std::string again = report.Contents();
-    EXPECT_CONTAINS(again, "1,T2,no-result,no result within 1 s");
+    EXPECT_CONTAINS(again, "1,T2,done,");
     EXPECT_EQ(Occurrences(again, "\n1,T1,"), 0u) << again;
+
+    // Leavers: one is gone already, which is where a removal wants them; unawaited ones are sent.
+    const auto removed =
+        sim.Tool({"remove-users", users.path, "-t", "T1", "-t", "T9", "--report", report.path});
+    EXPECT_EQ(removed.exitCode, 0) << removed.output;
+    EXPECT_CONTAINS(removed.output, "4 sent");
+    EXPECT_CONTAINS(report.Contents(), "1,T9,sent,accepted; its result was not waited for");
+    const auto gone = sim.Tool({"remove-users", users.path, "-t", "T1", "--wait-results",
+                                "--fast-first-poll", "--report", report.path});
+    EXPECT_EQ(gone.exitCode, 0) << gone.output;
+    EXPECT_CONTAINS(gone.output, "4 result(s) of other commands were taken off the gateway");
+    EXPECT_CONTAINS(report.Contents(), "2,T1,done,remove: was not on the terminal (code -1003");
     EXPECT_EQ(sim.Stop(SIGTERM), 0);
 }
 
-// Interrupted half way, then run again with the same journal: each user goes out exactly once.
-TEST(CliSync, AResumedSyncSendsNoUserTwice)
+// Requests overlap: at 500 ms a request, eight users one after another would take 4 s (the bound
+// leaves room for a sanitizer's start-up). The gateway hands out no result, so the wait ends with
+// no-result.
+TEST(CliSync, JobsSendThroughTheOneAdapterAtOnce)
+{
+    RunningSimulator sim(
+        {"--terminal", "T1", "--latency", "500", "--status", "getresult=503", "--quiet"});
+    ASSERT_GT(sim.port, 0);
+    const Scratch users("jobs.csv", UsersCsv(8));
+    const Scratch report("jobs-report.csv");
+    const auto start = std::chrono::steady_clock::now();
+    const auto run = sim.Tool({"sync-users", users.path, "-t", "T1", "--jobs", "8"});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_CONTAINS(run.output, "8 sent");
+    const auto waited = sim.Tool({"sync-users", users.path, "-t", "T1", "--wait-results=1",
+                                  "--fast-first-poll", "--report", report.path});
+    EXPECT_EQ(waited.exitCode, 1) << waited.output;
+    EXPECT_EQ(Occurrences(report.Contents(), ",T1,no-result,no result within 1 s"), 8u);
+    EXPECT_EQ(sim.Stop(SIGTERM), 0);
+}
+
+// SIGTERM while sending, then Ctrl-C while waiting: each run stops at once with a report that
+// tells what went out from what did not, and the same journal finishes the work with each user
+// sent exactly once.
+TEST(CliSync, AnInterruptedSyncReportsWhatWentOutAndResumes)
 {
     RunningSimulator sim({"--terminal", "T1", "--latency", "5"});
     ASSERT_GT(sim.port, 0);
     ASSERT_EQ(sim.Tool({"bind", "T1", "1"}).exitCode, 0);
     constexpr int kUsers = 200;
-    std::string csv = "pin,name\n";
-    for (int i = 1; i <= kUsers; ++i) {
-        csv += std::to_string(i) + ",User " + std::to_string(i) + "\n";
-    }
-    const Scratch users("many.csv", csv);
+    const Scratch users("many.csv", UsersCsv(kUsers));
     const Scratch journal("journal.txt");
     const Scratch report("resumed.csv", "");
-    {
-        Child first(
-            sim.ToolArgv({"sync-users", users.path, "-t", "T1", "--journal", journal.path}));
-        // Interrupt once some users have gone out, as an operator's Ctrl-C would.
-        const auto start = std::chrono::steady_clock::now();
-        while (Occurrences(journal.Contents(), "accepted") < 20 &&
-               std::chrono::steady_clock::now() - start < 30s) {
-            std::this_thread::sleep_for(5ms);
-        }
-        first.Signal(SIGINT);
-        EXPECT_EQ(first.WaitExit(30s), 130);
+    const auto sync = [&](std::vector<std::string> more) {
+        std::vector<std::string> args = {"sync-users", users.path,   "-t",       "T1",
+                                         "--journal",  journal.path, "--report", report.path,
+                                         "--jobs",     "4"};
+        args.insert(args.end(), more.begin(), more.end());
+        return sim.ToolArgv(args);
+    };
+    struct Round {
+        int signal;
+        std::size_t acceptedBefore;  // journal lines before the signal
+        std::string stateAfter;      // of the accepted users in the report
+    };
+    const Round rounds[] = {
+        {SIGTERM, 20, ",T1,sent,accepted; the "},     // ... sync was interrupted before its result
+        {SIGINT, kUsers, ",T1,sent,accepted; the "},  // ... wait for its result was interrupted
+    };
+    for (const Round& round : rounds) {
+        SCOPED_TRACE(round.signal);
+        Child run(sync({"--wait-results=60"}));
+        ASSERT_TRUE(FileHolds(journal, "accepted\t", round.acceptedBefore));
+        run.Signal(round.signal);
+        EXPECT_EQ(run.WaitExit(10s), 130);
+        const std::string rows = report.Contents();
+        EXPECT_GE(Occurrences(rows, round.stateAfter), round.acceptedBefore) << rows;
+        EXPECT_EQ(Occurrences(rows, "no-result"), 0u);
+        EXPECT_EQ(Occurrences(rows, ",T1,"), static_cast<std::size_t>(kUsers));
     }
-    const std::size_t sentFirst = sim.LogCount("/facepad/adduser 200", 20);
-    EXPECT_GE(sentFirst, 20u);
-    EXPECT_LT(sentFirst, static_cast<std::size_t>(kUsers));
-    const auto second =
-        sim.Tool({"sync-users", users.path, "-t", "T1", "--journal", journal.path, "--report",
-                  report.path, "--wait-results=30", "--fast-first-poll"});
-    EXPECT_EQ(second.exitCode, 0) << second.output;
-    EXPECT_EQ(sim.LogCount("/facepad/adduser 200", kUsers), static_cast<std::size_t>(kUsers));
+    EXPECT_LT(Occurrences(sim.child->Stderr(), "POST /facepad/getresult"), 1u);
+    const auto last = sim.Tool({"sync-users", users.path, "-t", "T1", "--journal", journal.path,
+                                "--report", report.path, "--wait-results=30", "--fast-first-poll"});
+    EXPECT_EQ(last.exitCode, 0) << last.output;
     const std::string log = sim.child->Stderr();
     for (int i = 1; i <= kUsers; ++i) {
         EXPECT_EQ(Occurrences(log, "." + std::to_string(i) + ".user for T1"), 1u) << i;

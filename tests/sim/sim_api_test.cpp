@@ -151,9 +151,9 @@ TEST_F(SimApiTest, AForcedCodeReplacesTheNextResultOnceAndChangesNothing)
               (std::vector<Result>{
                   {"T1", "1", "-1005"}, {"T1", "2", code::kDone}, {"OFF", "3", code::kDone}}));
     EXPECT_EQ(StateAt({"terminals", "1", "nextResult"}), "null");
-    EXPECT_EQ(StateAt({"terminals", "1", "users", "0", "pin"}), "\"8\"")
+    EXPECT_EQ(StateAt({"users", "items", "0", "pin"}), "\"8\"")
         << "the command that carried the forced code must not have added user 7";
-    EXPECT_EQ(StateAt({"terminals", "1", "users", "1"}), "(missing)");
+    EXPECT_EQ(StateAt({"users", "items", "1"}), "(missing)");
     EXPECT_EQ(StateAt({"unlocks"}), "[]");
 }
 
@@ -169,11 +169,14 @@ TEST_F(SimApiTest, ResetReturnsToTheCommandLineAndEmptiesTheJournal)
     const std::string versionBefore = StateAt({"version"});
 
     ASSERT_EQ(Control("/_sim/reset").status, 200);
+    const std::string counts = "\"users\":0,\"photos\":0,\"doorsOpened\":0}";
     EXPECT_EQ(StateAt({"terminals"}),
               "[{\"serial\":\"OFF\",\"connected\":false,\"bound\":false,\"channel\":null,"
-              "\"nextResult\":null,\"users\":[]},"
-              "{\"serial\":\"T1\",\"connected\":true,\"bound\":false,\"channel\":null,"
-              "\"nextResult\":null,\"users\":[]}]");
+              "\"nextResult\":null," +
+                  counts +
+                  ",{\"serial\":\"T1\",\"connected\":true,\"bound\":false,\"channel\":null,"
+                  "\"nextResult\":null," +
+                  counts + "]");
     EXPECT_EQ(StateAt({"pendingResults"}), "[]");
     EXPECT_EQ(StateAt({"settings", "listenPort"}), "\"\"");
     EXPECT_TRUE(journal.Read({}).entries.empty());
@@ -187,9 +190,11 @@ TEST_F(SimApiTest, StateShowsUsersPhotosAsImagesUnlocksAndTheResultQueue)
     Post(endpoint::kSetBioPhoto, CommandBody("T1", "2", simtest::PhotoJson("7 a", 9, kGifBase64)));
     Post(endpoint::kControlDevice, "SN=T1\tid=3\tcmd=AC_UNLOCK\tdata=");
     EXPECT_EQ(StateAt({"terminals", "1", "channel"}), "4");
+    EXPECT_EQ(StateAt({"terminals", "1", "doorsOpened"}), "1");
     EXPECT_EQ(
-        StateAt({"terminals", "1", "users", "0"}),
-        "{\"pin\":\"7 a\",\"name\":\"Ada\",\"pri\":2,\"passwd\":\"pw\",\"verify\":1,"
+        StateAt({"users", "items", "0"}),
+        "{\"terminal\":\"T1\",\"pin\":\"7 "
+        "a\",\"name\":\"Ada\",\"pri\":2,\"passwd\":\"pw\",\"verify\":1,"
         "\"card\":\"C1\",\"vicecard\":\"C2\",\"photos\":[{\"type\":9,\"size\":56,"
         "\"format\":0,\"url\":\"\",\"image\":\"/_sim/photo?terminal=T1&pin=7%20a&type=9\"}]}");
     EXPECT_EQ(StateAt({"unlocks"}), "[{\"terminal\":\"T1\",\"id\":\"3\"}]");
@@ -206,6 +211,57 @@ TEST_F(SimApiTest, StateShowsUsersPhotosAsImagesUnlocksAndTheResultQueue)
     EXPECT_EQ(
         Call("GET", "/_sim/photo", {{"terminal", "T1"}, {"pin", "7 a"}, {"type", "3"}}).status,
         422);
+}
+
+// However many users there are, one request returns one page of them, the counts and a bounded
+// list of results.
+TEST_F(SimApiTest, StateIsPagedFilteredAndCounted)
+{
+    Post(endpoint::kBinding, "SN=T1\tch=1");
+    Post(endpoint::kBinding, "SN=OFF\tch=2");
+    ASSERT_EQ(Control("/_sim/connect", {{"terminal", "OFF"}}).status, 200);
+    for (int i = 0; i < 255; ++i) {
+        const std::string pin = std::to_string(1000 + i);
+        Post(endpoint::kAddUser, CommandBody(i < 250 ? "T1" : "OFF", pin,
+                                             simtest::UserJson(pin, "User " + std::to_string(i))));
+    }
+    struct Case {
+        Params params;
+        int total;          // users that match
+        std::string first;  // pin of the first listed
+        std::string last;   // of the 100th (the 50th with limit 1000), or "(missing)"
+    };
+    const Case cases[] = {
+        {{}, 255, "1250", "1094"},  // OFF sorts before T1
+        {{{"terminal", "OFF"}}, 5, "1250", "(missing)"},
+        {{{"search", "uSER 12"}}, 11, "1012", "(missing)"},  // User 12, 120 to 129
+        {{{"search", "%"}}, 0, "(missing)", "(missing)"},
+        {{{"terminal", "T1"}, {"offset", "200"}, {"limit", "1000"}}, 250, "1200", "1249"},
+    };
+    for (const Case& c : cases) {
+        const ApiReply reply = Call("GET", "/_sim/state", c.params);
+        ASSERT_EQ(reply.status, 200) << reply.body;
+        json_object* document = json_tokener_parse(reply.body.c_str());
+        json_object* users = json_object_object_get(document, "users");
+        json_object* items = json_object_object_get(users, "items");
+        const auto pinAt = [&](std::size_t i) -> std::string {
+            json_object* user = json_object_array_get_idx(items, i);
+            return user ? json_object_get_string(json_object_object_get(user, "pin")) : "(missing)";
+        };
+        EXPECT_EQ(json_object_get_int(json_object_object_get(users, "total")), c.total);
+        EXPECT_EQ(pinAt(0), c.first) << reply.body.substr(0, 300);
+        EXPECT_EQ(pinAt(c.params.count("limit") ? 49 : 99), c.last);
+        json_object_put(document);
+    }
+    EXPECT_EQ(StateAt({"summary"}),
+              "{\"terminals\":2,\"connected\":2,\"bound\":2,\"users\":255,\"photos\":0,"
+              "\"unlocks\":0,\"pendingResults\":255}");
+    EXPECT_EQ(StateAt({"pendingResults", "99", "id"}), "\"1099\"");
+    EXPECT_EQ(StateAt({"pendingResults", "100"}), "(missing)");
+    for (const Params& bad : {Params{{"limit", "0"}}, Params{{"limit", "1001"}},
+                              Params{{"offset", "-1"}}, Params{{"terminal", "T9"}}}) {
+        EXPECT_EQ(Call("GET", "/_sim/state", bad).status, 400) << bad.begin()->first;
+    }
 }
 
 TEST_F(SimApiTest, ThePageAndItsFilesComeFromTheBinary)

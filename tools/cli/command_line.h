@@ -17,7 +17,7 @@ namespace facepad::cli {
 using Adapter = Osmer_Framework::Face::VurodoroViri_Druvel;
 class Output;
 
-// Documented in the README; scripts branch on them.
+// Documented in docs/cli.md; scripts branch on them.
 enum class ExitCode : int {
     Success = 0,
     Refused = 1,      // the gateway or a terminal said no
@@ -41,6 +41,8 @@ struct CommandLine {
     bool json = false;
     int timeoutSeconds = 0;  // 0: the adapter's own limits (at most 30 s per exchange)
     bool fastFirstPoll = false;
+    // --wait or --wait-results as given: "" when absent, "30" without a value, else the value.
+    std::string waitText;
 
     std::string serial;
     std::string id;
@@ -67,7 +69,8 @@ struct CommandLine {
 
     std::string csvFile;
     std::vector<std::string> terminals;
-    int waitSeconds = -1;  // -1: do not wait for results
+    std::size_t jobs = 8;
+    bool allowMissingColumns = false;
     std::string reportFile;
     std::string journalFile;
     std::string retryReport;

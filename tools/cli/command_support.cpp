@@ -1,13 +1,9 @@
 #include "command_support.h"
 
 #include "adapter_log.h"
+#include "command_result.h"
 
 namespace facepad::cli {
-
-std::string GatewayAddress(const CommandLine& line)
-{
-    return line.url + ":" + std::to_string(line.port);
-}
 
 CLI::App* Subcommand(CLI::App& app, CommandLine& line, const char* name, const char* help,
                      Verdict (*run)(Adapter&, Output&, const CommandLine&))
@@ -25,6 +21,20 @@ void AddTargetOptions(CLI::App* sub, CommandLine& line)
     sub->add_option("SN", line.serial, "terminal serial number")->required();
     sub->add_option("--id", line.id, "command identifier; its result is reported under it")
         ->required();
+    sub->add_flag("--wait{30}", line.waitText,
+                  "wait up to SECONDS (default 30) for this command's result and exit 1 unless "
+                  "it is 0: --wait[=SECONDS]");
+}
+
+Verdict RunTerminalCommand(Adapter& adapter, Output& out, const CommandLine& line,
+                           const std::string& what, const std::function<bool()>& operation)
+{
+    const std::string problem = PrepareResultWait(adapter, line);
+    if (!problem.empty()) {
+        return UsageError(line.command + ": " + problem + "; nothing sent");
+    }
+    const Verdict sent = Conclude(out, line, what, Call(operation));
+    return AwaitCommandResult(out, line, line.serial, line.id, sent);
 }
 
 Verdict Conclude(Output& out, const CommandLine& line, const std::string& what,
@@ -41,10 +51,7 @@ Verdict Conclude(Output& out, const CommandLine& line, const std::string& what,
     if (outcome.ok) {
         return Verdict{ExitCode::Success, what + ": accepted by the gateway"};
     }
-    for (const std::string& entry : log) {
-        out.Say("  adapter: " + entry);
-    }
-    return Verdict{CodeFor(outcome), what + ": FAILED: " + Reason(outcome, GatewayAddress(line))};
+    return Verdict{CodeFor(outcome), what + ": FAILED: " + Reason(outcome, line)};
 }
 
 Verdict UsageError(const std::string& message)

@@ -11,17 +11,18 @@
 
 namespace facepad::cli {
 
-// "http://127.0.0.1:10001", as the adapter will post to it.
-std::string GatewayAddress(const CommandLine& line);
-
 // Declares a subcommand; choosing it sets `line.command` and `line.action` to `run`.
 CLI::App* Subcommand(CLI::App& app, CommandLine& line, const char* name, const char* help,
                      Verdict (*run)(Adapter&, Output&, const CommandLine&));
-// The serial number and --id of a terminal command.
+// The serial number, --id and --wait of a terminal command.
 void AddTargetOptions(CLI::App* sub, CommandLine& line);
+// A terminal command (line.serial, line.id): refused before it is sent when --wait cannot be
+// kept, concluded, then with --wait its result awaited.
+Verdict RunTerminalCommand(Adapter& adapter, Output& out, const CommandLine& line,
+                           const std::string& what, const std::function<bool()>& operation);
 
-// Records the call in the document ("outcome", "http_status", "reply", "adapter_log") and, when
-// it failed, shows the adapter's log lines to people. The verdict reads "<what>: accepted by the
+// Records the call in the document ("outcome", "http_status", "reply", "adapter_log"; people see
+// the adapter's log lines with --verbose only). The verdict reads "<what>: accepted by the
 // gateway" or "<what>: FAILED: <reason>".
 Verdict Conclude(Output& out, const CommandLine& line, const std::string& what,
                  const CallOutcome& outcome);

@@ -1,12 +1,6 @@
 #include "gateway_call.h"
 
-#include <chrono>
-#include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
-#include <memory>
-#include <mutex>
-#include <thread>
+#include "gateway_address.h"
 
 namespace facepad::cli {
 
@@ -14,59 +8,6 @@ namespace {
 
 using Osmer_Framework::Face::VurodoroViri_ExchangeOutcome;
 using Osmer_Framework::Face::VurodoroViri_ExchangeOutcomeName;
-
-int g_timeoutSeconds = 0;
-bool g_timedOut = false;
-
-CallOutcome CallHere(const std::function<bool()>& operation)
-{
-    CallOutcome outcome;
-    outcome.ok = operation();
-    const auto last = Osmer_Framework::Face::VurodoroViri_GetLastExchange();
-    outcome.exchange = last.outcome;
-    outcome.status = last.status;
-    auto reply = Osmer_Framework::Face::VurodoroViri_GetLastReply();
-    outcome.reply = std::move(reply.text);
-    outcome.replyTruncated = reply.truncated;
-    return outcome;
-}
-
-// A call that --timeout gave up on, or that was never made because an earlier one had been.
-CallOutcome TimedOutHere()
-{
-    CallOutcome outcome;
-    outcome.exchange = VurodoroViri_ExchangeOutcome::Timeout;
-    outcome.timedOutHere = true;
-    return outcome;
-}
-
-// What the waiting thread and the calling thread share; the caller may outlive the wait.
-struct PendingCall {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
-    CallOutcome outcome;
-};
-
-// The adapter's own limits cannot be shortened from outside, so the call runs on a thread of its
-// own and is abandoned when --timeout runs out.
-CallOutcome CallWithin(const std::function<bool()>& operation, std::chrono::seconds limit)
-{
-    auto pending = std::make_shared<PendingCall>();
-    std::thread([pending, operation] {
-        CallOutcome outcome = CallHere(operation);
-        std::lock_guard<std::mutex> lock(pending->mutex);
-        pending->outcome = std::move(outcome);
-        pending->finished = true;
-        pending->done.notify_all();
-    }).detach();
-    std::unique_lock<std::mutex> lock(pending->mutex);
-    if (pending->done.wait_for(lock, limit, [&] { return pending->finished; })) {
-        return pending->outcome;
-    }
-    g_timedOut = true;
-    return TimedOutHere();
-}
 
 std::string ReplyText(const std::string& reply)
 {
@@ -77,50 +18,60 @@ std::string ReplyText(const std::string& reply)
     return text.empty() ? std::string("(empty reply)") : text;
 }
 
+std::string Address(const CommandLine& line)
+{
+    return line.url + ":" + std::to_string(line.port);
+}
+
+// Until the adapter tells an unknown name from a refused connection, the name is asked here.
+std::string Unreachable(const CommandLine& line)
+{
+    const std::string host = HostOf(line.url);
+    if (!HostResolves(host)) {
+        return "cannot resolve " + host;
+    }
+    return "connection refused: nothing answers at " + Address(line);
+}
+
 }  // namespace
-
-void SetCallTimeout(int seconds)
-{
-    g_timeoutSeconds = seconds;
-}
-
-bool CallTimedOut()
-{
-    return g_timedOut;
-}
 
 CallOutcome Call(const std::function<bool()>& operation)
 {
-    if (g_timedOut) {
-        return TimedOutHere();
-    }
-    if (g_timeoutSeconds <= 0) {
-        return CallHere(operation);
-    }
-    return CallWithin(operation, std::chrono::seconds(g_timeoutSeconds));
+    CallOutcome outcome;
+    outcome.ok = operation();
+    auto last = Osmer_Framework::Face::VurodoroViri_GetLastExchange();
+    outcome.exchange = last.outcome;
+    outcome.status = std::move(last.status);
+    outcome.detail = std::move(last.detail);
+    outcome.reply = Osmer_Framework::Face::VurodoroViri_GetLastReply().text;
+    return outcome;
 }
 
-std::string Reason(const CallOutcome& outcome, const std::string& address)
+std::string Reason(const CallOutcome& outcome, const CommandLine& line)
 {
     switch (outcome.exchange) {
     case VurodoroViri_ExchangeOutcome::Refused:
         return "refused by the gateway: HTTP " + outcome.status + ": " + ReplyText(outcome.reply);
     case VurodoroViri_ExchangeOutcome::Timeout:
-        return outcome.timedOutHere
-                   ? "timed out: no answer from " + address + " within --timeout " +
-                         std::to_string(g_timeoutSeconds) + " s"
-                   : "timed out waiting for " + address;
+        return line.timeoutSeconds > 0
+                   ? "timed out: no answer from " + Address(line) + " within --timeout " +
+                         std::to_string(line.timeoutSeconds) + " s"
+                   : "timed out waiting for " + Address(line);
     case VurodoroViri_ExchangeOutcome::ConnectionRefused:
-        return "connection refused: nothing answers at " + address;
+        return Unreachable(line);
+    case VurodoroViri_ExchangeOutcome::CannotResolve:
+        return "cannot resolve " + HostOf(line.url) +
+               (outcome.detail.empty() ? std::string() : " (" + outcome.detail + ")");
     case VurodoroViri_ExchangeOutcome::BadUrl:
-        return "bad URL: " + address + " (only http://HOST is supported)";
+        return "bad URL: " +
+               (outcome.detail.empty() ? Address(line) + " (only http://HOST)" : outcome.detail);
     case VurodoroViri_ExchangeOutcome::None:
         return "the adapter sent nothing (see its log with --verbose)";
     case VurodoroViri_ExchangeOutcome::Accepted:
         return "accepted";
     default:
-        return std::string(VurodoroViri_ExchangeOutcomeName(outcome.exchange)) + " (" + address +
-               ")";
+        return std::string(VurodoroViri_ExchangeOutcomeName(outcome.exchange)) + " (" +
+               Address(line) + ")";
     }
 }
 
@@ -145,13 +96,6 @@ bool GatewayUnreachable(const CallOutcome& outcome)
 {
     const ExitCode code = CodeFor(outcome);
     return code == ExitCode::Unreachable || code == ExitCode::Usage;
-}
-
-void EndWithoutCleanup(int exitCode)
-{
-    std::fflush(stdout);
-    std::fflush(stderr);
-    std::_Exit(exitCode);
 }
 
 }  // namespace facepad::cli

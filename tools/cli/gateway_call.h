@@ -17,25 +17,19 @@ struct CallOutcome {
         Osmer_Framework::Face::VurodoroViri_ExchangeOutcome::None;
     std::string status;  // HTTP status when the gateway answered
     std::string reply;   // the first bytes of the gateway's answer
-    bool replyTruncated = false;
-    bool timedOutHere = false;  // --timeout ran out before the adapter returned
+    std::string detail;  // the adapter's reason in words, when it gives one
 };
 
-// The global --timeout in seconds (0: none); once a call has run out of it the adapter is still
-// busy on another thread, so every later call fails at once and the process must end with
-// EndWithoutCleanup.
-void SetCallTimeout(int seconds);
-bool CallTimedOut();
+// Runs `operation` on this thread and reads its diagnostics. The adapter's own time-outs (or
+// --timeout, applied to the adapter) bound it.
 CallOutcome Call(const std::function<bool()>& operation);
 
 // The reason in words ("refused by the gateway: HTTP 409: refused: unknown terminal T9",
-// "connection refused at http://127.0.0.1:1", ...) and the exit code it maps to.
-std::string Reason(const CallOutcome& outcome, const std::string& address);
+// "connection refused: nothing answers at http://127.0.0.1:1", "cannot resolve gw.example") and
+// the exit code it maps to.
+std::string Reason(const CallOutcome& outcome, const CommandLine& line);
 ExitCode CodeFor(const CallOutcome& outcome);
 // True when the gateway could not be talked to: going on with more requests is pointless.
 bool GatewayUnreachable(const CallOutcome& outcome);
-
-// Flushes and ends the process without destroying an adapter still in use on another thread.
-[[noreturn]] void EndWithoutCleanup(int exitCode);
 
 }  // namespace facepad::cli

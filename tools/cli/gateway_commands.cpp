@@ -1,11 +1,13 @@
 #include "gateway_commands.h"
 
 #include <CLS_VurodoroViri_Druvel.h>
+#include <VurodoroViri_Options.h>
 
 #include <cstdio>
 #include <map>
 
 #include "adapter_log.h"
+#include "command_result.h"
 #include "command_support.h"
 #include "facepad_protocol.h"
 #include "init_settings.h"
@@ -16,9 +18,6 @@
 namespace facepad::cli {
 
 namespace {
-
-// The adapter's first poll comes 80 naps of 100 ms after it starts.
-constexpr int kFirstPollSeconds = 8;
 
 std::string DescribeTerminal(const TerminalEntry& t)
 {
@@ -46,15 +45,17 @@ json_object* TerminalJson(const TerminalEntry& t)
     return object;
 }
 
+// The whole list, through the options header: the diagnostics keep only a reply's first 4 KiB.
 Verdict Available(Adapter& a, Output& out, const CommandLine& l)
 {
-    std::map<std::string, std::string> unused;
-    const CallOutcome outcome = Call([&] { return a.GetAvailableFace(unused); });
+    std::string reply;
+    const CallOutcome outcome =
+        Call([&] { return Osmer_Framework::Face::VurodoroViri_GetAvailableReply(a, reply); });
     Verdict verdict = Conclude(out, l, "available terminals", outcome);
     if (!outcome.ok) {
         return verdict;
     }
-    const auto list = ReadTerminalList(outcome.reply);
+    const auto list = ReadTerminalList(reply);
     if (!list) {
         return Verdict{
             ExitCode::Refused,
@@ -66,14 +67,7 @@ Verdict Available(Adapter& a, Output& out, const CommandLine& l)
         json_object_array_add(terminals, TerminalJson(t));
     }
     json_object_object_add(out.Document(), "terminals", terminals);
-    out.Set("list_truncated", outcome.replyTruncated);
-    std::string message = std::to_string(list->size()) + " terminal(s)";
-    if (outcome.replyTruncated) {
-        message += "; the list was cut at " +
-                   std::to_string(Osmer_Framework::Face::VurodoroViri_kLastReplyLimit) +
-                   " bytes, more terminals may exist";
-    }
-    return Verdict{ExitCode::Success, message};
+    return Verdict{ExitCode::Success, std::to_string(list->size()) + " terminal(s)"};
 }
 
 Verdict SetPort(Adapter& a, Output& out, const CommandLine& l)
@@ -134,6 +128,17 @@ json_object* ResultsJson(const std::map<std::string, std::map<std::string, std::
     return list;
 }
 
+std::size_t CountNotDone(const std::map<std::string, std::map<std::string, std::string>>& all)
+{
+    std::size_t count = 0;
+    for (const auto& entry : all) {
+        for (const auto& result : entry.second) {
+            count += result.second == result_code::kDone ? 0u : 1u;
+        }
+    }
+    return count;
+}
+
 // The polling thread's failures are silent, so the gateway is asked once on this thread first:
 // watching an unreachable gateway would only ever print "0 results".
 Verdict Watch(Adapter& a, Output& out, const CommandLine& l)
@@ -144,6 +149,10 @@ Verdict Watch(Adapter& a, Output& out, const CommandLine& l)
                           std::to_string(l.seconds) +
                           " would see nothing; give more, or --fast-first-poll");
     }
+    CollectResults(a, out.Json() ? nullptr : &PrintResult);
+    if (l.fastFirstPoll) {
+        PollSoon(a);
+    }
     std::map<std::string, std::string> unused;
     const CallOutcome probe = Call([&] { return a.GetAvailableFace(unused); });
     if (!probe.ok) {
@@ -151,16 +160,19 @@ Verdict Watch(Adapter& a, Output& out, const CommandLine& l)
     }
     TakeAdapterLog();  // the probe's lines are not news
     out.Say("watching results for up to " + std::to_string(l.seconds) + " s");
-    CollectResults(a, out.Json() ? nullptr : &PrintResult);
     WaitForResults(std::chrono::seconds(l.seconds),
                    [&](const auto& all) { return l.expect > 0 && CountResults(all) >= l.expect; });
     const auto all = ReceivedResults();
     json_object_object_add(out.Document(), "results", ResultsJson(all));
     const std::size_t count = CountResults(all);
-    const std::string message = std::to_string(count) + " result(s) received";
+    const std::size_t failed = CountNotDone(all);
+    std::string message = std::to_string(count) + " result(s) received";
     if (l.expect > 0 && count < l.expect) {
         return Verdict{ExitCode::Refused,
                        message + ", fewer than the " + std::to_string(l.expect) + " expected"};
+    }
+    if (failed > 0) {
+        return Verdict{ExitCode::Refused, message + ", " + std::to_string(failed) + " not 0"};
     }
     return Verdict{ExitCode::Success, message};
 }

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "facepad_protocol.h"
+#include "file_checks.h"
 #include "text_checks.h"
 
 namespace facepad::cli {
@@ -61,9 +62,10 @@ std::string AddAssignment(const std::string& text, const std::string& where,
 
 std::string AddFile(const std::string& file, std::map<std::string, std::string>& values)
 {
-    std::ifstream in(file);
-    if (!in) {
-        return "cannot read init settings file " + file;
+    std::ifstream in;
+    const std::string unreadable = OpenTextInput(file, in);
+    if (!unreadable.empty()) {
+        return "cannot read init settings file " + file + ": " + unreadable;
     }
     std::string text;
     for (int number = 1; std::getline(in, text); ++number) {

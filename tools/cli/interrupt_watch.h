@@ -1,6 +1,7 @@
 // Ctrl-C during a sync: noted instead of ending the process, so that the sync stops between two
-// requests, keeps its journal and exits 130. SIGINT on POSIX systems; Ctrl-C, Ctrl-Break and the
-// console closing on Windows.
+// requests, finishes those in flight, writes its report and exits 130; a second one changes
+// nothing (the report is seconds away). SIGINT and SIGTERM on POSIX systems; Ctrl-C, Ctrl-Break
+// and the console closing on Windows.
 #pragma once
 
 namespace facepad::cli {

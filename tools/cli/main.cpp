@@ -1,7 +1,7 @@
 // facepad-cli: drives the face-terminal adapter against a real gateway or the simulator.
 #include <CLS_VurodoroViri_Druvel.h>
 #include <VurodoroViri_Diagnostics.h>
-#include <VurodoroViri_TestAccess.h>
+#include <VurodoroViri_Options.h>
 
 #include <algorithm>
 #include <chrono>
@@ -10,7 +10,7 @@
 
 #include "adapter_log.h"
 #include "command_line.h"
-#include "gateway_call.h"
+#include "gateway_address.h"
 #include "gateway_commands.h"
 #include "output.h"
 #include "record_commands.h"
@@ -20,14 +20,13 @@
 
 namespace {
 
+using facepad::cli::Adapter;
 using facepad::cli::CommandLine;
 using facepad::cli::ExitCode;
 using facepad::cli::Output;
 
-// --fast-first-poll: naps of 10 ms instead of 100 ms make the polling thread's whole rhythm ten
-// times faster (first poll after 0.8 s instead of 8 s). A diagnostic for people and test scripts;
-// hosts never see it.
-constexpr std::chrono::milliseconds kFastNap{10};
+// The adapter's connect time-out, which a shorter --timeout shortens too.
+constexpr std::chrono::seconds kConnectTimeout{3};
 
 void AddGlobalOptions(CLI::App& app, CommandLine& line)
 {
@@ -43,8 +42,8 @@ void AddGlobalOptions(CLI::App& app, CommandLine& line)
     app.add_flag("--json", line.json, "print one JSON document on stdout, errors included");
     app.add_flag("-v,--verbose", line.verbose, "echo every adapter log line to stderr");
     app.add_flag("--fast-first-poll", line.fastFirstPoll,
-                 "diagnostic: poll results ten times sooner and faster than the adapter does for "
-                 "hosts (first poll after 0.8 s, not 8 s)");
+                 "diagnostic: the adapter's first poll for results comes 0.5 s after it starts, "
+                 "not 8 s (later polls keep its rhythm)");
     app.set_version_flag("--version", std::string("facepad-cli, adapter library ") +
                                           Osmer_Framework::Face::VurodoroViri_GetVersion());
     app.require_subcommand(1);
@@ -87,29 +86,32 @@ std::string ParseProblem(const CLI::App& app, const CLI::ParseError& error, int 
     return error.what();
 }
 
+// --timeout goes to the adapter itself, so a call that runs out of it ends there and then.
+void Configure(Adapter& adapter, const CommandLine& line)
+{
+    adapter.SetUrl(line.url);
+    adapter.SetRequestPort(line.port);
+    if (line.timeoutSeconds > 0) {
+        const std::chrono::milliseconds total = std::chrono::seconds(line.timeoutSeconds);
+        Osmer_Framework::Face::VurodoroViri_SetExchangeTimeouts(
+            adapter, {std::min<std::chrono::milliseconds>(kConnectTimeout, total), total});
+    }
+}
+
 int Run(CommandLine& line)
 {
     Output out(line.json, line.command);
     out.Set("gateway", line.url + ":" + std::to_string(line.port));
-    if (line.url.rfind("http://", 0) != 0 || line.url.size() == 7) {
-        return out.Finish(ExitCode::Usage,
-                          "bad URL \"" + line.url + "\": only http://HOST is supported");
+    const std::string urlProblem = facepad::cli::UrlProblem(line.url);
+    if (!urlProblem.empty()) {
+        return out.Finish(ExitCode::Usage, urlProblem + "; nothing sent");
     }
     facepad::cli::CaptureAdapterLog(line.verbose);
-    facepad::cli::SetCallTimeout(line.timeoutSeconds);
-    if (line.fastFirstPoll) {
-        Osmer_Framework::Face::VurodoroViri_TestAccess::SetNapLength(kFastNap);
-    }
-    auto adapter = std::make_unique<facepad::cli::Adapter>();
-    adapter->SetUrl(line.url);
-    adapter->SetRequestPort(line.port);
+    auto adapter = std::make_unique<Adapter>();
+    Configure(*adapter, line);
     const facepad::cli::Verdict verdict = line.action(*adapter, out);
-    const int exitCode = out.Finish(verdict.code, verdict.message);
-    if (facepad::cli::CallTimedOut()) {
-        facepad::cli::EndWithoutCleanup(exitCode);  // the adapter is still busy on another thread
-    }
-    adapter.reset();  // stops the polling thread before the process ends
-    return exitCode;
+    adapter.reset();  // stops the polling thread before the outcome is printed
+    return out.Finish(verdict.code, verdict.message);
 }
 
 }  // namespace
@@ -122,7 +124,7 @@ int main(int argc, char** argv)
     facepad::cli::AddRecordCommands(app, line);
     facepad::cli::AddTerminalCommands(app, line);
     facepad::cli::AddGatewayCommands(app, line);
-    facepad::cli::AddSyncCommand(app, line);
+    facepad::cli::AddSyncCommands(app, line);
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& done) {

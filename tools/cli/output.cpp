@@ -51,6 +51,37 @@ void Output::SetList(const char* key, const std::vector<std::string>& values)
     json_object_object_add(m_document, key, list);
 }
 
+void Output::SetStreamedList(const char* key, std::function<void(const Emit& emit)> write)
+{
+    m_streamedKey = key;
+    m_streamed = std::move(write);
+}
+
+// The document without the streamed list, then the list element by element before the closing
+// brace: memory stays that of one element however long the list is.
+void Output::PrintDocument() const
+{
+    constexpr int kFlags = JSON_C_TO_STRING_PRETTY | JSON_C_TO_STRING_NOSLASHESCAPE;
+    std::string text = json_object_to_json_string_ext(m_document, kFlags);
+    if (!m_streamed) {
+        std::printf("%s\n", text.c_str());
+        return;
+    }
+    text.erase(text.find_last_of('}'));
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
+        text.pop_back();
+    }
+    std::printf("%s,\n  \"%s\":[", text.c_str(), m_streamedKey.c_str());
+    bool first = true;
+    m_streamed([&first](json_object* element) {
+        std::printf("%s\n    %s", first ? "" : ",",
+                    json_object_to_json_string_ext(element, JSON_C_TO_STRING_NOSLASHESCAPE));
+        json_object_put(element);
+        first = false;
+    });
+    std::printf("\n  ]\n}\n");
+}
+
 int Output::Finish(ExitCode code, const std::string& message)
 {
     const int exitCode = static_cast<int>(code);
@@ -60,9 +91,7 @@ int Output::Finish(ExitCode code, const std::string& message)
         if (!message.empty()) {
             Set("message", message);
         }
-        std::printf("%s\n",
-                    json_object_to_json_string_ext(
-                        m_document, JSON_C_TO_STRING_PRETTY | JSON_C_TO_STRING_NOSLASHESCAPE));
+        PrintDocument();
     } else if (!message.empty()) {
         std::fprintf(code == ExitCode::Success ? stdout : stderr, "%s\n", message.c_str());
     }

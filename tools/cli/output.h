@@ -3,6 +3,7 @@
 
 #include <json-c/json.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,13 +27,22 @@ public:
     void Set(const char* key, long long value);
     void Set(const char* key, bool value);
     void SetList(const char* key, const std::vector<std::string>& values);
+    // A list too long to hold as one document (a sync's every user on every terminal): `write`
+    // runs when the document is printed and hands each element to `emit`, which prints and frees
+    // it. It becomes the document's last member.
+    using Emit = std::function<void(json_object* element)>;
+    void SetStreamedList(const char* key, std::function<void(const Emit& emit)> write);
     // Ends the run: prints the message (on stderr for people when it failed) or the whole
     // document with "ok", "exit_code" and "message", and returns the exit code.
     int Finish(ExitCode code, const std::string& message);
 
 private:
+    void PrintDocument() const;
+
     bool m_json;
     json_object* m_document;
+    std::string m_streamedKey;
+    std::function<void(const Emit& emit)> m_streamed;
 };
 
 // A JSON string member, never null (json-c takes a copy).

@@ -45,15 +45,16 @@ Verdict AddUser(Adapter& a, Output& out, const CommandLine& l)
                   {member::kVerify, std::to_string(l.verify)},
                   {member::kCard, l.card},
                   {member::kViceCard, l.vicecard}};
-    return Conclude(out, l, CommandText(l, "add user " + l.pin + " (" + l.name + ")"),
-                    Call([&] { return a.AddUser(l.id, l.serial, user); }));
+    const std::string named = l.name.empty() ? std::string() : " (" + l.name + ")";
+    return RunTerminalCommand(a, out, l, CommandText(l, "add user " + l.pin + named),
+                              [&] { return a.AddUser(l.id, l.serial, user); });
 }
 
 Verdict DelUser(Adapter& a, Output& out, const CommandLine& l)
 {
     ParamMap user{{member::kPin, l.pin}};
-    return Conclude(out, l, CommandText(l, "delete user " + l.pin),
-                    Call([&] { return a.DelUser(l.id, l.serial, user); }));
+    return RunTerminalCommand(a, out, l, CommandText(l, "delete user " + l.pin),
+                              [&] { return a.DelUser(l.id, l.serial, user); });
 }
 
 Verdict SetPhoto(Adapter& a, Output& out, const CommandLine& l)
@@ -76,14 +77,15 @@ Verdict SetPhoto(Adapter& a, Output& out, const CommandLine& l)
     const std::string what =
         CommandText(l, "set " + std::string(check.kind) + " photo of user " + l.pin + " (" +
                            std::to_string(check.size) + " bytes)");
-    return Conclude(out, l, what, Call([&] { return a.SetBiophoto(l.id, l.serial, photo); }));
+    return RunTerminalCommand(a, out, l, what,
+                              [&] { return a.SetBiophoto(l.id, l.serial, photo); });
 }
 
 Verdict DelPhoto(Adapter& a, Output& out, const CommandLine& l)
 {
     ParamMap photo{{member::kPin, l.pin}};
-    return Conclude(out, l, CommandText(l, "delete photos of user " + l.pin),
-                    Call([&] { return a.DelBiophoto(l.id, l.serial, photo); }));
+    return RunTerminalCommand(a, out, l, CommandText(l, "delete photos of user " + l.pin),
+                              [&] { return a.DelBiophoto(l.id, l.serial, photo); });
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "result_watch.h"
 
 #include <CLS_VurodoroViri_Druvel.h>
+#include <VurodoroViri_Options.h>
 
 #include <condition_variable>
 #include <mutex>
@@ -14,17 +15,22 @@ std::mutex g_mutex;
 std::condition_variable g_arrived;
 std::map<std::string, std::map<std::string, std::string>> g_received;
 std::function<void(const ArrivedResult&)> g_onArrival;
+bool g_keep = true;
 
 // Runs on the adapter's polling thread; clears what it took so it is not delivered again.
 int Collect(std::map<std::string, std::map<std::string, std::string>>& results)
 {
-    for (const auto& [serial, entries] : results) {
-        for (const auto& [id, code] : entries) {
-            if (g_onArrival) {
-                g_onArrival(ArrivedResult{serial, id, code});
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        for (const auto& [serial, entries] : results) {
+            for (const auto& [id, code] : entries) {
+                if (g_onArrival) {
+                    g_onArrival(ArrivedResult{serial, id, code});
+                }
+                if (g_keep || !g_onArrival) {
+                    g_received[serial][id] = code;
+                }
             }
-            std::lock_guard<std::mutex> lock(g_mutex);
-            g_received[serial][id] = code;
         }
     }
     results.clear();
@@ -35,10 +41,25 @@ int Collect(std::map<std::string, std::map<std::string, std::string>>& results)
 }  // namespace
 
 void CollectResults(Osmer_Framework::Face::VurodoroViri_Druvel& adapter,
-                    std::function<void(const ArrivedResult&)> onArrival)
+                    std::function<void(const ArrivedResult&)> onArrival, bool keep)
 {
-    g_onArrival = std::move(onArrival);
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        g_onArrival = std::move(onArrival);
+        g_keep = keep;
+    }
     adapter.SetResultCallbackFace(&Collect);
+}
+
+void PollSoon(Osmer_Framework::Face::VurodoroViri_Druvel& adapter)
+{
+    Osmer_Framework::Face::VurodoroViri_SetFirstPollDelay(adapter, std::chrono::milliseconds(500));
+}
+
+void StopCollecting()
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_onArrival = nullptr;
 }
 
 bool WaitForResults(

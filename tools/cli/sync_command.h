@@ -1,5 +1,5 @@
-// sync-users: a CSV of users onto one or more terminals through one adapter, with a final state
-// for every user on every terminal.
+// sync-users and remove-users: a CSV of users onto (or off) one or more terminals through one
+// adapter, with a final state for every user on every terminal.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -8,6 +8,6 @@
 
 namespace facepad::cli {
 
-void AddSyncCommand(CLI::App& app, CommandLine& line);
+void AddSyncCommands(CLI::App& app, CommandLine& line);
 
 }  // namespace facepad::cli

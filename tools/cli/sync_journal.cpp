@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <vector>
@@ -10,19 +11,26 @@ namespace facepad::cli {
 
 namespace {
 
-constexpr char kHeader[] = "# facepad-cli sync journal, id ";
+constexpr char kResultEvent[] = "result";
+
+const char* HeaderFor(SyncKind kind)
+{
+    return kind == SyncKind::AddUsers ? "# facepad-cli sync journal, id "
+                                      : "# facepad-cli remove-users journal, id ";
+}
 
 const char* EventName(SendState state)
 {
     switch (state) {
-    case SendState::Sending:
-        return "sending";
     case SendState::Accepted:
         return "accepted";
     case SendState::Refused:
         return "refused";
     case SendState::Unsent:
         return "unsent";
+    case SendState::None:
+    case SendState::Sending:
+        break;
     }
     return "sending";
 }
@@ -72,6 +80,24 @@ std::string NewSyncId()
     return id;
 }
 
+// One event line into the states; lines of pairs this run does not plan are passed over.
+void Apply(const std::vector<std::string>& parts, const SyncPlan& plan, PairStates& states)
+{
+    const auto state = EventState(parts[0]);
+    const bool isResult = parts[0] == kResultEvent;
+    const auto pair = plan.PairOf(parts[1], parts[2]);
+    const auto slot = plan.SlotNamed(parts[3]);
+    if ((!state && !isResult) || !pair || !slot) {
+        return;
+    }
+    const std::string detail = parts.size() > 4 ? parts[4] : std::string();
+    if (isResult) {
+        states.SetResult(*pair, *slot, detail);
+    } else {
+        states.SetSend(*pair, *slot, *state, detail);
+    }
+}
+
 }  // namespace
 
 SyncJournal::~SyncJournal()
@@ -81,44 +107,37 @@ SyncJournal::~SyncJournal()
     }
 }
 
-std::string SyncJournal::Load(const std::string& path)
+std::string SyncJournal::Load(const std::string& path, const SyncPlan& plan, PairStates& states)
 {
     std::ifstream in(path);
     std::string line;
+    const std::string header = HeaderFor(plan.Kind());
     for (std::size_t number = 1; std::getline(in, line); ++number) {
         if (number == 1) {
-            if (line.rfind(kHeader, 0) != 0) {
-                return path + ":1: not a sync journal of facepad-cli";
+            if (line.rfind(header, 0) != 0) {
+                return path + ":1: not a journal of this subcommand (expected \"" + header +
+                       "...\")";
             }
-            m_syncId = line.substr(sizeof kHeader - 1);
+            m_syncId = line.substr(header.size());
             continue;
         }
         const auto parts = SplitTabs(line);
-        const auto state = parts.empty() ? std::nullopt : EventState(parts[0]);
-        const bool isResult = !parts.empty() && parts[0] == "result";
-        if (parts.size() < 4 || (!state && !isResult)) {
-            continue;  // a line cut short by a crash; the ones before it stand
-        }
-        JournalEntry& entry = m_entries[JournalKey{parts[1], parts[2], parts[3]}];
-        const std::string detail = parts.size() > 4 ? parts[4] : std::string();
-        if (isResult) {
-            entry.result = detail;
-        } else {
-            entry.state = *state;
-            entry.detail = detail;
+        if (parts.size() >= 4) {
+            m_resumed = true;
+            Apply(parts, plan, states);  // a line cut short by a crash: the ones before it stand
         }
     }
     return std::string();
 }
 
-std::string SyncJournal::Open(const std::string& path)
+std::string SyncJournal::Open(const std::string& path, const SyncPlan& plan, PairStates& states)
 {
     if (path.empty()) {
         m_syncId = NewSyncId();
         return std::string();
     }
     if (std::ifstream(path)) {
-        const std::string problem = Load(path);
+        const std::string problem = Load(path, plan, states);
         if (!problem.empty()) {
             return problem;
         }
@@ -129,43 +148,34 @@ std::string SyncJournal::Open(const std::string& path)
     }
     if (m_syncId.empty()) {
         m_syncId = NewSyncId();
-        Append(kHeader + m_syncId);
+        std::fprintf(m_file, "%s%s\n", HeaderFor(plan.Kind()), m_syncId.c_str());
+        std::fflush(m_file);
     }
     return std::string();
 }
 
-std::optional<JournalEntry> SyncJournal::Find(const JournalKey& key) const
+// Flushed at once: a sync killed right after a request still has it on record.
+void SyncJournal::Append(const char* event, const SyncPlan& plan, std::size_t pair, Slot slot,
+                         const std::string& detail)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    const auto found = m_entries.find(key);
-    return found == m_entries.end() ? std::nullopt : std::optional<JournalEntry>(found->second);
-}
-
-// Flushed at once: a sync killed right after a request still has it on record.
-void SyncJournal::Append(const std::string& line)
-{
     if (m_file != nullptr) {
-        std::fputs((line + "\n").c_str(), m_file);
+        std::fprintf(m_file, "%s\t%s\t%s\t%s\t%s\n", event, plan.Terminal(pair).c_str(),
+                     plan.User(pair).pin.c_str(), plan.SlotName(slot), OneLine(detail).c_str());
         std::fflush(m_file);
     }
 }
 
-void SyncJournal::Record(const JournalKey& key, SendState state, const std::string& detail)
+void SyncJournal::Record(const SyncPlan& plan, std::size_t pair, Slot slot, SendState state,
+                         const std::string& detail)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    JournalEntry& entry = m_entries[key];
-    entry.state = state;
-    entry.detail = OneLine(detail);
-    Append(std::string(EventName(state)) + "\t" + std::get<0>(key) + "\t" + std::get<1>(key) +
-           "\t" + std::get<2>(key) + "\t" + entry.detail);
+    Append(EventName(state), plan, pair, slot, detail);
 }
 
-void SyncJournal::RecordResult(const JournalKey& key, const std::string& code)
+void SyncJournal::RecordResult(const SyncPlan& plan, std::size_t pair, Slot slot,
+                               const std::string& code)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_entries[key].result = code;
-    Append("result\t" + std::get<0>(key) + "\t" + std::get<1>(key) + "\t" + std::get<2>(key) +
-           "\t" + OneLine(code));
+    Append(kResultEvent, plan, pair, slot, code);
 }
 
 }  // namespace facepad::cli

@@ -1,82 +1,92 @@
 #include "sync_report.h"
 
+#include <algorithm>
 #include <fstream>
+
+#include "csv_record.h"
 
 namespace facepad::cli {
 
 namespace {
 
 constexpr char kHeader[] = "pin,terminal,state,detail,user_command,photo_command";
+constexpr std::size_t kUserCommandField = 4;
 
-std::string CsvField(const std::string& text)
+// "s1a2b3c.1001.user" -> "s1a2b3c".
+std::string SyncIdOf(const std::string& command)
 {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string quoted = "\"";
-    for (char c : text) {
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    }
-    return quoted + "\"";
-}
-
-// Reads the first three fields of a report row (pin, terminal, state), honouring quotes.
-std::vector<std::string> LeadingFields(const std::string& line)
-{
-    std::vector<std::string> fields(1);
-    bool quoted = false;
-    for (std::size_t i = 0; i < line.size() && fields.size() <= 3; ++i) {
-        const char c = line[i];
-        if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
-            fields.back() += '"';
-            ++i;
-        } else if (c == '"') {
-            quoted = !quoted;
-        } else if (c == ',' && !quoted) {
-            fields.emplace_back();
-        } else {
-            fields.back() += c;
-        }
-    }
-    return fields;
+    return command.substr(0, command.find('.'));
 }
 
 }  // namespace
 
-std::string WriteReport(const std::string& path, const std::vector<UserOutcome>& outcomes)
+ReportWriter::~ReportWriter()
 {
-    std::ofstream out(path, std::ios::trunc);
-    out << kHeader << "\n";
-    for (const UserOutcome& o : outcomes) {
-        out << CsvField(o.pin) << ',' << CsvField(o.serial) << ',' << o.state << ','
-            << CsvField(o.detail) << ',' << CsvField(o.userCommand) << ','
-            << CsvField(o.photoCommand) << "\n";
-    }
-    out.flush();
-    return out ? std::string() : "cannot write the report " + path;
+    Close();
 }
 
-FailedPairs ReadFailedPairs(const std::string& path)
+std::string ReportWriter::Open(const std::string& path)
 {
-    FailedPairs failed;
+    m_path = path;
+    m_file = std::fopen(path.c_str(), "w");
+    if (m_file == nullptr) {
+        return "cannot write the report " + path;
+    }
+    std::fprintf(m_file, "%s\n", kHeader);
+    return std::string();
+}
+
+void ReportWriter::Write(const UserOutcome& o)
+{
+    if (m_file != nullptr) {
+        const std::string row = CsvField(o.pin) + ',' + CsvField(o.serial) + ',' + o.state + ',' +
+                                CsvField(o.detail) + ',' + CsvField(o.userCommand) + ',' +
+                                CsvField(o.photoCommand) + '\n';
+        std::fputs(row.c_str(), m_file);
+    }
+}
+
+std::string ReportWriter::Close()
+{
+    if (m_file == nullptr) {
+        return std::string();
+    }
+    const bool failed = std::ferror(m_file) != 0;
+    const bool closed = std::fclose(m_file) == 0;
+    m_file = nullptr;
+    return failed || !closed ? "cannot write the report " + m_path : std::string();
+}
+
+RetryReport ReadRetryReport(const std::string& path,
+                            const std::function<void(const FailedRow&)>& failed)
+{
+    RetryReport report;
     std::ifstream in(path);
     std::string line;
     if (!std::getline(in, line) || line.rfind(kHeader, 0) != 0) {
-        failed.problem = path + ":1: not a sync report of facepad-cli (expected \"" +
+        report.problem = path + ":1: not a sync report of facepad-cli (expected \"" +
                          std::string(kHeader) + "\")";
-        return failed;
+        return report;
     }
     for (std::size_t number = 2; std::getline(in, line); ++number) {
-        const auto fields = LeadingFields(line);
-        if (fields.size() < 3) {
-            failed.problem = path + ":" + std::to_string(number) + ": expected pin,terminal,state";
-            return failed;
+        std::string problem;
+        const auto fields = SplitCsvRecord(line, problem);
+        if (!fields || fields->size() <= kUserCommandField) {
+            report.problem = path + ":" + std::to_string(number) + ": expected " + kHeader;
+            return report;
         }
-        if (fields[2] != final_state::kDone) {
-            failed.pairs.emplace(fields[1], fields[0]);
+        report.syncIds.insert(SyncIdOf((*fields)[kUserCommandField]));
+        if ((*fields)[2] == final_state::kDone) {
+            continue;
         }
+        const std::string& serial = (*fields)[1];
+        if (std::find(report.serials.begin(), report.serials.end(), serial) ==
+            report.serials.end()) {
+            report.serials.push_back(serial);
+        }
+        failed(FailedRow{(*fields)[0], serial});
     }
-    return failed;
+    return report;
 }
 
 }  // namespace facepad::cli

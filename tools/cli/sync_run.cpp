@@ -1,39 +1,23 @@
 #include "sync_run.h"
 
-#include <CLS_VurodoroViri_Druvel.h>
-
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <map>
 
-#include "adapter_log.h"
+#include "command_result.h"
 #include "command_support.h"
-#include "facepad_protocol.h"
+#include "file_checks.h"
 #include "interrupt_watch.h"
-#include "photo_file.h"
-#include "result_watch.h"
-#include "sync_progress.h"
+#include "sync_report.h"
+#include "sync_sender.h"
 
 namespace facepad::cli {
 
 namespace {
 
-using Osmer_Framework::Face::VurodoroViri_ExchangeOutcome;
-
-constexpr char kUser[] = "user";
-constexpr char kPhoto[] = "photo";
 constexpr std::size_t kFailuresShown = 20;
-
-std::string OneLine(std::string text)
-{
-    std::replace_if(
-        text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
-    return text;
-}
-
-std::string DescribeCode(const std::string& code)
-{
-    return "code " + code + " (" + DescribeResultCode(code) + ")";
-}
+constexpr auto kInterruptCheck = std::chrono::milliseconds(200);
 
 json_object* OutcomeJson(const UserOutcome& o)
 {
@@ -45,338 +29,342 @@ json_object* OutcomeJson(const UserOutcome& o)
     return object;
 }
 
+json_object* ProblemsJson(const std::vector<InputProblem>& problems)
+{
+    json_object* list = json_object_new_array();
+    for (const InputProblem& p : problems) {
+        json_object* problem = json_object_new_object();
+        json_object_object_add(problem, "file", JsonText(p.file));
+        json_object_object_add(problem, "line",
+                               json_object_new_int64(static_cast<long long>(p.line)));
+        json_object_object_add(problem, "message", JsonText(p.message));
+        json_object_array_add(list, problem);
+    }
+    return list;
+}
+
+std::string Listed(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (const std::string& name : names) {
+        text += (text.empty() ? "" : ", ") + name;
+    }
+    return text;
+}
+
+// "s1a2b3c.1001.user" of this sync: the pin (which may hold dots) and the kind.
+bool SplitCommandId(const std::string& id, const std::string& syncId, std::string& pin,
+                    std::string& kind)
+{
+    const std::string prefix = syncId + ".";
+    const std::size_t last = id.rfind('.');
+    if (id.rfind(prefix, 0) != 0 || last == std::string::npos || last < prefix.size()) {
+        return false;
+    }
+    pin = id.substr(prefix.size(), last - prefix.size());
+    kind = id.substr(last + 1);
+    return true;
+}
+
 }  // namespace
 
-UserSync::UserSync(Adapter& adapter, Output& out, const CommandLine& line)
-    : m_adapter(adapter), m_out(out), m_line(line)
+UserSync::UserSync(SyncKind kind, Adapter& adapter, Output& out, const CommandLine& line)
+    : m_kind(kind), m_adapter(adapter), m_out(out), m_line(line)
 {
 }
 
-std::string UserSync::CommandId(const Item& item, const char* kind) const
+std::string UserSync::Problem(const std::string& text) const
 {
-    return m_journal.SyncId() + "." + item.row->pin + "." + kind;
+    return m_line.command + ": " + text + "; nothing sent";
 }
 
-JournalKey UserSync::Key(const Item& item, const char* kind) const
+Verdict UserSync::ReadUsers(UserFile& users)
 {
-    return JournalKey{item.serial, item.row->pin, kind};
-}
-
-// Everything that can be refused without the gateway is refused here, before the first request.
-Verdict UserSync::Prepare()
-{
-    m_users = ReadUserFile(m_line.csvFile, m_line.maxPhotoBytes);
-    if (!m_users.problems.empty()) {
-        json_object* list = json_object_new_array();
-        for (const InputProblem& p : m_users.problems) {
+    const UserColumns columns =
+        m_kind == SyncKind::AddUsers ? UserColumns::Record : UserColumns::PinOnly;
+    users = ReadUserFile(m_line.csvFile, m_line.maxPhotoBytes, columns);
+    if (!users.problems.empty()) {
+        for (const InputProblem& p : users.problems) {
             m_out.Say(p.Text());
-            json_object* problem = json_object_new_object();
-            json_object_object_add(problem, "file", JsonText(p.file));
-            json_object_object_add(problem, "line",
-                                   json_object_new_int64(static_cast<long long>(p.line)));
-            json_object_object_add(problem, "message", JsonText(p.message));
-            json_object_array_add(list, problem);
         }
-        json_object_object_add(m_out.Document(), "problems", list);
-        return UsageError("sync-users: " + std::to_string(m_users.problems.size()) +
-                          " problem(s) in the input; nothing sent");
+        json_object_object_add(m_out.Document(), "problems", ProblemsJson(users.problems));
+        return UsageError(
+            Problem(std::to_string(users.problems.size()) + " problem(s) in the input"));
     }
-    for (const std::string& serial : m_line.terminals) {
-        if (serial.empty() || serial.find_first_of("\t\r\n") != std::string::npos) {
-            return UsageError("sync-users: bad terminal serial \"" + serial + "\"; nothing sent");
-        }
-    }
-    if (!ChooseItems()) {
-        return UsageError(m_stopReason);
-    }
-    const std::string problem = m_journal.Open(m_line.dryRun ? std::string() : m_line.journalFile);
-    if (!problem.empty()) {
-        return UsageError("sync-users: " + problem + "; nothing sent");
+    if (!users.missingColumns.empty() && !m_line.allowMissingColumns) {
+        m_out.SetList("missing_columns", users.missingColumns);
+        return UsageError(Problem(
+            m_line.csvFile + " has no column " + Listed(users.missingColumns) +
+            ": each sync replaces the whole user record, so these would be sent empty and wipe "
+            "what the terminals hold; add the columns, or --allow-missing-columns to send them "
+            "empty"));
     }
     return Verdict{};
 }
 
-// Every user on every terminal, or with --retry-failed only the pairs that did not land.
-bool UserSync::ChooseItems()
+// The -t terminals, or with --retry-failed and none given, those of the report's failed rows.
+Verdict UserSync::ChooseTerminals(std::vector<std::string>& serials)
 {
-    FailedPairs failed;
+    for (const std::string& serial : m_line.terminals) {
+        if (serial.empty() || serial.find_first_of("\t\r\n") != std::string::npos) {
+            return UsageError(Problem("bad terminal serial \"" + serial + "\""));
+        }
+        if (std::find(serials.begin(), serials.end(), serial) == serials.end()) {
+            serials.push_back(serial);
+        }
+    }
     if (!m_line.retryReport.empty()) {
-        failed = ReadFailedPairs(m_line.retryReport);
-        if (!failed.problem.empty()) {
-            m_stopReason = "sync-users: " + failed.problem + "; nothing sent";
-            return false;
+        const RetryReport report = ReadRetryReport(m_line.retryReport, [](const FailedRow&) {});
+        if (!report.problem.empty()) {
+            return UsageError(Problem(report.problem));
         }
-    }
-    std::vector<std::string> serials = m_line.terminals;
-    if (serials.empty()) {
-        for (const auto& pair : failed.pairs) {
-            if (std::find(serials.begin(), serials.end(), pair.first) == serials.end()) {
-                serials.push_back(pair.first);
-            }
+        m_retriedSyncIds = report.syncIds;
+        if (serials.empty()) {
+            serials = report.serials;
         }
     }
     if (serials.empty()) {
-        m_stopReason = "sync-users: name at least one --terminal; nothing sent";
-        return false;
+        return UsageError(Problem("name at least one --terminal"));
     }
-    for (const UserRow& row : m_users.rows) {
-        for (const std::string& serial : serials) {
-            if (m_line.retryReport.empty() || failed.pairs.count({serial, row.pin}) > 0) {
-                m_items.push_back(Item{&row, serial});
-            }
-        }
-    }
-    return true;
+    return Verdict{};
 }
 
-bool UserSync::SendOnce(const Item& item, const char* kind, const std::function<bool()>& request)
+void UserSync::SelectRetriedPairs()
 {
-    const JournalKey key = Key(item, kind);
-    const auto known = m_journal.Find(key);
-    if (known && known->state != SendState::Unsent) {
-        return true;  // sent (or possibly sent) by an earlier run: never again
+    if (m_line.retryReport.empty()) {
+        return;
     }
-    m_journal.Record(key, SendState::Sending);
-    const CallOutcome outcome = Call(request);
-    TakeAdapterLog();
-    if (outcome.ok) {
-        m_journal.Record(key, SendState::Accepted);
-        return true;
-    }
-    const std::string reason =
-        OneLine(Reason(outcome, m_line.url + ":" + std::to_string(m_line.port)));
-    if (!GatewayUnreachable(outcome)) {
-        m_journal.Record(key, SendState::Refused, reason);
-        return true;
-    }
-    const bool neverArrived = outcome.exchange == VurodoroViri_ExchangeOutcome::ConnectionRefused ||
-                              outcome.exchange == VurodoroViri_ExchangeOutcome::BadUrl;
-    m_journal.Record(key, neverArrived ? SendState::Unsent : SendState::Sending, reason);
-    m_stopReason = "sync-users: stopped sending: " + reason;
-    m_stopCode = CodeFor(outcome);
-    return false;
-}
-
-bool UserSync::SendPhoto(const Item& item)
-{
-    const auto userState = m_journal.Find(Key(item, kUser));
-    if (!userState || userState->state != SendState::Accepted) {
-        return true;  // the user did not get there; its photo would only be refused
-    }
-    const UserRow& row = *item.row;
-    return SendOnce(item, kPhoto, [&] {
-        auto content = ReadPhotoAsBase64(row.photoPath, row.photoSize);
-        if (!content) {
-            return false;
+    std::vector<bool> selected(m_plan->Pairs(), false);
+    ReadRetryReport(m_line.retryReport, [&](const FailedRow& row) {
+        if (const auto pair = m_plan->PairOf(row.serial, row.pin)) {
+            selected[*pair] = true;
         }
-        std::map<std::string, std::string> photo{
-            {member::kPin, row.pin},
-            {member::kType, std::to_string(m_line.photoType)},
-            {member::kSize, std::to_string(content->size())},
-            {member::kContent, std::move(*content)},
-            {member::kUrl, ""},
-            {member::kFormat, std::to_string(m_line.photoFormat)}};
-        return m_adapter.SetBiophoto(CommandId(item, kPhoto), item.serial, photo);
     });
+    m_plan->SelectOnly(std::move(selected));
 }
 
-void UserSync::SendItem(const Item& item)
+// Found now rather than after hours of sending.
+Verdict UserSync::CheckOutputs() const
 {
-    const UserRow& row = *item.row;
-    const bool sent = SendOnce(item, kUser, [&] {
-        std::map<std::string, std::string> user{
-            {member::kPin, row.pin},          {member::kName, row.name},
-            {member::kPri, row.pri},          {member::kPasswd, row.passwd},
-            {member::kVerify, row.verify},    {member::kCard, row.card},
-            {member::kViceCard, row.vicecard}};
-        return m_adapter.AddUser(CommandId(item, kUser), item.serial, user);
-    });
-    if (sent && !row.photoPath.empty()) {
-        SendPhoto(item);
+    const std::pair<const char*, const std::string*> outputs[] = {
+        {"report", &m_line.reportFile}, {"journal", m_line.dryRun ? nullptr : &m_line.journalFile}};
+    for (const auto& [what, path] : outputs) {
+        if (path == nullptr || path->empty()) {
+            continue;
+        }
+        const std::string problem = CheckOutputPath(*path);
+        if (!problem.empty()) {
+            return UsageError(
+                Problem(std::string("cannot write the ") + what + " " + *path + ": " + problem));
+        }
+    }
+    return Verdict{};
+}
+
+// A retry under the journal of the run it retries would find every failed pair on record and
+// send nothing: it is refused instead.
+Verdict UserSync::OpenJournal()
+{
+    const std::string problem =
+        m_journal.Open(m_line.dryRun ? std::string() : m_line.journalFile, *m_plan, *m_states);
+    if (!problem.empty()) {
+        return UsageError(Problem(problem));
+    }
+    if (m_retriedSyncIds.count(m_journal.SyncId()) > 0) {
+        return UsageError(Problem("the journal " + m_line.journalFile + " is that of sync " +
+                                  m_journal.SyncId() + ", whose failures " + m_line.retryReport +
+                                  " lists: it would send none of them again; give --retry-failed "
+                                  "a new --journal (or none)"));
+    }
+    return Verdict{};
+}
+
+Verdict UserSync::Prepare()
+{
+    UserFile users;
+    std::vector<std::string> serials;
+    if (Verdict v = ReadUsers(users); v.code != ExitCode::Success) {
+        return v;
+    }
+    if (Verdict v = ChooseTerminals(serials); v.code != ExitCode::Success) {
+        return v;
+    }
+    const std::string waitProblem = WaitProblem(m_line);
+    if (!waitProblem.empty()) {
+        return UsageError(Problem(waitProblem));
+    }
+    m_plan = std::make_unique<SyncPlan>(m_kind, std::move(users.rows), std::move(serials));
+    m_states = std::make_unique<PairStates>(m_plan->Pairs());
+    SelectRetriedPairs();
+    if (Verdict v = CheckOutputs(); v.code != ExitCode::Success) {
+        return v;
+    }
+    return OpenJournal();
+}
+
+// On the polling thread. Results of other commands were taken off the gateway all the same:
+// they are counted, since nobody else will see them.
+void UserSync::Collect(const ArrivedResult& result)
+{
+    std::string pin;
+    std::string kind;
+    if (SplitCommandId(result.id, m_journal.SyncId(), pin, kind)) {
+        const auto pair = m_plan->PairOf(result.serial, pin);
+        const auto slot = m_plan->SlotNamed(kind);
+        if (pair && slot) {
+            m_journal.RecordResult(*m_plan, *pair, *slot, result.code);
+            m_states->SetResult(*pair, *slot, result.code);
+            return;
+        }
+    }
+    ++m_foreignResults;
+}
+
+// Until every accepted request has its result, the time is up, or the operator interrupts.
+void UserSync::AwaitResults(SyncEnding& ending)
+{
+    const int seconds = *WaitSeconds(m_line);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!InterruptWatch::Interrupted() && m_states->Awaited() > 0) {
+        const auto left = deadline - std::chrono::steady_clock::now();
+        if (left <= std::chrono::steady_clock::duration::zero()) {
+            ending.waitedSeconds = seconds;
+            return;
+        }
+        m_states->WaitUntilNoneAwaited(
+            std::min(kInterruptCheck, std::chrono::duration_cast<std::chrono::milliseconds>(left)));
+    }
+    if (InterruptWatch::Interrupted()) {
+        ending.notWaitedWhy = "the wait for its result was interrupted";
     }
 }
 
-void UserSync::SendAll()
+SyncEnding UserSync::Ending(const std::string& stopReason) const
 {
-    SyncProgress progress(m_items.size(), m_line.progress);
-    std::size_t failed = 0;
-    for (const Item& item : m_items) {
-        if (InterruptWatch::Interrupted() || !m_stopReason.empty()) {
-            break;
-        }
-        SendItem(item);
-        const UserOutcome now = Outcome(item);
-        if (now.state != final_state::kSent && now.state != final_state::kDone &&
-            now.state != final_state::kNoResult) {
-            ++failed;
-            progress.Failure("user " + now.pin + " on " + now.serial + ": " + now.state + ": " +
-                             now.detail);
-        }
-        progress.Step(failed);
+    SyncEnding ending;
+    ending.dryRun = m_line.dryRun;
+    ending.notSentWhy = "not sent";
+    ending.notWaitedWhy = "its result was not waited for (--wait-results)";
+    if (!stopReason.empty()) {
+        ending.notSentWhy = "not sent: " + stopReason;
+        ending.notWaitedWhy = "its result was not waited for: sending stopped";
+    } else if (InterruptWatch::Interrupted()) {
+        ending.notSentWhy = "not sent: the sync was interrupted before it";
+        ending.notWaitedWhy = "the sync was interrupted before its result came";
     }
-    progress.Done();
+    return ending;
 }
 
-bool UserSync::AllResultsIn() const
+// Every pair's outcome into the report and the counts, the first failures onto the screen.
+UserSync::Tally UserSync::WriteOutcomes(const SyncEnding& ending, ReportWriter& report) const
 {
-    for (const Item& item : m_items) {
-        for (const char* kind : {kUser, kPhoto}) {
-            const auto entry = m_journal.Find(Key(item, kind));
-            if (entry && entry->state == SendState::Accepted && !entry->result) {
-                return false;
-            }
+    Tally tally;
+    for (std::size_t pair = 0; pair < m_plan->Pairs(); ++pair) {
+        if (!m_plan->Selected(pair)) {
+            continue;
         }
-    }
-    return true;
-}
-
-// Results arrive through the callback on the polling thread; the wait ends as soon as every
-// accepted request has one, or when the time is up, or on Ctrl-C.
-void UserSync::WaitForResults()
-{
-    m_waited = true;
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::seconds(m_line.waitSeconds);
-    while (!InterruptWatch::Interrupted() && !AllResultsIn() &&
-           std::chrono::steady_clock::now() < deadline) {
-        facepad::cli::WaitForResults(std::chrono::milliseconds(200),
-                                     [this](const auto&) { return AllResultsIn(); });
-    }
-}
-
-UserOutcome UserSync::Outcome(const Item& item) const
-{
-    UserOutcome o{
-        item.row->pin,          item.serial,
-        final_state::kChecked,  "",
-        CommandId(item, kUser), item.row->photoPath.empty() ? "" : CommandId(item, kPhoto)};
-    if (m_line.dryRun) {
-        return o;
-    }
-    std::vector<const char*> kinds = {kUser};
-    if (!item.row->photoPath.empty()) {
-        kinds.push_back(kPhoto);
-    }
-    bool allDone = true;
-    for (const char* kind : kinds) {
-        const auto entry = m_journal.Find(Key(item, kind));
-        const std::string prefix = std::string(kind) + ": ";
-        if (!entry || entry->state == SendState::Unsent) {
-            o.state = final_state::kNotSent;
-            o.detail = prefix + (entry ? entry->detail : "not sent: the sync stopped before it");
-            return o;
-        }
-        if (entry->state == SendState::Sending) {
-            o.state = final_state::kUncertain;
-            o.detail = prefix + "cut off while sending, so never sent again" +
-                       (entry->detail.empty() ? "" : ": " + entry->detail);
-            return o;
-        }
-        if (entry->state == SendState::Refused) {
-            o.state = final_state::kRejected;
-            o.detail = prefix + entry->detail;
-            return o;
-        }
-        if (entry->result && *entry->result != result_code::kDone) {
-            o.state = final_state::kTerminalError;
-            o.detail = prefix + "terminal returned " + DescribeCode(*entry->result);
-            return o;
-        }
-        allDone = allDone && entry->result.has_value();
-    }
-    if (allDone) {
-        o.state = final_state::kDone;
-    } else if (m_waited) {
-        o.state = final_state::kNoResult;
-        o.detail = "no result within " + std::to_string(m_line.waitSeconds) + " s";
-    } else {
-        o.state = final_state::kSent;
-        o.detail = "accepted by the gateway; results not awaited (--wait-results)";
-    }
-    return o;
-}
-
-Verdict UserSync::Finish(const std::vector<UserOutcome>& outcomes)
-{
-    std::map<std::string, std::size_t> counts;
-    json_object* users = json_object_new_array();
-    std::size_t shown = 0;
-    for (const UserOutcome& o : outcomes) {
-        ++counts[o.state];
-        json_object_array_add(users, OutcomeJson(o));
-        const bool fine = o.state == final_state::kDone || o.state == final_state::kSent ||
-                          o.state == final_state::kChecked;
-        if (!fine && shown++ < kFailuresShown) {
+        const UserOutcome o = PairOutcome(*m_plan, *m_states, m_journal.SyncId(), pair, ending);
+        ++tally.pairs;
+        ++tally.counts[o.state];
+        report.Write(o);
+        if (!IsFine(o.state) && tally.notFine++ < kFailuresShown) {
             m_out.Say("user " + o.pin + " on " + o.serial + ": " + o.state + ": " + o.detail);
         }
     }
-    if (shown > kFailuresShown) {
-        m_out.Say("... and " + std::to_string(shown - kFailuresShown) + " more (see --report)");
+    if (tally.notFine > kFailuresShown) {
+        m_out.Say("... and " + std::to_string(tally.notFine - kFailuresShown) +
+                  " more (see --report)");
     }
-    json_object_object_add(m_out.Document(), "users", users);
+    return tally;
+}
+
+// The document's summary and users list (written when it is printed), and the message.
+std::string UserSync::Summarise(const Tally& tally, const SyncEnding& ending)
+{
     json_object* summary = json_object_new_object();
     std::string text;
-    for (const auto& [state, count] : counts) {
+    for (const auto& [state, count] : tally.counts) {
         json_object_object_add(summary, state.c_str(),
                                json_object_new_int64(static_cast<long long>(count)));
         text += (text.empty() ? "" : ", ") + std::to_string(count) + " " + state;
     }
     json_object_object_add(m_out.Document(), "summary", summary);
     m_out.Set("sync_id", m_journal.SyncId());
+    m_out.Set("foreign_results", static_cast<long long>(m_foreignResults.load()));
+    m_out.SetStreamedList("users", [self = shared_from_this(), ending](const Output::Emit& emit) {
+        for (std::size_t pair = 0; pair < self->m_plan->Pairs(); ++pair) {
+            if (self->m_plan->Selected(pair)) {
+                emit(OutcomeJson(PairOutcome(*self->m_plan, *self->m_states,
+                                             self->m_journal.SyncId(), pair, ending)));
+            }
+        }
+    });
+    std::string message = m_line.command + ": " + std::to_string(m_plan->UserCount()) +
+                          " user(s), " + std::to_string(tally.pairs) +
+                          " user-terminal pair(s): " + (text.empty() ? "nothing to do" : text);
+    if (m_foreignResults > 0) {
+        message += "; " + std::to_string(m_foreignResults.load()) +
+                   " result(s) of other commands were taken off the gateway and are lost to "
+                   "whoever sent them";
+    }
+    return message;
+}
+
+Verdict UserSync::Finish(const SyncEnding& ending, const std::string& stopReason, ExitCode stopCode)
+{
+    ReportWriter report;
     if (!m_line.reportFile.empty()) {
-        const std::string problem = WriteReport(m_line.reportFile, outcomes);
+        const std::string problem = report.Open(m_line.reportFile);
         if (!problem.empty()) {
-            return Verdict{ExitCode::Usage, "sync-users: " + problem};
+            return Verdict{ExitCode::Usage, m_line.command + ": " + problem};
         }
     }
-    const std::string message =
-        "sync-users: " + std::to_string(m_users.rows.size()) + " user(s), " +
-        std::to_string(outcomes.size()) +
-        " user-terminal pair(s): " + (text.empty() ? "nothing to do" : text);
+    const Tally tally = WriteOutcomes(ending, report);
+    const std::string reportProblem = report.Close();
+    const std::string message = Summarise(tally, ending);
+    if (!reportProblem.empty()) {
+        return Verdict{ExitCode::Usage, message + "; " + reportProblem};
+    }
     if (InterruptWatch::Interrupted()) {
         return Verdict{ExitCode::Interrupted,
                        message + "; interrupted: run again with the same --journal to resume"};
     }
-    if (!m_stopReason.empty()) {
-        return Verdict{m_stopCode, message + "; " + m_stopReason};
+    if (!stopReason.empty()) {
+        return Verdict{stopCode, message + "; " + stopReason};
     }
-    const bool allFine = counts.size() == counts.count(final_state::kDone) +
-                                              counts.count(final_state::kSent) +
-                                              counts.count(final_state::kChecked);
-    return Verdict{allFine ? ExitCode::Success : ExitCode::Refused, message};
+    return Verdict{tally.notFine == 0 ? ExitCode::Success : ExitCode::Refused, message};
 }
 
 Verdict UserSync::Run()
 {
+    const InterruptWatch watch;  // until the report is written: a second Ctrl-C cannot lose it
     const Verdict prepared = Prepare();
     if (prepared.code != ExitCode::Success) {
         return prepared;
     }
-    if (!m_line.dryRun) {
-        for (const Item& item : m_items) {
-            m_keysById[{item.serial, CommandId(item, kUser)}] = Key(item, kUser);
-            m_keysById[{item.serial, CommandId(item, kPhoto)}] = Key(item, kPhoto);
-        }
-        // Installed even without --wait-results: a result list that found no callback would
-        // end the polling thread and lose the results it took off the gateway.
-        CollectResults(m_adapter, [this](const ArrivedResult& r) {
-            const auto found = m_keysById.find({r.serial, r.id});
-            if (found != m_keysById.end()) {
-                m_journal.RecordResult(found->second, r.code);
-            }
-        });
-        const InterruptWatch watch;
-        SendAll();
-        if (m_line.waitSeconds >= 0 && m_stopReason.empty()) {
-            WaitForResults();
-        }
+    if (m_line.dryRun) {
+        return Finish(Ending(std::string()), std::string(), ExitCode::Success);
     }
-    std::vector<UserOutcome> outcomes;
-    outcomes.reserve(m_items.size());
-    for (const Item& item : m_items) {
-        outcomes.push_back(Outcome(item));
+    // Installed even without --wait-results: a result list that found no callback would end the
+    // polling thread and lose the results it took off the gateway.
+    CollectResults(
+        m_adapter, [this](const ArrivedResult& r) { Collect(r); }, false);
+    if (m_line.fastFirstPoll) {
+        PollSoon(m_adapter);
     }
-    return Finish(outcomes);
+    SyncSender sender(m_adapter, m_line, *m_plan, *m_states, m_journal);
+    sender.Run();
+    if (InterruptWatch::Interrupted()) {
+        std::fprintf(stderr,
+                     "interrupted: the requests in flight are finished; writing the "
+                     "report (resume with the same --journal)\n");
+    }
+    SyncEnding ending = Ending(sender.StopReason());
+    if (WaitSeconds(m_line) && sender.StopReason().empty() && !InterruptWatch::Interrupted()) {
+        AwaitResults(ending);
+    }
+    StopCollecting();
+    return Finish(ending, sender.StopReason(), sender.StopCode());
 }
 
 }  // namespace facepad::cli

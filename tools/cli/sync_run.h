@@ -1,57 +1,59 @@
-// One run of sync-users: check the input, send what the journal has not seen, wait for results,
-// give every user on every terminal a final state.
+// One run of sync-users or remove-users: check the input and every output before the first
+// request, send what the journal has not seen, wait for results, and give every user on every
+// terminal a final state in the summary, the report and the JSON document.
 #pragma once
 
+#include <atomic>
 #include <map>
+#include <memory>
+#include <set>
 #include <string>
-#include <vector>
 
 #include "command_line.h"
-#include "gateway_call.h"
 #include "output.h"
+#include "pair_states.h"
+#include "result_watch.h"
 #include "sync_journal.h"
+#include "sync_outcome.h"
+#include "sync_plan.h"
 #include "sync_report.h"
-#include "user_csv.h"
 
 namespace facepad::cli {
 
-class UserSync {
+class UserSync : public std::enable_shared_from_this<UserSync> {
 public:
-    UserSync(Adapter& adapter, Output& out, const CommandLine& line);
+    UserSync(SyncKind kind, Adapter& adapter, Output& out, const CommandLine& line);
     Verdict Run();
 
 private:
-    struct Item {
-        const UserRow* row;
-        std::string serial;
-    };
-
     Verdict Prepare();
-    bool ChooseItems();
-    void SendAll();
-    void SendItem(const Item& item);
-    // Sends one request unless the journal already has it; false when the sync must stop.
-    bool SendOnce(const Item& item, const char* kind, const std::function<bool()>& request);
-    bool SendPhoto(const Item& item);
-    void WaitForResults();
-    bool AllResultsIn() const;
-    UserOutcome Outcome(const Item& item) const;
-    Verdict Finish(const std::vector<UserOutcome>& outcomes);
+    Verdict ReadUsers(UserFile& users);
+    Verdict ChooseTerminals(std::vector<std::string>& serials);
+    void SelectRetriedPairs();
+    Verdict CheckOutputs() const;
+    Verdict OpenJournal();
+    void Collect(const ArrivedResult& result);
+    void AwaitResults(SyncEnding& ending);
+    SyncEnding Ending(const std::string& stopReason) const;
+    struct Tally {
+        std::map<std::string, std::size_t> counts;  // pairs by final state
+        std::size_t pairs = 0;
+        std::size_t notFine = 0;
+    };
+    Tally WriteOutcomes(const SyncEnding& ending, ReportWriter& report) const;
+    std::string Summarise(const Tally& tally, const SyncEnding& ending);
+    Verdict Finish(const SyncEnding& ending, const std::string& stopReason, ExitCode stopCode);
+    std::string Problem(const std::string& text) const;
 
-    std::string CommandId(const Item& item, const char* kind) const;
-    JournalKey Key(const Item& item, const char* kind) const;
-
+    SyncKind m_kind;
     Adapter& m_adapter;
     Output& m_out;
     const CommandLine& m_line;
-    UserFile m_users;
-    std::vector<Item> m_items;
+    std::unique_ptr<SyncPlan> m_plan;
+    std::unique_ptr<PairStates> m_states;
     SyncJournal m_journal;
-    // (serial, command id) -> request; filled before the callback is installed, then only read.
-    std::map<std::pair<std::string, std::string>, JournalKey> m_keysById;
-    std::string m_stopReason;  // why sending stopped early
-    ExitCode m_stopCode = ExitCode::Success;
-    bool m_waited = false;
+    std::set<std::string> m_retriedSyncIds;
+    std::atomic<std::size_t> m_foreignResults{0};
 };
 
 }  // namespace facepad::cli

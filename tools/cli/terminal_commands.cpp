@@ -13,8 +13,8 @@ using Osmer_Framework::Face::VurodoroViri_ExchangeOutcome;
 
 Verdict Unlock(Adapter& a, Output& out, const CommandLine& l)
 {
-    return Conclude(out, l, "unlock door on " + l.serial + " as command " + l.id,
-                    Call([&] { return a.ControlDeviceFace(l.id, l.serial, "", "", ""); }));
+    return RunTerminalCommand(a, out, l, "unlock door on " + l.serial + " as command " + l.id,
+                              [&] { return a.ControlDeviceFace(l.id, l.serial, "", "", ""); });
 }
 
 Verdict Bind(Adapter& a, Output& out, const CommandLine& l)

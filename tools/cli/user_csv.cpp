@@ -1,11 +1,12 @@
 #include "user_csv.h"
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <optional>
 
+#include "csv_record.h"
 #include "facepad_protocol.h"
+#include "file_checks.h"
 #include "photo_file.h"
 #include "text_checks.h"
 
@@ -37,38 +38,6 @@ std::string ColumnList()
     return list;
 }
 
-// One CSV record of one line: commas separate fields, double quotes enclose a field that holds
-// commas or quotes ("" for one quote). A record spanning lines is refused.
-std::optional<std::vector<std::string>> SplitRecord(const std::string& text, std::string& problem)
-{
-    std::vector<std::string> fields(1);
-    bool quoted = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                fields.back() += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                fields.back() += c;
-            }
-        } else if (c == '"' && fields.back().empty()) {
-            quoted = true;
-        } else if (c == ',') {
-            fields.emplace_back();
-        } else {
-            fields.back() += c;
-        }
-    }
-    if (quoted) {
-        problem = "a quoted field is not closed on its line";
-        return std::nullopt;
-    }
-    return fields;
-}
-
 bool HasControlCharacter(const std::string& text)
 {
     return std::any_of(text.begin(), text.end(),
@@ -83,16 +52,17 @@ std::string Folder(const std::string& path)
 
 class Reader {
 public:
-    Reader(const std::string& path, std::size_t maxPhotoBytes)
-        : m_path(path), m_maxPhotoBytes(maxPhotoBytes)
+    Reader(const std::string& path, std::size_t maxPhotoBytes, UserColumns columns)
+        : m_path(path), m_maxPhotoBytes(maxPhotoBytes), m_wanted(columns)
     {
     }
 
     UserFile Read()
     {
-        std::ifstream in(m_path, std::ios::binary);
-        if (!in) {
-            Problem(0, "cannot read the file");
+        std::ifstream in;
+        const std::string problem = OpenTextInput(m_path, in);
+        if (!problem.empty()) {
+            Problem(0, problem);
             return std::move(m_result);
         }
         std::string text;
@@ -126,21 +96,31 @@ private:
     void ReadHeader(const std::string& text)
     {
         std::string problem;
-        const auto names = SplitRecord(text, problem);
+        const auto names = SplitCsvRecord(text, problem);
         if (!names) {
             Problem(1, problem);
             return;
         }
         for (std::size_t i = 0; i < names->size(); ++i) {
             const std::string& name = (*names)[i];
-            if (std::find(kColumns.begin(), kColumns.end(), name) == kColumns.end()) {
+            const bool known = std::find(kColumns.begin(), kColumns.end(), name) != kColumns.end();
+            if (m_wanted == UserColumns::PinOnly) {
+                m_columns.emplace(name,
+                                  i);  // the pin is all it reads; other columns may be anything
+            } else if (!known) {
                 Problem(1, "unknown column \"" + name + "\"; known: " + ColumnList());
             } else if (!m_columns.emplace(name, i).second) {
                 Problem(1, "column \"" + name + "\" appears twice");
             }
+            ++m_fieldCount;
         }
         if (m_columns.count(member::kPin) == 0 && m_result.problems.empty()) {
             Problem(1, std::string("no \"") + member::kPin + "\" column in the header row");
+        }
+        for (const member::Member& m : member::kUser) {
+            if (m_wanted == UserColumns::Record && m_columns.count(m.name) == 0) {
+                m_result.missingColumns.emplace_back(m.name);
+            }
         }
     }
 
@@ -153,13 +133,13 @@ private:
     void ReadRow(std::size_t number, const std::string& text)
     {
         std::string problem;
-        const auto fields = SplitRecord(text, problem);
+        const auto fields = SplitCsvRecord(text, problem);
         if (!fields) {
             Problem(number, problem);
             return;
         }
-        if (fields->size() != m_columns.size()) {
-            Problem(number, "expected " + std::to_string(m_columns.size()) + " fields, got " +
+        if (fields->size() != m_fieldCount) {
+            Problem(number, "expected " + std::to_string(m_fieldCount) + " fields, got " +
                                 std::to_string(fields->size()));
             return;
         }
@@ -174,7 +154,7 @@ private:
         row.passwd = Field(*fields, member::kPasswd);
         row.card = Field(*fields, member::kCard);
         row.vicecard = Field(*fields, member::kViceCard);
-        if (CheckRow(*fields, row)) {
+        if (m_wanted == UserColumns::PinOnly ? CheckPin(row) : CheckRow(*fields, row)) {
             m_result.rows.push_back(std::move(row));
         }
     }
@@ -240,6 +220,8 @@ private:
 
     std::string m_path;
     std::size_t m_maxPhotoBytes;
+    UserColumns m_wanted;
+    std::size_t m_fieldCount = 0;
     std::map<std::string, std::size_t> m_columns;
     std::map<std::string, std::size_t> m_pins;
     UserFile m_result;
@@ -249,12 +231,12 @@ private:
 
 std::string InputProblem::Text() const
 {
-    return file + ":" + std::to_string(line) + ": " + message;
+    return file + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": " + message;
 }
 
-UserFile ReadUserFile(const std::string& path, std::size_t maxPhotoBytes)
+UserFile ReadUserFile(const std::string& path, std::size_t maxPhotoBytes, UserColumns columns)
 {
-    return Reader(path, maxPhotoBytes).Read();
+    return Reader(path, maxPhotoBytes, columns).Read();
 }
 
 }  // namespace facepad::cli

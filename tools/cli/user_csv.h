@@ -1,6 +1,7 @@
-// The users file of sync-users: CSV with a header row naming its columns ("pin" required; "name",
-// "pri", "passwd", "verify", "card", "vicecard" and "photo" optional, in any order). Every row is
-// checked before anything is sent.
+// The users file of sync-users and remove-users: CSV with a header row naming its columns, in any
+// order. sync-users reads the user record ("pin", "name", "pri", "passwd", "verify", "card",
+// "vicecard") and "photo"; remove-users only "pin" and ignores the rest. Every row is checked
+// before anything is sent.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +9,11 @@
 #include <vector>
 
 namespace facepad::cli {
+
+enum class UserColumns {
+    Record,   // the whole user record and its photo
+    PinOnly,  // the pin alone
+};
 
 struct UserRow {
     std::size_t line = 0;  // in the file, counting from 1 (the header is line 1)
@@ -26,8 +32,10 @@ struct InputProblem {
 struct UserFile {
     std::vector<UserRow> rows;
     std::vector<InputProblem> problems;  // nothing may be sent while there is one
+    // Members of the user record the header does not name: they would be sent empty.
+    std::vector<std::string> missingColumns;
 };
 
-UserFile ReadUserFile(const std::string& path, std::size_t maxPhotoBytes);
+UserFile ReadUserFile(const std::string& path, std::size_t maxPhotoBytes, UserColumns columns);
 
 }  // namespace facepad::cli

@@ -1,6 +1,7 @@
 // The records the simulated gateway keeps, as plain values.
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <string>
@@ -76,22 +77,47 @@ struct PhotoSummary {
     bool hasContent = false;
 };
 
+// One terminal as the page lists it: its counts, not its users.
 struct TerminalOverview {
     std::string serial;
     bool connected = false;
     std::optional<long long> channel;
     std::optional<std::string> forcedResult;  // the code the next result will carry
-    std::vector<UserRecord> users;            // by pin
-    std::vector<PhotoSummary> photos;         // by pin, then type
+    std::size_t users = 0;
+    std::size_t photos = 0;
+    std::size_t doorsOpened = 0;
 };
 
+// Which users a page of the state shows: those of one terminal (or all), whose pin or name holds
+// `search` (ASCII letters in any case), `limit` of them from `offset` on, by terminal and pin.
+struct UserFilter {
+    std::string terminal;  // empty: every terminal
+    std::string search;
+    std::size_t offset = 0;
+    std::size_t limit = 100;
+};
+
+struct ListedUser {
+    std::string serial;
+    UserRecord user;
+    std::vector<PhotoSummary> photos;  // by type
+};
+
+// A bounded view of the state, whatever its size: every terminal with its counts, one page of
+// users, and the first results and the last unlocks with their totals.
 struct StateOverview {
     std::vector<TerminalOverview> terminals;  // by serial
     std::string listenPort;
     std::string resetValue;
     std::map<std::string, std::string> initParams;
-    std::vector<UnlockEvent> unlocks;         // oldest first
-    std::vector<ResultEntry> pendingResults;  // oldest first
+    std::vector<UnlockEvent> unlocks;  // the newest, oldest first
+    std::size_t unlockCount = 0;
+    std::vector<ResultEntry> pendingResults;  // the oldest, oldest first
+    std::size_t pendingCount = 0;
+    std::size_t userCount = 0;      // on every terminal
+    std::size_t photoCount = 0;     // on every terminal
+    std::size_t matchingUsers = 0;  // that the filter lets through, on every page
+    std::vector<ListedUser> users;  // this page
 };
 
 }  // namespace facepad::sim

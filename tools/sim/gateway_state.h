@@ -53,8 +53,9 @@ public:
 
     // The whole state at once, photos included: for tests and conversions, not for requests.
     GatewayData Snapshot();
-    // The state without photo content, for the /_sim/ API and the page; cheap enough to poll.
-    StateOverview Overview();
+    // A bounded view for the /_sim/ API and the page, cheap enough to poll at 100,000 users: the
+    // counts, one page of users (without photo content), `listed` results and unlocks.
+    StateOverview Overview(const UserFilter& filter, std::size_t listed);
     // One photo, content included; nothing when the terminal, user or type has none.
     std::optional<PhotoRecord> Photo(const std::string& serial, const std::string& pin, int type);
 

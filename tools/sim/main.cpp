@@ -20,7 +20,7 @@ namespace {
 using namespace facepad;
 using namespace facepad::sim;
 
-// The exit codes, as the README lists them.
+// The exit codes, as docs/simulator.md lists them.
 constexpr int kExitStopped = 0;      // asked to stop (see stop_requests.h), or --help
 constexpr int kExitServerEnded = 1;  // the listening loop ended without being asked to
 constexpr int kExitUsage = 2;        // the command line is wrong

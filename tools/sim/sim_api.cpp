@@ -13,6 +13,9 @@ namespace facepad::sim {
 namespace {
 
 constexpr char kPrefix[] = "/_sim/";
+// A state document stays well under 2 MB: at most this many users, results and unlocks.
+constexpr std::size_t kMostUsersListed = 1000;
+constexpr std::size_t kEventsListed = 100;
 
 ApiReply Refused(int status, const std::string& reason)
 {
@@ -82,7 +85,7 @@ const std::vector<SimApi::Route>& SimApi::Routes()
         {"GET", "/", &SimApi::Asset, {}},
         {"GET", "/_sim/page.js", &SimApi::Asset, {}},
         {"GET", "/_sim/page.css", &SimApi::Asset, {}},
-        {"GET", "/_sim/state", &SimApi::State, {}},
+        {"GET", "/_sim/state", &SimApi::State, {"terminal", "search", "offset", "limit"}},
         {"GET", "/_sim/journal", &SimApi::Journal, {"path", "terminal", "since"}},
         {"GET", "/_sim/photo", &SimApi::Photo, {"terminal", "pin", "type"}},
         {"POST", "/_sim/connect", &SimApi::Connect, {"terminal"}},
@@ -131,8 +134,8 @@ ApiReply SimApi::Dispatch(const ApiRequest& request)
         reply.allow = allowed;
         return reply;
     }
-    return Refused(
-        404, "no such simulator path " + request.path + " (see the README for the /_sim/ paths)");
+    return Refused(404, "no such simulator path " + request.path +
+                            " (see docs/simulator.md for the /_sim/ paths)");
 }
 
 std::uint64_t SimApi::Version() const
@@ -157,11 +160,41 @@ ApiReply SimApi::Asset(const ApiRequest& request)
                     std::string()};
 }
 
-ApiReply SimApi::State(const ApiRequest& /*request*/)
+// The page of users a state request asks for; empty when it can be served, otherwise why not.
+std::string SimApi::ReadUserFilter(const ApiRequest& request, UserFilter& filter)
 {
+    filter.terminal = Param(request, "terminal");
+    filter.search = Param(request, "search");
+    if (!filter.terminal.empty() && !m_state.Status(filter.terminal)) {
+        return "unknown terminal " + Quoted(filter.terminal);
+    }
+    const std::pair<const char*, std::size_t*> numbers[] = {{"offset", &filter.offset},
+                                                            {"limit", &filter.limit}};
+    for (const auto& [name, into] : numbers) {
+        const std::string text = Param(request, name);
+        const auto number = text.empty() ? std::optional<long long>(static_cast<long long>(*into))
+                                         : ParseDecimal(text);
+        if (!number || *number < 0) {
+            return std::string(name) + " must be a whole number, 0 or more, got " + Quoted(text);
+        }
+        *into = static_cast<std::size_t>(*number);
+    }
+    if (filter.limit < 1 || filter.limit > kMostUsersListed) {
+        return "limit must be from 1 to " + std::to_string(kMostUsersListed);
+    }
+    return std::string();
+}
+
+ApiReply SimApi::State(const ApiRequest& request)
+{
+    UserFilter filter;
+    const std::string problem = ReadUserFilter(request, filter);
+    if (!problem.empty()) {
+        return Refused(400, "bad request: " + problem);
+    }
     // The version first: a change landing in between shows as a newer version next time.
     const std::uint64_t version = Version();
-    return Json(StateDocument(m_state.Overview(), version));
+    return Json(StateDocument(m_state.Overview(filter, kEventsListed), filter, version));
 }
 
 ApiReply SimApi::Journal(const ApiRequest& request)

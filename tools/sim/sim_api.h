@@ -50,6 +50,7 @@ private:
 
     ApiReply Asset(const ApiRequest& request);
     ApiReply State(const ApiRequest& request);
+    std::string ReadUserFilter(const ApiRequest& request, UserFilter& filter);
     ApiReply Journal(const ApiRequest& request);
     ApiReply Photo(const ApiRequest& request);
     ApiReply Connect(const ApiRequest& request);

@@ -34,20 +34,6 @@ std::string UrlEncoded(const std::string& text)
     return encoded;
 }
 
-json_object* UserObject(const UserRecord& user)
-{
-    json_object* object = json_object_new_object();
-    Put(object, "pin", JsonString(user.pin));
-    Put(object, "name", JsonString(user.name));
-    Put(object, "pri", json_object_new_int(user.pri));
-    Put(object, "passwd", JsonString(user.passwd));
-    Put(object, "verify", json_object_new_int(user.verify));
-    Put(object, "card", JsonString(user.card));
-    Put(object, "vicecard", JsonString(user.vicecard));
-    Put(object, "photos", json_object_new_array());
-    return object;
-}
-
 json_object* PhotoObject(const PhotoSummary& photo)
 {
     json_object* object = json_object_new_object();
@@ -59,26 +45,46 @@ json_object* PhotoObject(const PhotoSummary& photo)
     return object;
 }
 
-// Users with their photos inside; a photo whose user is gone cannot exist (deleting a user takes
-// its photos along), but is listed under "photos" of the terminal all the same.
-json_object* UsersArray(const TerminalOverview& terminal)
+json_object* Count(std::size_t count)
 {
-    json_object* users = json_object_new_array();
-    std::map<std::string, json_object*> byPin;
-    for (const UserRecord& user : terminal.users) {
-        json_object* object = UserObject(user);
-        byPin[user.pin] = object;
-        json_object_array_add(users, object);
+    return json_object_new_int64(static_cast<std::int64_t>(count));
+}
+
+json_object* UserObject(const ListedUser& listed)
+{
+    const UserRecord& user = listed.user;
+    json_object* object = json_object_new_object();
+    Put(object, "terminal", JsonString(listed.serial));
+    Put(object, "pin", JsonString(user.pin));
+    Put(object, "name", JsonString(user.name));
+    Put(object, "pri", json_object_new_int(user.pri));
+    Put(object, "passwd", JsonString(user.passwd));
+    Put(object, "verify", json_object_new_int(user.verify));
+    Put(object, "card", JsonString(user.card));
+    Put(object, "vicecard", JsonString(user.vicecard));
+    json_object* photos = json_object_new_array();
+    for (const PhotoSummary& photo : listed.photos) {
+        json_object_array_add(photos, PhotoObject(photo));
     }
-    for (const PhotoSummary& photo : terminal.photos) {
-        const auto owner = byPin.find(photo.pin);
-        if (owner != byPin.end()) {
-            json_object* photos = nullptr;
-            json_object_object_get_ex(owner->second, "photos", &photos);
-            json_object_array_add(photos, PhotoObject(photo));
-        }
+    Put(object, "photos", photos);
+    return object;
+}
+
+// The page of users with what it was asked for, so that the page can say "101-200 of 5,000".
+json_object* UsersObject(const StateOverview& state, const UserFilter& filter)
+{
+    json_object* object = json_object_new_object();
+    Put(object, "terminal", filter.terminal.empty() ? nullptr : JsonString(filter.terminal));
+    Put(object, "search", JsonString(filter.search));
+    Put(object, "offset", Count(filter.offset));
+    Put(object, "limit", Count(filter.limit));
+    Put(object, "total", Count(state.matchingUsers));
+    json_object* items = json_object_new_array();
+    for (const ListedUser& user : state.users) {
+        json_object_array_add(items, UserObject(user));
     }
-    return users;
+    Put(object, "items", items);
+    return object;
 }
 
 json_object* TerminalObject(const TerminalOverview& terminal)
@@ -89,7 +95,28 @@ json_object* TerminalObject(const TerminalOverview& terminal)
     Put(object, "bound", json_object_new_boolean(terminal.channel.has_value()));
     Put(object, "channel", terminal.channel ? json_object_new_int64(*terminal.channel) : nullptr);
     Put(object, "nextResult", terminal.forcedResult ? JsonString(*terminal.forcedResult) : nullptr);
-    Put(object, "users", UsersArray(terminal));
+    Put(object, "users", Count(terminal.users));
+    Put(object, "photos", Count(terminal.photos));
+    Put(object, "doorsOpened", Count(terminal.doorsOpened));
+    return object;
+}
+
+json_object* SummaryObject(const StateOverview& state)
+{
+    std::size_t connected = 0;
+    std::size_t bound = 0;
+    for (const TerminalOverview& terminal : state.terminals) {
+        connected += terminal.connected ? 1u : 0u;
+        bound += terminal.channel ? 1u : 0u;
+    }
+    json_object* object = json_object_new_object();
+    Put(object, "terminals", Count(state.terminals.size()));
+    Put(object, "connected", Count(connected));
+    Put(object, "bound", Count(bound));
+    Put(object, "users", Count(state.userCount));
+    Put(object, "photos", Count(state.photoCount));
+    Put(object, "unlocks", Count(state.unlockCount));
+    Put(object, "pendingResults", Count(state.pendingCount));
     return object;
 }
 
@@ -176,15 +203,18 @@ std::string PhotoImageUrl(const PhotoSummary& photo)
            "&type=" + std::to_string(photo.type);
 }
 
-std::string StateDocument(const StateOverview& state, std::uint64_t version)
+std::string StateDocument(const StateOverview& state, const UserFilter& filter,
+                          std::uint64_t version)
 {
     json_object* document = json_object_new_object();
     Put(document, "version", json_object_new_int64(static_cast<std::int64_t>(version)));
+    Put(document, "summary", SummaryObject(state));
     json_object* terminals = json_object_new_array();
     for (const TerminalOverview& terminal : state.terminals) {
         json_object_array_add(terminals, TerminalObject(terminal));
     }
     Put(document, "terminals", terminals);
+    Put(document, "users", UsersObject(state, filter));
     Put(document, "settings", SettingsObject(state));
     json_object* unlocks = json_object_new_array();
     for (const UnlockEvent& unlock : state.unlocks) {

@@ -1,5 +1,6 @@
-// The state as the /_sim/ API and the page show it: everything but photo content, which is read
-// one photo at a time when the page asks for the image.
+// The state as the /_sim/ API and the page show it: counts, one page of users, the first results
+// and the last unlocks. Every query is bounded, so a state of 100,000 users costs one page of them,
+// and photo content is read one photo at a time when the page asks for the image.
 #include "gateway_state.h"
 #include "state_rows.h"
 
@@ -7,52 +8,166 @@ namespace facepad::sim {
 
 namespace {
 
-// Terminals in serial order, so that users and photos (also ordered by serial) follow them.
-std::map<std::string, TerminalOverview> ReadTerminalOverviews(Connection& db)
+std::size_t Count(Connection& db, const char* sql)
 {
-    std::map<std::string, TerminalOverview> terminals;
-    Statement query = db.Prepare("SELECT serial, channel FROM terminal");
+    return static_cast<std::size_t>(db.QueryInteger(sql));
+}
+
+// serial -> count, for the rows of `table` grouped by terminal.
+std::map<std::string, std::size_t> CountsBySerial(Connection& db, const char* table)
+{
+    std::map<std::string, std::size_t> counts;
+    const std::string sql =
+        std::string("SELECT serial, count(*) FROM ") + table + " GROUP BY serial";
+    Statement query = db.Prepare(sql.c_str());
     while (query.Step()) {
-        TerminalOverview& terminal = terminals[query.Text(0)];
+        counts[query.Text(0)] = static_cast<std::size_t>(query.Integer(1));
+    }
+    return counts;
+}
+
+std::size_t CountOf(const std::map<std::string, std::size_t>& counts, const std::string& serial)
+{
+    const auto found = counts.find(serial);
+    return found == counts.end() ? 0 : found->second;
+}
+
+std::vector<TerminalOverview> ReadTerminals(Connection& db)
+{
+    const auto users = CountsBySerial(db, "terminal_user");
+    const auto photos = CountsBySerial(db, "photo");
+    const auto doors = CountsBySerial(db, "unlock_event");
+    std::vector<TerminalOverview> terminals;
+    Statement query = db.Prepare("SELECT serial, channel FROM terminal ORDER BY serial");
+    while (query.Step()) {
+        TerminalOverview terminal;
         terminal.serial = query.Text(0);
         terminal.channel = query.OptionalInteger(1);
-    }
-    const std::string userQuery =
-        std::string("SELECT serial, ") + kUserColumns + " FROM terminal_user ORDER BY serial, pin";
-    Statement users = db.Prepare(userQuery.c_str());
-    while (users.Step()) {
-        terminals[users.Text(0)].users.push_back(UserOfRow(users, 1));
-    }
-    Statement photos = db.Prepare(
-        "SELECT serial, pin, type, size, format, url, length(content) > 0 FROM photo "
-        "ORDER BY serial, pin, type");
-    while (photos.Step()) {
-        terminals[photos.Text(0)].photos.push_back(
-            PhotoSummary{photos.Text(0), photos.Text(1), IntColumn(photos, 2), IntColumn(photos, 3),
-                         IntColumn(photos, 4), photos.Text(5), photos.Integer(6) != 0});
+        terminal.users = CountOf(users, terminal.serial);
+        terminal.photos = CountOf(photos, terminal.serial);
+        terminal.doorsOpened = CountOf(doors, terminal.serial);
+        terminals.push_back(std::move(terminal));
     }
     return terminals;
 }
 
+// "%text%" for LIKE, with LIKE's own wildcards in the text taken literally.
+std::string LikePattern(const std::string& text)
+{
+    std::string pattern = "%";
+    for (const char c : text) {
+        if (c == '%' || c == '_' || c == '\\') {
+            pattern += '\\';
+        }
+        pattern += c;
+    }
+    return pattern + "%";
+}
+
+// The WHERE clause of the filter; its parameters are bound by BindFilter in the same order.
+std::string FilterClause(const UserFilter& filter)
+{
+    std::string clause = " WHERE 1";
+    if (!filter.terminal.empty()) {
+        clause += " AND serial = ?";
+    }
+    if (!filter.search.empty()) {
+        clause += " AND (pin LIKE ? ESCAPE '\\' OR name LIKE ? ESCAPE '\\')";
+    }
+    return clause;
+}
+
+int BindFilter(Statement& query, const UserFilter& filter)
+{
+    int next = 1;
+    if (!filter.terminal.empty()) {
+        query.Bind(next++, filter.terminal);
+    }
+    if (!filter.search.empty()) {
+        query.Bind(next++, LikePattern(filter.search));
+        query.Bind(next++, LikePattern(filter.search));
+    }
+    return next;
+}
+
+std::vector<PhotoSummary> ReadPhotos(Connection& db, const std::string& serial,
+                                     const std::string& pin)
+{
+    std::vector<PhotoSummary> photos;
+    Statement query = db.Prepare(
+        "SELECT type, size, format, url, length(content) > 0 FROM photo "
+        "WHERE serial = ? AND pin = ? ORDER BY type");
+    query.Bind(1, serial).Bind(2, pin);
+    while (query.Step()) {
+        photos.push_back(PhotoSummary{serial, pin, IntColumn(query, 0), IntColumn(query, 1),
+                                      IntColumn(query, 2), query.Text(3), query.Integer(4) != 0});
+    }
+    return photos;
+}
+
+void ReadUsers(Connection& db, const UserFilter& filter, StateOverview& overview)
+{
+    const std::string clause = FilterClause(filter);
+    Statement count = db.Prepare(("SELECT count(*) FROM terminal_user" + clause).c_str());
+    BindFilter(count, filter);
+    overview.matchingUsers = count.Step() ? static_cast<std::size_t>(count.Integer(0)) : 0;
+    const std::string sql = std::string("SELECT serial, ") + kUserColumns + " FROM terminal_user" +
+                            clause + " ORDER BY serial, pin LIMIT ? OFFSET ?";
+    Statement page = db.Prepare(sql.c_str());
+    const int next = BindFilter(page, filter);
+    page.Bind(next, static_cast<long long>(filter.limit))
+        .Bind(next + 1, static_cast<long long>(filter.offset));
+    while (page.Step()) {
+        overview.users.push_back(ListedUser{page.Text(0), UserOfRow(page, 1), {}});
+    }
+    for (ListedUser& listed : overview.users) {
+        listed.photos = ReadPhotos(db, listed.serial, listed.user.pin);
+    }
+}
+
+void ReadEvents(Connection& db, std::size_t listed, StateOverview& overview)
+{
+    overview.unlockCount = Count(db, "SELECT count(*) FROM unlock_event");
+    Statement unlocks = db.Prepare(
+        "SELECT serial, command_id FROM (SELECT seq, serial, command_id FROM unlock_event "
+        "ORDER BY seq DESC LIMIT ?) ORDER BY seq");
+    unlocks.Bind(1, static_cast<long long>(listed));
+    while (unlocks.Step()) {
+        overview.unlocks.push_back(UnlockEvent{unlocks.Text(0), unlocks.Text(1)});
+    }
+    overview.pendingCount = Count(db, "SELECT count(*) FROM pending_result");
+    Statement pending =
+        db.Prepare("SELECT serial, command_id, code FROM pending_result ORDER BY seq LIMIT ?");
+    pending.Bind(1, static_cast<long long>(listed));
+    while (pending.Step()) {
+        overview.pendingResults.push_back(
+            ResultEntry{pending.Text(0), pending.Text(1), pending.Text(2)});
+    }
+}
+
 }  // namespace
 
-StateOverview GatewayState::Overview()
+StateOverview GatewayState::Overview(const UserFilter& filter, std::size_t listed)
 {
-    StateOverview overview;
-    std::map<std::string, TerminalOverview> terminals = m_db.Read([&](Connection& db) {
-        ReadSettingsAndEvents(db, overview);
-        return ReadTerminalOverviews(db);
+    StateOverview overview = m_db.Read([&](Connection& db) {
+        StateOverview read;
+        ReadSettings(db, read);
+        read.terminals = ReadTerminals(db);
+        read.userCount = Count(db, "SELECT count(*) FROM terminal_user");
+        read.photoCount = Count(db, "SELECT count(*) FROM photo");
+        ReadUsers(db, filter, read);
+        ReadEvents(db, listed, read);
+        return read;
     });
     const std::map<std::string, bool> connected = ConnectedFlags();
     const std::map<std::string, std::string> forced = ForcedResults();
-    for (auto& [serial, terminal] : terminals) {
-        const auto flag = connected.find(serial);
+    for (TerminalOverview& terminal : overview.terminals) {
+        const auto flag = connected.find(terminal.serial);
         terminal.connected = flag != connected.end() && flag->second;
-        const auto code = forced.find(serial);
+        const auto code = forced.find(terminal.serial);
         if (code != forced.end()) {
             terminal.forcedResult = code->second;
         }
-        overview.terminals.push_back(std::move(terminal));
     }
     return overview;
 }

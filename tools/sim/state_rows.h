@@ -31,9 +31,9 @@ UserRecord UserOfRow(const Statement& row, int first);
 // An INTEGER column written from an int: by this simulator, through the statements above.
 int IntColumn(const Statement& row, int column);
 
-// Settings, init settings, unlocks and queued results, into any state value that has them.
+// Settings and init settings, into any state value that has them.
 template <class State>
-void ReadSettingsAndEvents(Connection& db, State& state)
+void ReadSettings(Connection& db, State& state)
 {
     Statement settings = db.Prepare("SELECT name, value FROM setting");
     while (settings.Step()) {
@@ -43,6 +43,13 @@ void ReadSettingsAndEvents(Connection& db, State& state)
     while (params.Step()) {
         state.initParams[params.Text(0)] = params.Text(1);
     }
+}
+
+// Settings, init settings, every unlock and every queued result.
+template <class State>
+void ReadSettingsAndEvents(Connection& db, State& state)
+{
+    ReadSettings(db, state);
     Statement unlocks = db.Prepare("SELECT serial, command_id FROM unlock_event ORDER BY seq");
     while (unlocks.Step()) {
         state.unlocks.push_back(UnlockEvent{unlocks.Text(0), unlocks.Text(1)});

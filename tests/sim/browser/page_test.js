@@ -2,7 +2,11 @@
 // Starts the simulator, opens the page, runs the demo's host against the simulator, and checks
 // that the page shows what the host did; then presses Disconnect and checks through the real
 // adapter (facepad-cli status) that GetTerminalStatusFace now returns false. Saves a screenshot.
-//   node page_test.js --sim BIN --host BIN --cli BIN [--screenshot FILE]
+// Then loads USERS users into a second simulator through facepad-cli sync-users and checks that
+// the page shows them a page at a time: its first render, the size of every state fetch, the
+// search, the terminal filter and the pager. It prints the time of each fetch and the simulator's
+// memory; with --targets yes (scripts/sim-bench) it holds them to their targets too.
+//   node page_test.js --sim BIN --host BIN --cli BIN [--screenshot FILE] [--users N] [--targets yes]
 'use strict';
 
 const { spawn, spawnSync } = require('child_process');
@@ -13,10 +17,17 @@ const { chromium } = require('playwright-core');
 
 const CHROMIUM = '/usr/bin/chromium';
 const STEP_MS = 20000;  // the host's results arrive about 8 s after it starts
+const RENDER_LIMIT_MS = 15000;
+const FETCH_LIMIT_BYTES = 2 * 1024 * 1024;
+const FETCH_LIMIT_MS = 1000;
+const SIM_MEMORY_LIMIT_KB = 200 * 1024;
+const SECOND_TERMINAL_USERS = 150;
 const CHROMIUM_ARGS = [
   '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
   '--disable-background-networking', '--disable-component-update', '--disable-sync',
 ];
+
+let opts = {};
 
 function options() {
   const named = {};
@@ -124,10 +135,115 @@ async function checkScenarioOnPage(page) {
   await page.waitForSelector('#timeline li.door:has-text("door opened")', { timeout: STEP_MS });
   check(true, 'the timeline shows the door event');
   check((await page.textContent(`${row('FACE-0001')} .doors`)).includes('1 opened'), 'FACE-0001 counts one door opening');
+  check((await page.textContent('#summary')).includes('3 users'), 'the summary counts the three users');
+}
+
+function startSimulator(work, name, terminals, state) {
+  const portFile = path.join(work, name + '.port');
+  const args = ['--port', '0', '--port-file', portFile, '--quiet', '--state', state];
+  for (const terminal of terminals) args.push('--terminal', terminal);
+  const child = spawn(opts.sim, args, { stdio: ['ignore', 'ignore', 'inherit'] });
+  return { child, port: waitForFile(portFile, child) };
+}
+
+async function runCli(args) {
+  const run = await runToEnd(opts.cli, args);
+  if (run.code !== 0) throw new Error('facepad-cli ' + args.join(' ') + ' failed:\n' + run.output);
+  return run.output;
+}
+
+function usersCsv(file, count, photo) {
+  const rows = ['pin,name,pri,passwd,verify,card,vicecard,photo'];
+  for (let i = 1; i <= count; i++) {
+    const pin = String(i).padStart(6, '0');
+    rows.push(`${pin},"Zoë Müller, ${i}",0,,0,00${i},,${i % 20 === 0 ? photo : ''}`);
+  }
+  fs.writeFileSync(file, rows.join('\n') + '\n');
+}
+
+function memoryKb(pid, field) {
+  const line = fs.readFileSync(`/proc/${pid}/status`, 'utf8').split('\n').find((l) => l.startsWith(field + ':'));
+  return Number(line.split(/\s+/)[1]);
+}
+
+// Every /_sim/state answer the page gets, with its size and time. Each is read when it has
+// finished; `settled()` waits for the readings still under way, before the page goes.
+function watchStateFetches(page) {
+  const fetches = [];
+  const readings = [];
+  page.on('requestfinished', (request) => {
+    if (!request.url().includes('/_sim/state')) return;
+    readings.push((async () => {
+      const body = await (await request.response()).body();
+      const timing = request.timing();
+      fetches.push({ bytes: body.length, ms: timing.responseEnd - timing.requestStart });
+    })().catch((error) => log('a state fetch could not be read: ' + error.message)));
+  });
+  fetches.settled = () => Promise.all(readings);
+  return fetches;
+}
+
+async function checkManyUsers(context, work, count) {
+  const { child, port: portPromise } = startSimulator(work, 'many', ['T1', 'T2'], path.join(work, 'many.db'));
+  try {
+    const port = await portPromise;
+    const pngFile = path.join(work, 'many.png');
+    fs.writeFileSync(pngFile, facePng());
+    const csv = path.join(work, 'many.csv');
+    usersCsv(csv, count, pngFile);
+    const few = path.join(work, 'few.csv');
+    usersCsv(few, SECOND_TERMINAL_USERS, pngFile);
+    await runCli(['--port', port, 'bind', 'T1', '1']);
+    await runCli(['--port', port, 'bind', 'T2', '2']);
+    const loadStart = Date.now();
+    await runCli(['--port', port, 'sync-users', csv, '-t', 'T1', '--jobs', '8', '--no-progress']);
+    await runCli(['--port', port, 'sync-users', few, '-t', 'T2', '--no-progress']);
+    log(`figure: ${count + SECOND_TERMINAL_USERS} users loaded through facepad-cli in ${((Date.now() - loadStart) / 1000).toFixed(1)} s`);
+
+    const page = await context.newPage();
+    const fetches = watchStateFetches(page);
+    const total = (count + SECOND_TERMINAL_USERS).toLocaleString('en');
+    const start = Date.now();
+    await page.goto(`http://127.0.0.1:${port}/`);
+    await page.waitForFunction((text) => document.getElementById('summary').textContent.includes(text + ' users'), total, { timeout: RENDER_LIMIT_MS });
+    await page.waitForSelector('#users tbody tr:nth-child(100)', { timeout: RENDER_LIMIT_MS });
+    const rendered = Date.now() - start;
+    log(`figure: the page with ${total} users rendered in ${(rendered / 1000).toFixed(2)} s`);
+    check(rendered <= RENDER_LIMIT_MS, `the page renders ${total} users, a page at a time, within ${RENDER_LIMIT_MS / 1000} s`);
+
+    const lastPin = String(count).padStart(6, '0');
+    await page.fill('#user-search', lastPin);
+    await page.waitForSelector(`#users tr[data-pin="${lastPin}"]`, { timeout: STEP_MS });
+    await page.waitForFunction(() => document.querySelectorAll('#users tbody tr').length === 1, null, { timeout: STEP_MS });
+    check(true, 'a search by pin finds the one user');
+    await page.fill('#user-search', '');
+    await page.selectOption('#user-terminal', 'T2');
+    const range = (text) => page.waitForFunction((t) => document.getElementById('page-range').textContent === t, text, { timeout: STEP_MS });
+    await range(`1–100 of ${SECOND_TERMINAL_USERS}`);
+    await page.click('#page-next');
+    await range(`101–${SECOND_TERMINAL_USERS} of ${SECOND_TERMINAL_USERS}`);
+    check(true, 'the terminal filter and the pager show the second terminal\'s users a page at a time');
+
+    await fetches.settled();
+    const largest = Math.max(...fetches.map((f) => f.bytes));
+    const slowest = Math.max(...fetches.map((f) => f.ms));
+    log(`figure: ${fetches.length} state fetches, largest ${(largest / 1024).toFixed(1)} KiB, slowest ${slowest.toFixed(0)} ms`);
+    check(largest <= FETCH_LIMIT_BYTES, 'every state fetch is at most 2 MB');
+    const resident = memoryKb(child.pid, 'VmRSS');
+    const peak = memoryKb(child.pid, 'VmHWM');
+    log(`figure: simulator resident memory ${(resident / 1024).toFixed(1)} MB, peak ${(peak / 1024).toFixed(1)} MB`);
+    if (opts.targets === 'yes') {
+      check(slowest <= FETCH_LIMIT_MS, 'every state fetch takes at most 1 s');
+      check(peak <= SIM_MEMORY_LIMIT_KB, 'the simulator stays within 200 MB');
+    }
+    await page.close();
+  } finally {
+    child.kill('SIGTERM');
+  }
 }
 
 async function main() {
-  const opts = options();
+  opts = options();
   const work = fs.mkdtempSync(path.join(os.tmpdir(), 'facepad-browser-'));
   const portFile = path.join(work, 'port');
   const simulator = spawn(opts.sim, ['--port', '0', '--port-file', portFile, '--quiet',
@@ -175,6 +291,7 @@ async function main() {
       await page.screenshot({ path: opts.screenshot, fullPage: true });
       log('screenshot saved to ' + opts.screenshot);
     }
+    await checkManyUsers(context, work, Number(opts.users || 20000));
     log('passed');
   } finally {
     if (context) await context.close();

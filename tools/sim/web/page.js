@@ -1,14 +1,21 @@
 // The simulator's page: polls the journal (cheap) and fetches the state only when its version
-// moved. Everything is built with textContent, never innerHTML: serials, names and pins are the
-// host's data.
+// moved or the user filter changed. The state comes one page of users at a time, so a gateway of
+// 100,000 users costs what one page does. Everything is built with textContent, never innerHTML:
+// serials, names and pins are the host's data.
 'use strict';
 
 const POLL_MS = 500;
 const TIMELINE_KEPT = 300;
+const PAGE_SIZE = 100;
 let lastSeq = 0;
 let stateVersion = -1;
 let timeline = [];
 let unlocked = new Set();  // "serial id" of commands that opened a door
+const filter = { terminal: '', search: '', offset: 0 };
+let filterChanged = false;
+let stateRequests = 0;  // a reply to an older request (an older filter) is not shown
+let matchingUsers = 0;
+const number = new Intl.NumberFormat('en');
 
 function el(tag, attrs, ...children) {
   const node = document.createElement(tag);
@@ -53,9 +60,16 @@ function query(params) {
   return new URLSearchParams(params).toString();
 }
 
+function showTerminal(serial) {
+  filter.terminal = serial;
+  filter.offset = 0;
+  document.getElementById('user-terminal').value = serial;
+  refresh(true);
+}
+
 function terminalRow(terminal) {
   const serial = terminal.serial;
-  const doors = terminal.doors;
+  const doors = terminal.doorsOpened;
   const codeInput = el('input', { class: 'code', name: 'code', placeholder: '-1003', 'aria-label': 'next result code for ' + serial });
   const nextForm = el('form', {
     onsubmit: (event) => {
@@ -71,7 +85,8 @@ function terminalRow(terminal) {
     el('td', { class: 'mono' }, serial),
     el('td', {}, terminal.connected ? pill('connected', 'on') : pill('offline', 'off')),
     el('td', { class: 'binding' }, terminal.bound ? pill('channel ' + terminal.channel, 'on') : pill('not bound', 'neutral')),
-    el('td', {}, terminal.users.length),
+    el('td', { class: 'user-count' }, el('button', { type: 'button', class: 'link', title: 'list the users of ' + serial, onclick: () => showTerminal(serial) }, number.format(terminal.users))),
+    el('td', {}, number.format(terminal.photos)),
     el('td', { class: 'doors' }, doors ? pill(doors + ' opened', 'door') : '—'),
     el('td', { class: 'mono next-result' }, terminal.nextResult === null ? '—' : terminal.nextResult),
     el('td', { class: 'controls' }, toggle, nextForm));
@@ -80,7 +95,7 @@ function terminalRow(terminal) {
 function photoCell(user) {
   const shown = user.photos.find((photo) => photo.image);
   if (shown) {
-    const img = el('img', { class: 'photo', src: shown.image, alt: 'photo of ' + user.name, title: 'type ' + shown.type + ', ' + shown.size + ' bytes as sent' });
+    const img = el('img', { class: 'photo', src: shown.image, alt: 'photo of ' + user.name, loading: 'lazy', title: 'type ' + shown.type + ', ' + shown.size + ' bytes as sent' });
     // The host may send bytes no browser can decode; say so rather than show a broken icon.
     img.addEventListener('error', () => img.replaceWith(el('div', { class: 'no-photo', title: 'the content is not an image a browser can show' }, 'unreadable')));
     return img;
@@ -89,8 +104,12 @@ function photoCell(user) {
   return el('div', { class: 'no-photo', title: linked ? 'url only: ' + linked.url : '' }, linked ? 'url only' : 'no photo');
 }
 
-function usersBlock(terminal) {
-  const rows = terminal.users.map((user) => el('tr', { 'data-pin': user.pin },
+function usersTable(users) {
+  if (!users.items.length) {
+    return el('p', { class: 'empty' }, users.total === 0 && !filter.search && !filter.terminal ? 'No users yet.' : 'No user matches.');
+  }
+  const rows = users.items.map((user) => el('tr', { 'data-pin': user.pin, 'data-serial': user.terminal },
+    el('td', { class: 'mono' }, user.terminal),
     el('td', { class: 'photo-cell' }, photoCell(user)),
     el('td', { class: 'mono' }, user.pin),
     el('td', { class: 'name' }, user.name),
@@ -98,25 +117,53 @@ function usersBlock(terminal) {
     el('td', {}, user.verify),
     el('td', { class: 'mono' }, user.card),
     el('td', { class: 'mono' }, user.vicecard)));
-  return el('div', { class: 'terminal-users', 'data-serial': terminal.serial },
-    el('h3', {}, terminal.serial, ' ', el('small', {}, terminal.users.length + ' user(s)')),
-    el('table', {},
-      el('thead', {}, el('tr', {}, ...['Photo', 'Pin', 'Name', 'Pri', 'Verify', 'Card', 'Vice card'].map((h) => el('th', {}, h)))),
-      el('tbody', {}, ...rows)));
+  return el('table', {},
+    el('thead', {}, el('tr', {}, ...['Terminal', 'Photo', 'Pin', 'Name', 'Pri', 'Verify', 'Card', 'Vice card'].map((h) => el('th', {}, h)))),
+    el('tbody', {}, ...rows));
+}
+
+function renderSummary(summary) {
+  const part = (count, text) => [el('b', {}, number.format(count)), ' ' + text];
+  document.getElementById('summary').replaceChildren(
+    ...part(summary.terminals, 'terminals'), ' (', ...part(summary.connected, 'connected'), ', ',
+    ...part(summary.bound, 'bound'), ') · ', ...part(summary.users, 'users'), ' · ',
+    ...part(summary.photos, 'photos'), ' · ', ...part(summary.pendingResults, 'results not yet fetched'),
+    ' · ', ...part(summary.unlocks, 'doors opened'));
+}
+
+function renderTerminalChoice(terminals) {
+  const select = document.getElementById('user-terminal');
+  const wanted = [''].concat(terminals.map((t) => t.serial));
+  const have = Array.from(select.options).map((o) => o.value);
+  if (wanted.join('\n') !== have.join('\n')) {
+    select.replaceChildren(...wanted.map((serial) => el('option', { value: serial }, serial || 'All terminals')));
+  }
+  select.value = filter.terminal;
+}
+
+function renderUsers(users) {
+  matchingUsers = users.total;
+  const first = users.total ? users.offset + 1 : 0;
+  const last = users.offset + users.items.length;
+  document.getElementById('page-range').textContent =
+    number.format(first) + '–' + number.format(last) + ' of ' + number.format(users.total);
+  document.getElementById('page-prev').disabled = users.offset === 0;
+  document.getElementById('page-next').disabled = last >= users.total;
+  document.getElementById('users').replaceChildren(usersTable(users));
 }
 
 function renderState(state) {
   unlocked = new Set(state.unlocks.map((u) => u.terminal + ' ' + u.id));
-  for (const terminal of state.terminals) {
-    terminal.doors = state.unlocks.filter((u) => u.terminal === terminal.serial).length;
-  }
+  renderSummary(state.summary);
   document.querySelector('#terminals tbody').replaceChildren(...state.terminals.map(terminalRow));
-  const withUsers = state.terminals.filter((t) => t.users.length > 0);
-  document.getElementById('users').replaceChildren(
-    ...(withUsers.length ? withUsers.map(usersBlock) : [el('p', { class: 'empty' }, 'No users yet.')]));
+  renderTerminalChoice(state.terminals);
+  renderUsers(state.users);
   document.querySelector('#results tbody').replaceChildren(...state.pendingResults.map((r) =>
     el('tr', {}, el('td', { class: 'mono' }, r.terminal), el('td', { class: 'mono' }, r.id),
       el('td', { class: 'mono' }, r.return), el('td', {}, r.meaning))));
+  const more = state.summary.pendingResults - state.pendingResults.length;
+  document.getElementById('results-more').hidden = more <= 0;
+  document.getElementById('results-more').textContent = 'and ' + number.format(more) + ' more waiting';
   document.getElementById('results-empty').hidden = state.pendingResults.length > 0;
   renderTimeline();
 }
@@ -159,8 +206,14 @@ async function refresh(force) {
   timeline.push(...journal.entries);
   timeline = timeline.slice(-TIMELINE_KEPT);
   lastSeq = journal.last;
-  if (force || journal.version !== stateVersion) {
-    const state = await getJson('/_sim/state');
+  if (force || filterChanged || journal.version !== stateVersion) {
+    filterChanged = false;
+    const params = { offset: filter.offset, limit: PAGE_SIZE };
+    if (filter.terminal) params.terminal = filter.terminal;
+    if (filter.search) params.search = filter.search;
+    const mine = ++stateRequests;
+    const state = await getJson('/_sim/state?' + query(params));
+    if (mine !== stateRequests) return;
     stateVersion = state.version;
     renderState(state);
   } else if (journal.entries.length) {
@@ -182,8 +235,26 @@ async function poll() {
   setTimeout(poll, POLL_MS);
 }
 
+function changeFilter(change) {
+  change();
+  filterChanged = true;
+  refresh(true).catch(() => {});
+}
+
+document.getElementById('user-terminal').addEventListener('change', (event) =>
+  changeFilter(() => { filter.terminal = event.target.value; filter.offset = 0; }));
+document.getElementById('user-search').addEventListener('input', (event) =>
+  changeFilter(() => { filter.search = event.target.value.trim(); filter.offset = 0; }));
+document.getElementById('user-filter').addEventListener('submit', (event) => event.preventDefault());
+document.getElementById('page-prev').addEventListener('click', () =>
+  changeFilter(() => { filter.offset = Math.max(0, filter.offset - PAGE_SIZE); }));
+document.getElementById('page-next').addEventListener('click', () =>
+  changeFilter(() => { if (filter.offset + PAGE_SIZE < matchingUsers) filter.offset += PAGE_SIZE; }));
+
 document.getElementById('reset').addEventListener('click', async () => {
   timeline = [];
+  filter.terminal = '';
+  filter.offset = 0;
   await control('/_sim/reset', 'reset: back to the command line\'s terminals');
 });
 
