@@ -75,70 +75,36 @@ std::string List(std::initializer_list<std::string> elements)
     return list.empty() ? "[]" : list + "]";
 }
 
-// Each case starts from a map that holds terminal T1. A list that is not JSON is refused and
-// logged; an unreadable entry list is logged and skipped; any other shape reads as empty.
+// Each case starts from a map that holds terminal T1. A list that is not JSON as a whole is refused
+// and logged, however many good elements come first; an unreadable entry list is logged and
+// skipped. Every other shape, and json-c's own reading of odd texts, is in the corpus of
+// fuzz/fuzz_result_list.cpp, whose replay compares the parser with json-c's whole-document reading.
 TEST(Parser, MergesEachListIntoTheMap)
 {
     const ResultMap kept{{"T1", {{"5", "a"}}}};
     const std::string entry7 = R"([{"id":"7","return":"0"}])";
+    std::string manyThenBad = "[";
+    for (int i = 0; i < 3000; ++i) {
+        manyThenBad += Element("T" + std::to_string(i), entry7) + ",";
+    }
     struct Case {
         std::string list;
         ResultMap after;
         const char* line = nullptr;  // logged at level 4
     };
-    std::vector<Case> cases = {
+    const Case cases[] = {
         {List({Element("T1", entry7)}), {{"T1", {{"7", "0"}}}}},  // replaced whole
         {List({Element("T2", entry7)}), {{"T1", {{"5", "a"}}}, {"T2", {{"7", "0"}}}}},
-        {"[]", kept},
-        {List({Element("T2", "[]")}), {{"T1", {{"5", "a"}}}, {"T2", {}}}},
-        {R"([{"data":"[{\"id\":\"1\",\"return\":\"2\"}]"}])", {{"", {{"1", "2"}}}, *kept.begin()}},
-        {R"([{"SN":"T1","data":""},{"SN":"T2"}])", kept},
         {List({Element("BAD", "{not json"), Element("T2", entry7)}),
          {{"T1", {{"5", "a"}}}, {"T2", {{"7", "0"}}}},
          kEntriesUnreadable},
-        {List({Element("T1", R"([{"id":"1","return":"a"},{"id":"1","return":"b"}])"),
-               Element("T2", R"([{"id":"9","return":"x"}])"), Element("T2", entry7)}),
-         {{"T1", {{"1", "b"}}}, {"T2", {{"7", "0"}}}}},  // later duplicates win
-        {"[" + Element("T1", R"([{"id":"7","return":"0"}] trailing)") + "]}, \"more\": 1}",
-         {{"T1", {{"7", "0"}}}}},
-        {R"({"SN":"T1","data":"[]"})", kept},
-        {"42", kept},
-        {R"([null, 3, "s", [1], {"SN":"T1","data":[]}, {"SN":"T2","data":{"id":"1"}}])", kept},
-        {List({Element("T1", R"({"id":"1"})"),
-               Element("T2", R"([null, 5, {"id":7,"return":0}, {"id":"8","return":["x"]}])")}),
-         {{"T1", {}}, {"T2", {{"", ""}, {"8", ""}}}}},
-        {R"([{"SN":"A\tB \u00e9","data":"[{\"id\":\" 7 \",\"return\":\"-1\"}]"}])",
-         {{"A\tB \xc3\xa9", {{" 7 ", "-1"}}}, *kept.begin()}},  // byte for byte
-        // json-c's own reading: the last of equal names wins, a name ends at "\u0000", quotes may
-        // be single, commas may trail, and a comment left open after a value ends the text there,
-        // with that value as the document ("**/" closes no comment)
-        {R"([{"SN":"X","S\u004e":"T2","data":"[]","data":7},{"SN\u0000z":"T3","data":"[]"}])",
-         {*kept.begin(), {"T3", {}}}},
-        {R"([{'SN':'T2','data':'[{"id":"1","return":"2",},]',}, NaN, TRUE,])",
-         {*kept.begin(), {"T2", {{"1", "2"}}}}},
-        {List({Element("T2", "[]")}) + " /* **/ /x", {*kept.begin(), {"T2", {}}}},
-        {"[" + Element("T2", "[]") + ", [" + Element("T3", entry7) + "] /* open",
-         {*kept.begin(), {"T3", {{"7", "0"}}}}},
+        {manyThenBad + "x]", kept, kListUnreadable},
+        {"", kept, kListUnreadable},
     };
-    // Not JSON as a whole, however many good elements come first; json-c nests at most 32 deep;
-    // the text ends at a NUL byte
-    std::string manyThenBad = "[";
-    for (int i = 0; i < 3000; ++i) {
-        manyThenBad += Element("T" + std::to_string(i), entry7) + ",";
-    }
-    const std::string deepest = std::string(31, '[') + "{\"a\":1}" + std::string(31, ']');
-    const std::string nulInside = "[" + Element("T2", "[]") + std::string(1, '\0') + "]";
-    for (const std::string& text : {manyThenBad + "x]", deepest, nulInside}) {
-        cases.push_back({text, kept, kListUnreadable});
-    }
-    for (const char* text :
-         {"", "not json", "{\"SN\":", "[{\"SN\":\"T1\"", "[\"\\x\"]", "['\\'']"}) {
-        cases.push_back({text, kept, kListUnreadable});
-    }
     LogCapture log;
     VurodoroViri_Druvel adapter;
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.list);
+        SCOPED_TRACE(c.list.substr(0, 80));
         log.Clear();
         ResultMap results = kept;
         EXPECT_EQ(adapter.JsonDataToMapData(c.list, results), c.line != kListUnreadable);
