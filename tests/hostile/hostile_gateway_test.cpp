@@ -27,6 +27,7 @@ using Osmer_Framework::Terminal_Http_Options;
 using Osmer_Framework::Terminal_Http_Tool;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 using Osmer_Framework::Face::VurodoroViri_GetLastExchange;
 using Outcome = Osmer_Framework::Face::VurodoroViri_ExchangeOutcome;
 using Delivery = Osmer_Framework::Face::VurodoroViri_Delivery;
@@ -313,18 +314,18 @@ TEST(HostileAdapter, ABaseUrlWithMoreThanSchemeAndHostSendsNothing)
     });
     VurodoroViri_Druvel adapter;
     adapter.SetRequestPort(gateway.Port());
-    const std::vector<std::string> refused = {"http://127.0.0.1/",
-                                              "http://127.0.0.1/facepad",
-                                              "http://127.0.0.1?a=1",
-                                              "http://127.0.0.1#f",
-                                              "http://user@127.0.0.1",
-                                              "http://127.0.0.1:80",
-                                              std::string("http://127.0.0.1\0x", 18),
-                                              "http://127.0.0.1 x",
-                                              "http://[::1]/",
-                                              "https://127.0.0.1",
-                                              "http://",
-                                              ""};
+    const std::string refused[] = {"http://127.0.0.1/",
+                                   "http://127.0.0.1/facepad",
+                                   "http://127.0.0.1?a=1",
+                                   "http://127.0.0.1#f",
+                                   "http://user@127.0.0.1",
+                                   "http://127.0.0.1:80",
+                                   "http://127.0.0.1\0x"s,
+                                   "http://127.0.0.1 x",
+                                   "http://[::1]/",
+                                   "https://127.0.0.1",
+                                   "http://",
+                                   ""};
     for (const std::string& base : refused) {
         SCOPED_TRACE(base);
         EXPECT_TRUE(adapter.SetUrl(base));
