@@ -8,30 +8,22 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
-namespace {
-
-void Replay(const std::filesystem::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    const std::string input((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
-}
-
-}  // namespace
-
 int main(int argc, char** argv)
 {
     std::size_t count = 0;
+    const auto replay = [&count](const std::filesystem::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        const std::string input((std::istreambuf_iterator<char>(in)), {});
+        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
+        ++count;
+    };
     for (int i = 1; i < argc; ++i) {
-        const std::filesystem::path path(argv[i]);
-        if (std::filesystem::is_directory(path)) {
-            for (const auto& entry : std::filesystem::directory_iterator(path)) {
-                Replay(entry.path());
-                ++count;
+        if (std::filesystem::is_directory(argv[i])) {
+            for (const auto& entry : std::filesystem::directory_iterator(argv[i])) {
+                replay(entry.path());
             }
         } else {
-            Replay(path);
-            ++count;
+            replay(argv[i]);
         }
     }
     std::printf("replayed %zu inputs\n", count);

@@ -9,14 +9,17 @@
 #include <vector>
 
 #include "VurodoroViri_Diagnostics.h"
+#include "VurodoroViri_Version.h"
 #include "adapter_fixture.h"
 #include "ox_toolkit.h"
 
 namespace vvtest {
 namespace {
 
+using Osmer_Framework::Face::VurodoroViri_Base64Encode;
 using Osmer_Framework::Face::VurodoroViri_GetLastExchange;
 using Osmer_Framework::Face::VurodoroViri_GetLastReply;
+using Osmer_Framework::Face::VurodoroViri_GetVersion;
 using Osmer_Framework::Face::VurodoroViri_kLastReplyLimit;
 using Outcome = Osmer_Framework::Face::VurodoroViri_ExchangeOutcome;
 using Delivery = Osmer_Framework::Face::VurodoroViri_Delivery;
@@ -185,6 +188,25 @@ TEST_F(CommandOutcomesTest, NoHookOrAThrowingHookChangesNoResult)
             EXPECT_EQ(log->Lines().size(), 5u);
         }
     }
+}
+
+// The extension's helpers.
+TEST(Diagnostics, Base64AndVersion)
+{
+    const std::pair<std::string, std::string> vectors[] = {
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
+        {std::string("\xff\x00\xfe", 3), "/wD+"},
+    };
+    for (const auto& v : vectors) {
+        EXPECT_EQ(VurodoroViri_Base64Encode(v.first), v.second) << v.first;
+    }
+    EXPECT_STREQ(VurodoroViri_GetVersion(), VURODOROVIRI_VERSION);
 }
 
 }  // namespace

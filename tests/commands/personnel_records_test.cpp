@@ -96,53 +96,45 @@ TEST_F(PersonnelRecordsTest, EachRecordSendsItsMembersInOrder)
     EXPECT_TRUE(log->Messages().empty());
 }
 
-TEST_F(PersonnelRecordsTest, IntegerMembersTakeAtoisReadingOfTheText)
+// The identifier is the first argument but goes second, raw; nothing follows the JSON.
+TEST_F(PersonnelRecordsTest, SerialAndIdentifierGoRawIntoTheGeneralFields)
 {
-    struct Case {
-        std::string text;
-        int sent;
-    };
-    for (const Case& c : {Case{"12abc", 12}, Case{" -3", -3}, Case{"+5", 5}, Case{"abc", 0},
-                          Case{"", 0}, Case{"0x1F", 0}, Case{"2147483647", 2147483647},
-                          Case{std::string("4\0"
-                                           "9",
-                                           3),
-                               4}}) {
-        ParamMap user{{"pri", c.text}, {"verify", c.text}};
-        ParamMap photo{{"type", c.text}, {"size", c.text}, {"format", c.text}};
-        ASSERT_TRUE(adapter->AddUser("17", "T1", user));
-        ASSERT_TRUE(adapter->SetBiophoto("17", "T1", photo));
-        const std::string n = std::to_string(c.sent);
-        const Members userMembers = SentMembers("facepad/adduser");
-        const Members photoMembers = SentMembers("facepad/setbiophoto");
-        ASSERT_EQ(userMembers.size(), 7u);
-        ASSERT_EQ(photoMembers.size(), 6u);
-        EXPECT_EQ(userMembers[2], "pri=" + n) << c.text;
-        EXPECT_EQ(userMembers[4], "verify=" + n) << c.text;
-        EXPECT_EQ(photoMembers[1], "type=" + n) << c.text;
-        EXPECT_EQ(photoMembers[2], "size=" + n) << c.text;
-        EXPECT_EQ(photoMembers[5], "format=" + n) << c.text;
-        EXPECT_EQ(user["pri"], c.text);  // the host's text is read, never rewritten
+    for (const auto& endpoint : {kAddUser, kDelUser, kSetBiophoto, kDelBiophoto}) {
+        ParamMap record{{"pin", "2"}};
+        EXPECT_TRUE(Send(endpoint, "a&b", "S\tN=x", record)) << endpoint.name;
+        EXPECT_EQ(SentMembers(endpoint.path, "SN=S\tN=x\tid=a&b\tdata=").at(0), "pin=\"2\"")
+            << endpoint.name;
     }
 }
 
-// The identifier is the first argument but goes second, after the serial; nothing follows the JSON.
-TEST_F(PersonnelRecordsTest, SerialAndIdentifierGoRawIntoTheGeneralFields)
+TEST_F(PersonnelRecordsTest, IntegerMembersTakeAtoisReadingOfTheText)
 {
-    struct Case {
-        const char* id;
-        const char* sn;
-        const char* prefix;
-    };
-    const Case cases[] = {{"7", "X1", "SN=X1\tid=7\tdata="},
-                          {"", "", "SN=\tid=\tdata="},
-                          {"a&b", "S\tN=x", "SN=S\tN=x\tid=a&b\tdata="}};
-    for (const Case& c : cases) {
-        for (const auto& endpoint : {kAddUser, kDelUser, kSetBiophoto, kDelBiophoto}) {
-            ParamMap record{{"pin", "2"}};
-            EXPECT_TRUE(Send(endpoint, c.id, c.sn, record)) << endpoint.name;
-            EXPECT_EQ(SentMembers(endpoint.path, c.prefix).at(0), "pin=\"2\"") << endpoint.name;
-        }
+    const std::pair<std::string, int> cases[] = {{"12abc", 12},
+                                                 {" -3", -3},
+                                                 {"+5", 5},
+                                                 {"abc", 0},
+                                                 {"", 0},
+                                                 {"0x1F", 0},
+                                                 {"2147483647", 2147483647},
+                                                 {std::string("4\0"
+                                                              "9",
+                                                              3),
+                                                  4}};
+    for (const auto& [text, sent] : cases) {
+        ParamMap user{{"pri", text}, {"verify", text}};
+        ParamMap photo{{"type", text}, {"size", text}, {"format", text}};
+        ASSERT_TRUE(adapter->AddUser("17", "T1", user));
+        ASSERT_TRUE(adapter->SetBiophoto("17", "T1", photo));
+        const std::string n = std::to_string(sent);
+        EXPECT_EQ(SentMembers("facepad/adduser"),
+                  (Members{"pin=\"\"", "name=\"\"", "pri=" + n, "passwd=\"\"", "verify=" + n,
+                           "card=\"\"", "vicecard=\"\""}))
+            << text;
+        EXPECT_EQ(SentMembers("facepad/setbiophoto"),
+                  (Members{"pin=\"\"", "type=" + n, "size=" + n, "content=\"\"", "url=\"\"",
+                           "format=" + n}))
+            << text;
+        EXPECT_EQ(user["pri"], text);  // the host's text is read, never rewritten
     }
 }
 

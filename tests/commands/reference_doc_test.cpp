@@ -22,19 +22,8 @@ std::string Trimmed(const std::string& text)
                                       : text.substr(first, text.find_last_not_of(" `") - first + 1);
 }
 
-// The cells of a table line "| a | b | c |".
-std::vector<std::string> Cells(const std::string& line)
-{
-    std::vector<std::string> cells;
-    std::istringstream in(line.substr(1));
-    for (std::string cell; std::getline(in, cell, '|');) {
-        cells.push_back(Trimmed(cell));
-    }
-    return cells;
-}
-
-// The rows of the first table after the line `heading`: each row's first cell, with `typed` also
-// the first word of its third cell ("type as sent"). The header and separator rows are skipped.
+// The rows of the first table after the line `heading`, header and separator skipped: each row's
+// first cell, with `typed` also the first word of its third cell ("type as sent").
 Rows TableAfter(const std::string& doc, const std::string& heading, bool typed)
 {
     std::istringstream in(doc);
@@ -43,41 +32,27 @@ Rows TableAfter(const std::string& doc, const std::string& heading, bool typed)
     }
     Rows rows;
     int tableLines = 0;
-    while (std::getline(in, line)) {
-        if (line.rfind('|', 0) != 0) {
-            if (tableLines > 0) {
-                break;
-            }
+    while (std::getline(in, line) && (line.rfind('|', 0) == 0 || tableLines == 0)) {
+        if (line.rfind('|', 0) != 0 || ++tableLines <= 2) {
             continue;
         }
-        if (++tableLines <= 2) {
-            continue;
+        std::vector<std::string> cells;
+        std::istringstream row(line.substr(1));
+        for (std::string cell; std::getline(row, cell, '|');) {
+            cells.push_back(Trimmed(cell));
         }
-        const auto cells = Cells(line);
         const std::string type = cells.size() > 2 ? cells[2].substr(0, cells[2].find(' ')) : "";
         rows.push_back(typed ? cells[0] + " " + type : cells[0]);
     }
     return rows;
 }
 
-// `names`, each followed by `suffix`.
-template <std::size_t N>
-Rows Names(const char* const (&names)[N], const std::string& suffix = "")
+template <typename Entries, typename Row>
+Rows RowsOf(const Entries& entries, Row row)
 {
     Rows rows;
-    for (const char* name : names) {
-        rows.push_back(name + suffix);
-    }
-    return rows;
-}
-
-template <std::size_t N>
-Rows Members(const facepad::member::Member (&members)[N])
-{
-    Rows rows;
-    for (const auto& m : members) {
-        rows.push_back(std::string(m.name) +
-                       (m.kind == facepad::member::Kind::Integer ? " number" : " string"));
+    for (const auto& entry : entries) {
+        rows.push_back(row(entry));
     }
     return rows;
 }
@@ -95,24 +70,20 @@ TEST(ReferenceDoc, TablesMatchTheProtocolTable)
     const char* const codes[] = {
         code::kDone,        code::kTerminalNotBound, code::kTerminalOffline,
         code::kUserUnknown, code::kPhotoUnknown,     code::kInvalidValue};
-    struct Check {
-        const char* heading;
-        bool typed;
-        Rows expected;
+    const auto name = [](const char* text) { return std::string(text); };
+    const auto typed = [](const facepad::member::Member& m) {
+        return std::string(m.name) +
+               (m.kind == facepad::member::Kind::Integer ? " number" : " string");
     };
-    const Check checks[] = {
-        {"## Endpoints", false, Names(endpoints)},
-        {"### The user map", true, Members(facepad::member::kUser)},
-        {"### The photo map", true, Members(facepad::member::kPhoto)},
-        {"### The init keys", true, Names(facepad::kInitParamKeys, " string")},
-        {"## Result codes", false, Names(codes)},
-    };
+    const auto initKey = [](const char* key) { return std::string(key) + " string"; };
     std::ifstream file(VV_REFERENCE_DOC);
     ASSERT_TRUE(file) << VV_REFERENCE_DOC;
     const std::string doc((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    for (const Check& check : checks) {
-        EXPECT_EQ(TableAfter(doc, check.heading, check.typed), check.expected) << check.heading;
-    }
+    EXPECT_EQ(TableAfter(doc, "## Endpoints", false), RowsOf(endpoints, name));
+    EXPECT_EQ(TableAfter(doc, "### The user map", true), RowsOf(facepad::member::kUser, typed));
+    EXPECT_EQ(TableAfter(doc, "### The photo map", true), RowsOf(facepad::member::kPhoto, typed));
+    EXPECT_EQ(TableAfter(doc, "### The init keys", true), RowsOf(facepad::kInitParamKeys, initKey));
+    EXPECT_EQ(TableAfter(doc, "## Result codes", false), RowsOf(codes, name));
 }
 
 }  // namespace

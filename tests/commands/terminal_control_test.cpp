@@ -19,7 +19,9 @@ const char* const kEmptyList =
 class TerminalControlTest : public AdapterTest {};
 
 // Any element with "connstatus" above 0 means connected; the list follows the first "Data" after
-// exactly one character, and one that cannot be read is logged by its kind.
+// exactly one character, and one that cannot be read is logged by its kind. How odd lists read
+// (json-c's way) is in the corpus of fuzz/fuzz_result_list.cpp, whose replay compares the status
+// reading with json-c's whole-document reading.
 TEST_F(TerminalControlTest, StatusListIsReadAfterTheWordData)
 {
     struct Case {
@@ -28,33 +30,17 @@ TEST_F(TerminalControlTest, StatusListIsReadAfterTheWordData)
         const char* line;  // null: nothing logged
     };
     const Case cases[] = {
-        {R"(Data=[{"sn":"ABC123","connstatus":1}])", true, nullptr},
-        // none of the serials is the one asked for
-        {R"({Data:[{"sn":"X","connstatus":0},{"sn":"Y","connstatus":2},{"sn":"Z"}]})", true,
-         nullptr},
-        {R"(Data [{"connstatus":7}] trailing text)", true, nullptr},
+        // any serial: none is the one asked for
+        {R"(Data=[{"sn":"X","connstatus":0},{"sn":"Y","connstatus":2}])", true, nullptr},
         {R"(Data=[{"sn":"ABC123","connstatus":0}])", false, nullptr},
-        {R"(Data=[{"sn":"ABC123","connstatus":-3}])", false, nullptr},
-        {R"(Data=[{"sn":"ABC123"}])", false, nullptr},
-        {R"(Data=[{"connstatus":"1"},{"connstatus":1.5}])", false, nullptr},  // integers only
-        {R"(Data=[1,2,"x"])", false, nullptr},
-        {R"(Data=[ ])", false, nullptr},
         {R"({"Data":[{"connstatus":1}]})", false, kNoList},  // two characters before "["
         {R"({"data":[{"connstatus":1}]})", false, kNoList},  // the word is case-sensitive
         {R"(Data={"connstatus":1})", false, kNoList},
-        {R"(Data=5)", false, kNoList},
         {"", false, kNoList},
         {"Data", false, kNoList},
-        {"Data=", false, kNoList},
-        {"Data=[", false, kNoList},
         {R"(Data=x Data=[{"connstatus":1}])", false, kNoList},  // only the first "Data" counts
         {"Data=[]", false, kEmptyList},
         {R"(Data=[] Data=[{"connstatus":1}])", false, kEmptyList},
-        // json-c's reading: the last of equal names wins; a comment left open after a value ends
-        // the text with that value as the document
-        {R"(Data=[{"connstatus":2,"connstatus":"x"}])", false, nullptr},
-        {R"(Data=[[{"connstatus":1}] /* open)", true, nullptr},
-        {R"(Data=[{"connstatus":1} // open)", false, kNoList},
     };
     for (const Case& c : cases) {
         log->Clear();

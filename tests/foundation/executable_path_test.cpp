@@ -29,31 +29,32 @@ TEST(ExecutablePath, NamesThisRunningProgram)
 }
 
 #ifdef _WIN32
-// The wide path converted to the ANSI code page must be what the ANSI API itself reports.
-TEST(ExecutablePath, AgreesWithTheAnsiModuleFileName)
+// The wide path converted to the ANSI code page is what the ANSI API itself reports; a drive-letter
+// path with backslashes (Z:\...\vv_foundation_tests.exe under wine) gives json.dll in the same
+// directory.
+TEST(ExecutablePath, AgreesWithTheAnsiModuleFileNameAndPlacesJsonDllBesideIt)
 {
     char ansi[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameA(nullptr, ansi, MAX_PATH);
     ASSERT_GT(length, 0u);
     ASSERT_LT(length, 256u) << "the build directory is too deep for this comparison";
-    EXPECT_EQ(ExecutablePath(), std::string(ansi, length));
+    const std::string path = ExecutablePath();
+    EXPECT_EQ(path, std::string(ansi, length));
+    EXPECT_TRUE(std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+                path[2] == '\\')
+        << path;
+    EXPECT_EQ(path.find('/'), std::string::npos) << path;
+    const std::filesystem::path expected = std::filesystem::path(path).parent_path() / "json.dll";
+    EXPECT_EQ(JsonLibraryPathFor(path), expected.string());
 }
 
-// GetModuleFileNameW into a buffer big enough for any path: what the adapter's 256-character
-// buffer would hold in full if the path were short enough.
-std::wstring WholeModuleFileName()
-{
-    std::wstring whole(32768, L'\0');
-    const DWORD length = GetModuleFileNameW(nullptr, &whole[0], static_cast<DWORD>(whole.size()));
-    whole.resize(length);
-    return whole;
-}
-
-// A path of 256 characters or more comes back cut to its first 255. scripts/windows-check runs a
-// copy of this program from a directory that deep; from the build tree the test is skipped.
+// A path of 256 characters or more comes back cut to its first 255 (the adapter's buffer holds 256
+// characters). scripts/windows-check runs a copy of this program from a directory that deep; from
+// the build tree the test is skipped.
 TEST(ExecutablePath, ALongPathComesBackCutTo255Characters)
 {
-    const std::wstring whole = WholeModuleFileName();
+    std::wstring whole(32768, L'\0');  // room for any path
+    whole.resize(GetModuleFileNameW(nullptr, &whole[0], static_cast<DWORD>(whole.size())));
     if (whole.size() < 256) {
         GTEST_SKIP() << "this program's path is shorter than 256 characters";
     }
@@ -64,19 +65,6 @@ TEST(ExecutablePath, ALongPathComesBackCutTo255Characters)
     })) << cut;
 }
 
-// A drive-letter path with backslashes (Z:\...\vv_foundation_tests.exe under wine) gives json.dll
-// in the same directory.
-TEST(ExecutablePath, JsonLibraryLiesBesideTheExecutable)
-{
-    const std::string path = ExecutablePath();
-    ASSERT_GE(path.size(), 4u);
-    EXPECT_TRUE(std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
-                path[2] == '\\')
-        << path;
-    EXPECT_EQ(path.find('/'), std::string::npos) << path;
-    const std::filesystem::path expected = std::filesystem::path(path).parent_path() / "json.dll";
-    EXPECT_EQ(JsonLibraryPathFor(path), expected.string());
-}
 #endif
 
 }  // namespace

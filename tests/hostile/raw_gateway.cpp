@@ -103,7 +103,6 @@ bool RawPeer::Read(bool withBody)
                 m_lastBody = m_buffer.substr(headEnd + 4, bodyBytes);
                 m_buffer.erase(0, total);
                 std::lock_guard<std::mutex> lock(m_gateway.m_mutex);
-                ++m_gateway.m_requestsRead;
                 m_gateway.m_bodies.push_back(m_lastBody);
                 return true;
             }
@@ -229,7 +228,7 @@ std::size_t RawGateway::ConnectionsOpen()
 
 std::string RawGateway::UrlFor(const std::string& path) const
 {
-    return BaseUrl() + ":" + std::to_string(m_port) + "/" + path;
+    return "http://127.0.0.1:" + std::to_string(m_port) + "/" + path;
 }
 
 void RawGateway::AcceptLoop()

@@ -72,11 +72,9 @@ public:
                                                       int port = 0);
 
     int Port() const { return m_port; }
-    std::string BaseUrl() const { return "http://127.0.0.1"; }
     std::string UrlFor(const std::string& path) const;
-    // Requests the scripts have read in full: what the gateway's program has seen.
-    std::size_t RequestsRead() const { return m_requestsRead.load(); }
-    // The bodies of those requests, in the order they were read.
+    // The bodies of the requests the scripts have read in full (what the gateway's program has
+    // seen), in the order they were read.
     std::vector<std::string> BodiesRead();
     std::size_t ConnectionsAccepted();
     std::size_t ConnectionsOpen();  // accepted and not yet closed by the script
@@ -90,7 +88,6 @@ private:
     RawSocket m_listener;
     int m_port = 0;
     std::atomic<bool> m_stopping{false};
-    std::atomic<std::size_t> m_requestsRead{0};
     std::mutex m_mutex;
     std::vector<RawSocket> m_peers;  // open sockets (closed ones are kNoSocket), shut on stop
     std::vector<std::string> m_bodies;

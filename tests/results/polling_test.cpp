@@ -54,18 +54,23 @@ milliseconds Between(Clock::time_point a, Clock::time_point b)
     return std::chrono::duration_cast<milliseconds>(b - a);
 }
 
+// The callback runs on the polling thread, which it may use to call the adapter.
 TEST_F(PollingTest, DeliversAListOnThePollingThread)
 {
-#ifndef _WIN32
     // The recorder runs this after it has announced the delivery: the promise orders the read.
     static std::promise<std::string> threadName;
+    static VurodoroViri_Druvel* target = nullptr;
     threadName = std::promise<std::string>();
+    target = adapter.get();
     DeliveryRecorder::Instance().Reset([](ResultMap&) {
         char name[16] = "";
+#ifndef _WIN32
         pthread_getname_np(pthread_self(), name, sizeof name);
-        threadName.set_value(name);
-    });
 #endif
+        threadName.set_value(name);
+        ParamMap map;
+        target->GetAvailableFace(map);
+    });
     adapter->SetResultCallbackFace(&DeliveryRecorder::Callback);
     gateway->QueueReply(kEndpoint, ScriptedReply{200, ResultReply(OneEntryList("T1", "17", "0"))});
     ASSERT_TRUE(DeliveryRecorder::Instance().WaitFor(1));
@@ -73,11 +78,11 @@ TEST_F(PollingTest, DeliversAListOnThePollingThread)
     EXPECT_EQ(delivery.map, (ResultMap{{"T1", {{"17", "0"}}}}));
     EXPECT_NE(delivery.thread, std::this_thread::get_id());
     EXPECT_GE(Between(constructed, Clock::now()), 80 * kNap) << "first poll after 80 naps";
-    const auto request = gateway->RequestsTo(kEndpoint).front();
-    EXPECT_EQ(request.body, "");
+    EXPECT_EQ(gateway->RequestsTo(kEndpoint).front().body, "");
 #ifndef _WIN32
     EXPECT_EQ(threadName.get_future().get(), "vv-result-poll") << "named for debuggers and top -H";
 #endif
+    EXPECT_TRUE(gateway->WaitForRequests("facepad/getavailable", 1));
 }
 
 // Only a list one character after the first "result" of a 200 reply is read; one that is not JSON
@@ -85,6 +90,7 @@ TEST_F(PollingTest, DeliversAListOnThePollingThread)
 TEST_F(PollingTest, ListsAreReadFromAcceptedRepliesAndAccumulate)
 {
     adapter->SetResultCallbackFace(&DeliveryRecorder::Callback);
+    EXPECT_FALSE(adapter->SetResultCallbackFace(nullptr));  // refused: the one above stays
     const std::string list = OneEntryList("T1", "1", "0");
     for (const ScriptedReply& unread :
          {ScriptedReply{200, ResultReply(list, "\":")}, ScriptedReply{200, "no key word " + list},
@@ -103,8 +109,10 @@ TEST_F(PollingTest, ListsAreReadFromAcceptedRepliesAndAccumulate)
     EXPECT_EQ(deliveries[0].map, (ResultMap{{"T1", {{"1", "a"}}}}));
     EXPECT_EQ(deliveries[1].map, (ResultMap{{"T1", {{"1", "a"}}}, {"T2", {{"2", "b"}}}}));
     EXPECT_EQ(deliveries[2].map, (ResultMap{{"T1", {{"3", "c"}}}, {"T2", {{"2", "b"}}}}));
-    EXPECT_EQ(log->Messages(), std::vector<std::string>{
-                                   "VurodoroViri_Druvel::JsonDataToMapData jsonDataSn == nullptr"});
+    EXPECT_EQ(log->Messages(),
+              (std::vector<std::string>{
+                  "VurodoroViri_Druvel::SetResultCallbackFace _pResultCallback == nullptr",
+                  "VurodoroViri_Druvel::JsonDataToMapData jsonDataSn == nullptr"}));
 }
 
 TEST_F(PollingTest, EmptyListKeepsTheSlowFirstWaitAndDeliversNothing)
@@ -142,8 +150,9 @@ TEST_F(PollingTest, TenEmptiedMapsInARowSlowThePolling)
     for (std::size_t i = 1; i < 10; ++i) {
         EXPECT_LT(Between(times[i - 1], times[i]), kSlowWait - kNap) << "poll " << i + 1;
     }
-    EXPECT_GE(Between(times[10], times[11]), kSlowWait - kNap);
-    EXPECT_GE(Between(times[11], times[12]), kSlowWait - kNap);
+    for (std::size_t i = 10; i < times.size(); ++i) {
+        EXPECT_GE(Between(times[i - 1], times[i]), kSlowWait - kNap) << "poll " << i + 1;
+    }
 }
 
 // The end must not hang on its log line: a host hook that throws on it changes nothing. An empty
@@ -154,6 +163,7 @@ TEST_F(PollingTest, AListWithoutACallbackEndsTheThreadForGood)
     for (const auto hook : {LogCapture::Hook::Records, LogCapture::Hook::RecordsThenThrows}) {
         adapter.reset();
         const std::size_t before = gateway->CountTo(kEndpoint);
+        log.reset();  // before the next one takes the hook
         log = std::make_unique<LogCapture>(hook);
         gateway->QueueReply(kEndpoint, ScriptedReply{200, ResultReply("[]")});
         adapter = std::make_unique<VurodoroViri_Druvel>();
@@ -161,21 +171,10 @@ TEST_F(PollingTest, AListWithoutACallbackEndsTheThreadForGood)
         ASSERT_TRUE(log->WaitFor(kNoCallback));
         EXPECT_EQ(log->Lines().back().level, 2);
         EXPECT_TRUE(NoPollersWithin());
-        EXPECT_EQ(log->Count(kNoCallback), 1u);
+        EXPECT_EQ(log->Messages(), std::vector<std::string>{kNoCallback});
         EXPECT_TRUE(adapter->SetResultCallbackFace(&DeliveryRecorder::Callback));
         EXPECT_EQ(gateway->CountTo(kEndpoint) - before, 2u);
     }
-}
-
-TEST_F(PollingTest, NullCallbackIsRefusedAndTheEarlierOneStays)
-{
-    ASSERT_TRUE(adapter->SetResultCallbackFace(&DeliveryRecorder::Callback));
-    EXPECT_FALSE(adapter->SetResultCallbackFace(nullptr));
-    EXPECT_EQ(log->Messages(),
-              std::vector<std::string>{
-                  "VurodoroViri_Druvel::SetResultCallbackFace _pResultCallback == nullptr"});
-    gateway->QueueReply(kEndpoint, ScriptedReply{200, ResultReply(OneEntryList("T1", "1", "0"))});
-    EXPECT_TRUE(DeliveryRecorder::Instance().WaitFor(1));
 }
 
 TEST_F(PollingTest, RaisingTheStopFlagEndsAWaitingThreadWithoutARequest)
@@ -183,22 +182,6 @@ TEST_F(PollingTest, RaisingTheStopFlagEndsAWaitingThreadWithoutARequest)
     VurodoroViri_TestAccess::SetThreadQuit(true);
     EXPECT_TRUE(NoPollersWithin());
     EXPECT_EQ(gateway->CountTo(kEndpoint), 0u);
-}
-
-TEST_F(PollingTest, TheCallbackMayCallTheAdapter)
-{
-    static VurodoroViri_Druvel* target = nullptr;
-    static bool accepted = false;
-    target = adapter.get();
-    DeliveryRecorder::Instance().Reset([](ResultMap&) {
-        ParamMap map;
-        accepted = target->GetAvailableFace(map);
-    });
-    adapter->SetResultCallbackFace(&DeliveryRecorder::Callback);
-    gateway->QueueReply(kEndpoint, ScriptedReply{200, ResultReply(OneEntryList("T1", "1", "0"))});
-    ASSERT_TRUE(gateway->WaitForRequests("facepad/getavailable", 1));
-    adapter.reset();
-    EXPECT_TRUE(accepted);
 }
 
 // Real speed: the first poll leaves about 8 s after construction.

@@ -8,11 +8,11 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <regex>
-#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -25,7 +25,6 @@ namespace {
 
 using Osmer_Framework::Face::VurodoroViri_Druvel;
 using ParamMap = std::map<std::string, std::string>;
-using Clock = std::chrono::steady_clock;
 
 struct Settings {
     int threads = 8;
@@ -36,25 +35,12 @@ struct Settings {
     int latencyMs = 1;
 };
 
-// What one thread learned: which of its commands the adapter called accepted. Sized and written
-// before the run, so that the tally itself does not grow the resident memory being watched.
-struct ThreadTally {
-    explicit ThreadTally(int commands) : accepted(static_cast<std::size_t>(commands), 0) {}
-    std::vector<unsigned char> accepted;  // by command number
-    long calls = 0;
-    long acceptedOther = 0;  // accepted commands that carry no id (status, available)
-};
-
-std::string CommandId(std::size_t thread, std::size_t n)
-{
-    return std::to_string(thread) + "-" + std::to_string(n);
-}
+const char* const kTerminals[] = {"FACE-0001", "FACE-0002"};
 
 long ResidentKilobytes()
 {
     std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
+    for (std::string line; std::getline(status, line);) {
         if (line.rfind("VmRSS:", 0) == 0) {
             return std::stol(line.substr(6));
         }
@@ -62,15 +48,14 @@ long ResidentKilobytes()
     return -1;
 }
 
-const char* kTerminals[] = {"FACE-0001", "FACE-0002"};
-
-// One command of the mix; the id is unique across the run. True when the adapter accepted it.
-bool SendOne(VurodoroViri_Druvel& adapter, int kind, const std::string& id, const char* terminal)
+// Command `n` of the mix; its id is unique across the run. True when the adapter accepted it.
+// Those of kind 6 and 7 (status, available) carry no id.
+bool SendOne(VurodoroViri_Druvel& adapter, int n, const std::string& id)
 {
+    const char* terminal = kTerminals[n % 2];
     ParamMap user{{"pin", id}, {"name", "Soak " + id}};
     ParamMap photo{{"pin", id}, {"type", "9"}, {"size", "4"}, {"content", "AAAA"}};
-    ParamMap none;
-    switch (kind % 8) {
+    switch (n % 8) {
     case 0:
     case 1:
         return adapter.AddUser(id, terminal, user);
@@ -85,16 +70,20 @@ bool SendOne(VurodoroViri_Druvel& adapter, int kind, const std::string& id, cons
     case 6:
         return adapter.GetTerminalStatusFace(terminal);
     default:
-        return adapter.GetAvailableFace(none);
+        return adapter.GetAvailableFace(user);
     }
 }
 
-bool CarriesId(int kind)
+// Which of its commands the adapter called accepted, by command number: sized before the run, so
+// that it does not grow the resident memory being watched.
+using Tally = std::vector<unsigned char>;
+
+std::string CommandId(std::size_t thread, std::size_t n)
 {
-    return kind % 8 < 6;
+    return std::to_string(thread) + "-" + std::to_string(n);
 }
 
-void RunThread(int index, int port, const Settings& settings, ThreadTally& tally,
+void RunThread(std::size_t index, int port, const Settings& settings, Tally& accepted,
                std::atomic<int>& warmedThreads, std::atomic<long>& warmRss)
 {
     std::unique_ptr<VurodoroViri_Druvel> adapter;
@@ -106,64 +95,33 @@ void RunThread(int index, int port, const Settings& settings, ThreadTally& tally
         if (n == settings.commands / 5 && ++warmedThreads == settings.threads) {
             warmRss = ResidentKilobytes();
         }
-        const std::string id =
-            CommandId(static_cast<std::size_t>(index), static_cast<std::size_t>(n));
-        const bool ok = SendOne(*adapter, n, id, kTerminals[n % 2]);
-        ++tally.calls;
-        if (ok && CarriesId(n)) {
-            tally.accepted[static_cast<std::size_t>(n)] = 1;
-        } else if (ok) {
-            ++tally.acceptedOther;
-        }
+        accepted[static_cast<std::size_t>(n)] =
+            SendOne(*adapter, n, CommandId(index, static_cast<std::size_t>(n))) ? 1 : 0;
     }
 }
 
-// Per command id: how often the simulator carried it out and how often it saw it at all.
-struct Seen {
-    int carriedOut = 0;
-    int received = 0;
-};
-
-std::map<std::string, Seen> ReadRequestLog(const std::string& log)
+// Per command id, from the simulator's request log: how often it was carried out (a 200 that is
+// no injected fault) and how often it arrived at all.
+std::map<std::string, std::pair<int, int>> ReadRequestLog(const std::string& log)
 {
     static const std::regex line(R"(POST /facepad/\w+ (\d{3}) in=\d+B (.*)$)");
     static const std::regex command(R"(command (\S+) for )");
-    std::map<std::string, Seen> seen;
+    std::map<std::string, std::pair<int, int>> seen;
     std::istringstream lines(log);
-    std::string text;
     std::smatch match;
     std::smatch id;
-    while (std::getline(lines, text)) {
+    for (std::string text; std::getline(lines, text);) {
         if (!std::regex_search(text, match, line)) {
             continue;
         }
         const std::string rest = match[2];
-        if (!std::regex_search(rest, id, command)) {
-            continue;
+        if (std::regex_search(rest, id, command)) {
+            auto& entry = seen[id[1]];
+            entry.first += (match[1] == "200" && rest.rfind("[fault:", 0) != 0) ? 1 : 0;
+            ++entry.second;
         }
-        Seen& entry = seen[id[1]];
-        ++entry.received;
-        entry.carriedOut += (match[1] == "200" && rest.rfind("[fault:", 0) != 0) ? 1 : 0;
     }
     return seen;
-}
-
-std::vector<std::string> SimulatorCommand(const Settings& settings)
-{
-    std::vector<std::string> argv;
-    argv.insert(argv.end(),
-                {FACEPAD_SIM_BINARY, "--port", "0", "--terminal", kTerminals[0], "--terminal",
-                 kTerminals[1], "--fail-rate", std::to_string(settings.failRate), "--drop-rate",
-                 std::to_string(settings.dropRate), "--latency", std::to_string(settings.latencyMs),
-                 "--seed", "7"});
-    return argv;
-}
-
-int ReadPort(simtest::Child& simulator)
-{
-    const auto line = simulator.ReadLine(std::chrono::seconds(10));
-    const auto colon = line ? line->rfind(':') : std::string::npos;
-    return colon == std::string::npos ? 0 : std::stoi(line->substr(colon + 1));
 }
 
 }  // namespace
@@ -182,52 +140,53 @@ int main(int argc, char** argv)
     app.add_option("--latency", settings.latencyMs, "ms")->check(CLI::NonNegativeNumber);
     CLI11_PARSE(app, argc, argv);
 
-    simtest::Child simulator(SimulatorCommand(settings));
-    const int port = ReadPort(simulator);
+    simtest::Child simulator({FACEPAD_SIM_BINARY, "--port", "0", "--terminal", kTerminals[0],
+                              "--terminal", kTerminals[1], "--fail-rate",
+                              std::to_string(settings.failRate), "--drop-rate",
+                              std::to_string(settings.dropRate), "--latency",
+                              std::to_string(settings.latencyMs), "--seed", "7"});
+    const auto listening = simulator.ReadLine(std::chrono::seconds(10));  // "... listening on h:p"
+    const int port = listening ? std::atoi(listening->c_str() + listening->rfind(':') + 1) : 0;
     if (port <= 0) {
         std::fprintf(stderr, "soak: the simulator did not start: %s\n", simulator.Stderr().c_str());
         return 2;
     }
 
-    std::vector<ThreadTally> tallies(static_cast<std::size_t>(settings.threads),
-                                     ThreadTally(settings.commands));
+    const auto threadCount = static_cast<std::size_t>(settings.threads);
+    std::vector<Tally> tallies(threadCount, Tally(static_cast<std::size_t>(settings.commands)));
     std::atomic<int> warmed{0};
     std::atomic<long> warmRss{0};
-    const auto start = Clock::now();
+    const auto start = std::chrono::steady_clock::now();
     std::vector<std::thread> threads;
-    for (int t = 0; t < settings.threads; ++t) {
-        threads.emplace_back(RunThread, t, port, std::cref(settings),
-                             std::ref(tallies[static_cast<std::size_t>(t)]), std::ref(warmed),
-                             std::ref(warmRss));
+    for (std::size_t t = 0; t < threadCount; ++t) {
+        threads.emplace_back(RunThread, t, port, std::cref(settings), std::ref(tallies[t]),
+                             std::ref(warmed), std::ref(warmRss));
     }
     for (std::thread& thread : threads) {
         thread.join();
     }
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const long endRss = ResidentKilobytes();
     simulator.Signal(SIGTERM);
     simulator.WaitExit(std::chrono::seconds(10));
 
     const auto seen = ReadRequestLog(simulator.Stderr());
-    long calls = 0;
     long accepted = 0;
     long acceptedWithoutRecord = 0;
-    for (std::size_t t = 0; t < tallies.size(); ++t) {
-        calls += tallies[t].calls;
-        accepted += tallies[t].acceptedOther;
-        for (std::size_t n = 0; n < tallies[t].accepted.size(); ++n) {
-            if (tallies[t].accepted[n] == 0) {
-                continue;
-            }
-            ++accepted;
+    for (std::size_t t = 0; t < threadCount; ++t) {
+        for (std::size_t n = 0; n < tallies[t].size(); ++n) {
+            accepted += tallies[t][n];
             const auto found = seen.find(CommandId(t, n));
-            acceptedWithoutRecord += (found == seen.end() || found->second.carriedOut != 1) ? 1 : 0;
+            const bool carriedOutOnce = found != seen.end() && found->second.first == 1;
+            acceptedWithoutRecord += tallies[t][n] == 1 && n % 8 < 6 && !carriedOutOnce ? 1 : 0;
         }
     }
     long receivedTwice = 0;
     for (const auto& entry : seen) {
-        receivedTwice += entry.second.received > 1 ? 1 : 0;
+        receivedTwice += entry.second.second > 1 ? 1 : 0;
     }
+    const long calls = static_cast<long>(threadCount) * settings.commands;
     const long growth = endRss - warmRss.load();
     std::printf(
         "soak: %ld commands from %d threads in %.1f s (%.0f/s); %ld accepted, %ld refused "

@@ -50,8 +50,11 @@ protected:
     std::unique_ptr<VurodoroViri_Druvel> adapter;
 };
 
-// A port on which nothing listens: bound once, then closed.
-int UnusedLoopbackPort();
+// A port on which nothing listens: a gateway's, once it has stopped.
+inline int UnusedLoopbackPort()
+{
+    return TestGateway().Port();
+}
 
 // Waits up to `limit` until every polling thread has ended; true when they have.
 inline bool NoPollersWithin(std::chrono::milliseconds limit = std::chrono::seconds(2))

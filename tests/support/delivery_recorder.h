@@ -1,7 +1,6 @@
 // The result callback is a plain function pointer, so what it sees is kept in one global recorder.
 #pragma once
 
-#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -26,7 +25,19 @@ public:
     }
 
     // The callback to install; records, then runs the current action on the map.
-    static int Callback(ResultMap& results) { return Instance().Record(results); }
+    static int Callback(ResultMap& results)
+    {
+        DeliveryRecorder& self = Instance();
+        std::unique_lock<std::mutex> lock(self.m_mutex);
+        self.m_deliveries.push_back(Delivery{results, std::this_thread::get_id()});
+        const auto action = self.m_action;
+        lock.unlock();
+        self.m_delivered.notify_all();
+        if (action) {
+            action(results);
+        }
+        return 12345;  // ignored by the adapter
+    }
 
     void Reset(std::function<void(ResultMap&)> action = {})
     {
@@ -66,21 +77,6 @@ public:
     }
 
 private:
-    int Record(ResultMap& results)
-    {
-        std::function<void(ResultMap&)> action;
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_deliveries.push_back(Delivery{results, std::this_thread::get_id()});
-            action = m_action;
-        }
-        m_delivered.notify_all();
-        if (action) {
-            action(results);
-        }
-        return 12345;  // ignored by the adapter
-    }
-
     std::mutex m_mutex;
     std::condition_variable m_delivered;
     std::vector<Delivery> m_deliveries;

@@ -1,5 +1,6 @@
 #include "test_gateway.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace vvtest {
@@ -36,11 +37,6 @@ TestGateway::~TestGateway()
     m_changed.notify_all();
     m_server.stop();
     m_thread.join();
-}
-
-std::string TestGateway::UrlFor(const std::string& path) const
-{
-    return BaseUrl() + ":" + std::to_string(m_port) + "/" + path;
 }
 
 void TestGateway::SetReply(const std::string& path, ScriptedReply reply)
@@ -139,23 +135,14 @@ std::vector<RecordedRequest> TestGateway::RequestsTo(const std::string& path) co
     return matching;
 }
 
-std::size_t TestGateway::CountTo(const std::string& path) const
-{
-    return RequestsTo(path).size();
-}
-
 bool TestGateway::WaitForRequests(const std::string& path, std::size_t count,
                                   std::chrono::milliseconds timeout) const
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     return m_changed.wait_for(lock, timeout, [&] {
-        std::size_t seen = 0;
-        for (const auto& request : m_requests) {
-            if (request.path == path) {
-                ++seen;
-            }
-        }
-        return seen >= count;
+        return std::count_if(m_requests.begin(), m_requests.end(), [&](const RecordedRequest& r) {
+                   return r.path == path;
+               }) >= static_cast<std::ptrdiff_t>(count);
     });
 }
 

@@ -48,7 +48,10 @@ public:
 
     int Port() const { return m_port; }
     static std::string BaseUrl() { return "http://127.0.0.1"; }
-    std::string UrlFor(const std::string& path) const;
+    std::string UrlFor(const std::string& path) const
+    {
+        return BaseUrl() + ":" + std::to_string(m_port) + "/" + path;
+    }
 
     // The reply for every request to `path` (without "/") from now on.
     void SetReply(const std::string& path, ScriptedReply reply);
@@ -60,7 +63,7 @@ public:
 
     std::vector<RecordedRequest> Requests() const;
     std::vector<RecordedRequest> RequestsTo(const std::string& path) const;
-    std::size_t CountTo(const std::string& path) const;
+    std::size_t CountTo(const std::string& path) const { return RequestsTo(path).size(); }
     // Blocks until `count` requests to `path` have arrived (true) or `timeout` passes (false).
     bool WaitForRequests(const std::string& path, std::size_t count,
                          std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;

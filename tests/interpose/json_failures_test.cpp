@@ -1,0 +1,102 @@
+// Failures of the JSON libraries beneath the adapter: a document that cannot be created refuses
+// its command at once; a JSON library that cannot be loaded leaves one log line and an adapter
+// built all the same.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "adapter_fixture.h"
+#include "json_switches.h"
+#include "ox_toolkit.h"
+
+namespace vvtest {
+namespace {
+
+// The host program's path has no backslash here, so the bare name is asked for; the check also
+// proves that the interposition takes effect.
+TEST(LibraryLoad, EachConstructionAsksForJsonDllOnce)
+{
+    const std::size_t before = LibraryLoadPaths().size();
+    {
+        VurodoroViri_Druvel adapter;
+    }
+    const auto paths = LibraryLoadPaths();
+    ASSERT_EQ(paths.size(), before + 1);
+    EXPECT_EQ(paths.back(), "json.dll");
+}
+
+// One line, with or without a hook and even when the hook throws on it: a half-built adapter
+// would be left as the one the polling threads work for.
+TEST(LibraryLoad, FailureLogsOneLineAndTheAdapterIsBuiltAllTheSame)
+{
+    TestGateway gateway;
+    g_libraryLoadFails = true;
+    for (const int hook : {0, 1, 2}) {  // none, recording, recording then throwing
+        SCOPED_TRACE(hook);
+        ASSERT_EQ(ox_libos_log_debug_ex, nullptr);
+        std::unique_ptr<LogCapture> log;
+        if (hook > 0) {
+            log = std::make_unique<LogCapture>(hook == 1 ? LogCapture::Hook::Records
+                                                         : LogCapture::Hook::RecordsThenThrows);
+        }
+        std::unique_ptr<VurodoroViri_Druvel> adapter;
+        EXPECT_NO_THROW(adapter = std::make_unique<VurodoroViri_Druvel>());
+        if (log) {
+            EXPECT_EQ(log->Messages(),
+                      std::vector<std::string>{
+                          "VurodoroViri_Druvel::InitJsonLibrary  json_load_lib fail"});
+            EXPECT_EQ(log->Lines().front().level, 2);
+            EXPECT_EQ(log->Lines().front().file, "CLS_VurodoroViri_Druvel");
+        }
+        log.reset();
+        EXPECT_EQ(VurodoroViri_TestAccess::CarGate(), adapter.get());
+        EXPECT_FALSE(VurodoroViri_TestAccess::ThreadQuit());
+        EXPECT_EQ(VurodoroViri_TestAccess::RunningPollers(), 1u);
+        adapter->SetUrl(TestGateway::BaseUrl());
+        adapter->SetRequestPort(gateway.Port());
+        ParamMap map;
+        EXPECT_TRUE(adapter->GetAvailableFace(map));
+    }
+    g_libraryLoadFails = false;
+}
+
+class ObjectCreationFailureTest : public AdapterTest {};
+
+// Each command creates its document through the interposed function (else the failure below
+// would prove nothing); without one it returns false with its line, sends nothing and leaves the
+// host's map as it was.
+TEST_F(ObjectCreationFailureTest, NoDocumentMeansFalseItsLineNoRequestAndAnUntouchedMap)
+{
+    using A = VurodoroViri_Druvel;
+    const std::pair<std::string, std::function<bool(A&, ParamMap&)>> commands[] = {
+        {"AddUser", [](A& a, ParamMap& m) { return a.AddUser("1", "T1", m); }},
+        {"DelUser", [](A& a, ParamMap& m) { return a.DelUser("1", "T1", m); }},
+        {"SetBiophoto", [](A& a, ParamMap& m) { return a.SetBiophoto("1", "T1", m); }},
+        {"DelBiophoto", [](A& a, ParamMap& m) { return a.DelBiophoto("1", "T1", m); }},
+        {"SetInitParamFace", [](A& a, ParamMap& m) { return a.SetInitParamFace(m); }},
+    };
+    for (const auto& [name, call] : commands) {
+        ParamMap map;
+        const std::size_t before = g_objectCreations;
+        EXPECT_TRUE(call(*adapter, map)) << name;
+        EXPECT_EQ(g_objectCreations - before, 1u) << name;
+    }
+    const std::size_t sent = gateway->Requests().size();
+    g_objectCreationFails = true;
+    for (const auto& [name, call] : commands) {
+        log->Clear();
+        ParamMap map{{"other", "x"}};
+        EXPECT_FALSE(call(*adapter, map)) << name;
+        EXPECT_EQ(log->Messages(), std::vector<std::string>{"VurodoroViri_Druvel::" + name +
+                                                            " jsonData == nullptr"});
+        EXPECT_EQ(log->Lines().front().level, 2);
+        EXPECT_EQ(map, (ParamMap{{"other", "x"}})) << name;
+    }
+    g_objectCreationFails = false;
+    EXPECT_EQ(gateway->Requests().size(), sent);
+}
+
+}  // namespace
+}  // namespace vvtest
