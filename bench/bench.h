@@ -30,7 +30,7 @@ using ResultMap = std::map<std::string, std::map<std::string, std::string>>;
 constexpr const char* kCommandId = "4711";
 constexpr const char* kSerial = "VVT-2024-000173";
 
-// The full run the README table comes from, or a smoke run that only proves every figure works.
+// The full run docs/benchmarks.md comes from, or a smoke run that only proves every figure works.
 struct RunScale {
     bool judged;      // false: figures are printed, not held to their targets
     int repetitions;  // interleaved at random, so that a drifting machine hits both sides alike

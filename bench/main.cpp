@@ -1,7 +1,7 @@
 // The benchmark program behind scripts/bench. Every figure is measured beside a baseline from the
 // same run against the same in-process gateway (the tests' own), and the run ends in one table.
 //
-//   vv_bench            the figures of the README table (a few minutes)
+//   vv_bench            the figures of docs/benchmarks.md (a few minutes)
 //   vv_bench --bulk     the long bulk run alone
 //   vv_bench --replies  the hostile-reply figures alone
 //   vv_bench --smoke    every figure at a tiny size, nothing judged: proves the program works

@@ -1,7 +1,5 @@
-// The smallest complete host: bind a terminal, add one user to it and wait for the terminal's
-// result of that command.
-//   minimal_host [port] [terminal serial]        (defaults: 10001, FACE-0001)
-// Exit status 0 when the terminal reported "0" (done), 1 otherwise.
+// The smallest complete host: bind a terminal, add one user, wait for that command's result.
+//   minimal_host [port] [terminal serial]        exit status 0 when the terminal reported "0"
 #include <CLS_VurodoroViri_Druvel.h>
 #include <ox_toolkit.h>
 
@@ -17,84 +15,51 @@
 using Osmer_Framework::Face::VurodoroViri_Druvel;
 using ResultMap = std::map<std::string, std::map<std::string, std::string>>;
 
-namespace {
+std::mutex g_mutex;  // the callback runs on the adapter's polling thread, main() waits on its own
+std::condition_variable g_arrived;
+std::string g_terminal, g_commandId, g_result;
 
-// What the callback looks for, and what it found. The callback runs on the adapter's polling
-// thread, main() waits on its own: the mutex is theirs.
-struct Awaited {
-    std::mutex mutex;
-    std::condition_variable arrived;
-    std::string terminal;
-    std::string commandId;
-    std::string result;
-    bool done = false;
-} g_awaited;
+// Receives every result waiting at the gateway, also those of commands other programs sent: keep
+// ours, drop the rest, and leave nothing in the map (whatever stays is delivered again).
+int OnResults(ResultMap& results)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    const auto entry = results[g_terminal].find(g_commandId);
+    if (entry != results[g_terminal].end()) {
+        g_result = entry->second;
+        g_arrived.notify_one();
+    }
+    results.clear();
+    return 0;
+}
 
 void PrintLog(int level, const char* file, int line, const char* message)
 {
     std::printf("log[%d] %s:%d %s\n", level, file, line, message);
 }
 
-// Receives every result waiting at the gateway, also those of commands other programs sent: keep
-// our own, drop the rest, and leave nothing in the map (whatever stays is delivered again).
-int OnResults(ResultMap& results)
-{
-    std::lock_guard<std::mutex> lock(g_awaited.mutex);
-    const auto terminal = results.find(g_awaited.terminal);
-    if (terminal != results.end()) {
-        const auto entry = terminal->second.find(g_awaited.commandId);
-        if (entry != terminal->second.end()) {
-            g_awaited.result = entry->second;
-            g_awaited.done = true;
-            g_awaited.arrived.notify_one();
-        }
-    }
-    results.clear();
-    return 0;
-}
-
-// An identifier no earlier run used, so that a result the gateway still holds from one is not
-// taken for ours.
-std::string NewCommandId()
-{
-    return std::to_string(std::time(nullptr));
-}
-
-bool WaitForResult(std::chrono::seconds limit)
-{
-    std::unique_lock<std::mutex> lock(g_awaited.mutex);
-    return g_awaited.arrived.wait_for(lock, limit, [] { return g_awaited.done; });
-}
-
-}  // namespace
-
 int main(int argc, char** argv)
 {
-    const int port = argc > 1 ? std::atoi(argv[1]) : 10001;
-    g_awaited.terminal = argc > 2 ? argv[2] : "FACE-0001";
-    g_awaited.commandId = NewCommandId();
     ox_libos_log_debug_ex = &PrintLog;  // optional; set before the adapter is constructed
+    g_terminal = argc > 2 ? argv[2] : "FACE-0001";
+    g_commandId = std::to_string(std::time(nullptr));  // an identifier no earlier run used
 
     VurodoroViri_Druvel* adapter = new VurodoroViri_Druvel();
-    adapter->SetRequestPort(port);
+    adapter->SetRequestPort(argc > 1 ? std::atoi(argv[1]) : 10001);
     adapter->SetResultCallbackFace(&OnResults);  // within 8 s: the first poll comes then
-
-    const int channel = 1;
     std::map<std::string, std::string> user{{"pin", "1001"}, {"name", "Ada Lovelace"}};
-    const bool sent = adapter->BindVurodoroViri(g_awaited.terminal, channel, "", "", "", "") &&
-                      adapter->AddUser(g_awaited.commandId, g_awaited.terminal, user);
-    std::printf("bind %s and add user 1001 as command %s: %s\n", g_awaited.terminal.c_str(),
-                g_awaited.commandId.c_str(), sent ? "accepted" : "failed");
-    bool done = false;
-    if (sent && WaitForResult(std::chrono::seconds(30))) {
-        std::lock_guard<std::mutex> lock(g_awaited.mutex);
-        std::printf("result of command %s: %s\n", g_awaited.commandId.c_str(),
-                    g_awaited.result.c_str());
-        done = g_awaited.result == "0";
-    } else if (sent) {
-        std::printf("no result within 30 s\n");
+    const bool sent =
+        adapter->BindVurodoroViri(g_terminal, 1, "", "", "", "") &&
+        adapter->AddUser(g_commandId, g_terminal, user);  // true: the gateway said 200
+    std::printf("bind %s, add user 1001 as command %s: %s\n", g_terminal.c_str(),
+                g_commandId.c_str(), sent ? "accepted" : "failed");
+    std::unique_lock<std::mutex> lock(g_mutex);
+    if (sent &&
+        g_arrived.wait_for(lock, std::chrono::seconds(30), [] { return !g_result.empty(); })) {
+        std::printf("result of command %s: %s\n", g_commandId.c_str(), g_result.c_str());
     }
-    std::fflush(stdout);
+    const bool done = g_result == "0";
+    lock.unlock();
     delete adapter;  // stops the polling thread before it returns
     return done ? 0 : 1;
 }
