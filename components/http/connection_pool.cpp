@@ -80,10 +80,10 @@ void ConnectionPool::Release(const std::string& origin, TcpSocket connection,
     std::lock_guard<std::mutex> lock(m_mutex);
     const auto now = Clock::now();
     const Clock::duration limit = std::min(idleLimit, Clock::duration(m_options.idleTimeout));
-    // Bytes already waiting after a whole answer were never asked for: a second answer, or the
-    // start of a desynchronised stream.
+    // Bytes that arrive after a whole answer (a second answer, or the start of a desynchronised
+    // stream) are looked for once, when the connection is taken again: one system call per request.
     if (limit <= Clock::duration::zero() || m_options.maxIdleConnections == 0 ||
-        Distrusted(origin, now) || !connection.IdleAndOpen()) {
+        Distrusted(origin, now) || !connection.IsOpen()) {
         return;
     }
     DropExpired(now);
