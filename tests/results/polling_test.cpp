@@ -92,7 +92,7 @@ TEST_F(PollingTest, ListsAreReadFromAcceptedRepliesAndAccumulate)
     adapter->SetResultCallbackFace(&DeliveryRecorder::Callback);
     EXPECT_FALSE(adapter->SetResultCallbackFace(nullptr));  // refused: the one above stays
     const std::string list = OneEntryList("T1", "1", "0");
-    // Where a reply's list is found is ReplyList's table; here the poll's reading of it.
+    // Where a reply's list starts is in the corpus of fuzz/fuzz_result_reply.cpp; here the poll.
     for (const ScriptedReply& unread :
          {ScriptedReply{200, ResultReply(list, "\":")},
           ScriptedReply{200, "noresults, result=" + list}, ScriptedReply{404, ResultReply(list)},
