@@ -91,8 +91,6 @@ std::vector<Ending> Endings()
          Delivery::MayHaveBeenDone},
         {{}, nullptr, failed, Outcome::ConnectionRefused, Delivery::NotSent},
         {{}, "ftp://127.0.0.1", failed, Outcome::BadUrl, Delivery::NotSent},
-        {{}, "", failed, Outcome::BadUrl, Delivery::NotSent},
-        {{}, "http://127.0.0.1/", failed, Outcome::BadUrl, Delivery::NotSent},
     };
     for (int status : {201, 204, 404, 409, 500}) {  // only exactly 200 is accepted
         endings.push_back(
@@ -193,19 +191,12 @@ TEST_F(CommandOutcomesTest, NoHookOrAThrowingHookChangesNoResult)
 // The extension's helpers.
 TEST(Diagnostics, Base64AndVersion)
 {
-    const std::pair<std::string, std::string> vectors[] = {
-        {"", ""},
-        {"f", "Zg=="},
-        {"fo", "Zm8="},
-        {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="},
-        {"fooba", "Zm9vYmE="},
-        {"foobar", "Zm9vYmFy"},
-        {std::string("\xff\x00\xfe", 3), "/wD+"},
-    };
-    for (const auto& v : vectors) {
-        EXPECT_EQ(VurodoroViri_Base64Encode(v.first), v.second) << v.first;
+    const std::string foobar = "foobar";  // RFC 4648's vectors are its prefixes
+    const char* const encoded[] = {"", "Zg==", "Zm8=", "Zm9v", "Zm9vYg==", "Zm9vYmE=", "Zm9vYmFy"};
+    for (std::size_t n = 0; n <= foobar.size(); ++n) {
+        EXPECT_EQ(VurodoroViri_Base64Encode(foobar.substr(0, n)), encoded[n]) << n;
     }
+    EXPECT_EQ(VurodoroViri_Base64Encode(std::string("\xff\x00\xfe", 3)), "/wD+");
     EXPECT_STREQ(VurodoroViri_GetVersion(), VURODOROVIRI_VERSION);
 }
 

@@ -34,10 +34,8 @@ TEST_F(TerminalControlTest, StatusListIsReadAfterTheWordData)
         {R"(Data=[{"sn":"X","connstatus":0},{"sn":"Y","connstatus":2}])", true, nullptr},
         {R"(Data=[{"sn":"ABC123","connstatus":0}])", false, nullptr},
         {R"({"Data":[{"connstatus":1}]})", false, kNoList},  // two characters before "["
-        {R"({"data":[{"connstatus":1}]})", false, kNoList},  // the word is case-sensitive
         {R"(Data={"connstatus":1})", false, kNoList},
         {"", false, kNoList},
-        {"Data", false, kNoList},
         {R"(Data=x Data=[{"connstatus":1}])", false, kNoList},  // only the first "Data" counts
         {"Data=[]", false, kEmptyList},
         {R"(Data=[] Data=[{"connstatus":1}])", false, kEmptyList},
@@ -49,8 +47,7 @@ TEST_F(TerminalControlTest, StatusListIsReadAfterTheWordData)
         EXPECT_EQ(log->Messages(), c.line ? Lines{c.line} : Lines{}) << c.reply;
     }
     EXPECT_EQ(log->Lines().front().level, 2);
-    const auto requests = gateway->RequestsTo(kStatusPath);
-    EXPECT_EQ(requests.front().body, "SN=ABC123");
+    EXPECT_EQ(gateway->RequestsTo(kStatusPath).front().body, "SN=ABC123");
 }
 
 TEST_F(TerminalControlTest, UnlockSendsTheFourFieldsAndIgnoresTheTrailingArguments)

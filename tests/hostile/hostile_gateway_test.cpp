@@ -308,10 +308,7 @@ TEST(SlowGateway, TheWholeExchangeEndsAtItsDeadline)
 // path), so it fails before a connection is made, and the diagnostics say why.
 TEST(HostileAdapter, ABaseUrlWithMoreThanSchemeAndHostSendsNothing)
 {
-    RawGateway gateway([](RawPeer& peer) {
-        while (peer.ReadRequest() && peer.Send(kAnswerOk)) {
-        }
-    });
+    RawGateway gateway([](RawPeer& peer) { peer.AnswerAll(kAnswerOk); });
     VurodoroViri_Druvel adapter;
     adapter.SetRequestPort(gateway.Port());
     const std::string refused[] = {"http://127.0.0.1/",
@@ -353,10 +350,8 @@ TEST(HostileAdapter, SwitchingGatewaysLeavesNoConnectionBehind)
     std::vector<std::unique_ptr<RawGateway>> gateways;
     VurodoroViri_Druvel adapter;
     for (int i = 0; i < 40; ++i) {
-        gateways.push_back(std::make_unique<RawGateway>([](RawPeer& peer) {
-            while (peer.ReadRequest() && peer.Send(kAnswerOk)) {
-            }
-        }));
+        gateways.push_back(
+            std::make_unique<RawGateway>([](RawPeer& peer) { peer.AnswerAll(kAnswerOk); }));
         adapter.SetRequestPort(gateways.back()->Port());
         ParamMap map;
         EXPECT_TRUE(adapter.GetAvailableFace(map));

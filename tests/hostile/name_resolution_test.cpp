@@ -30,8 +30,7 @@ using Clock = std::chrono::steady_clock;
 
 void AnswerOk(RawPeer& peer)
 {
-    while (peer.ReadRequest() && peer.Send("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n")) {
-    }
+    peer.AnswerAll("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
 }
 
 struct NameCase {

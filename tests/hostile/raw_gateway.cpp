@@ -43,16 +43,6 @@ std::size_t ContentLength(const std::string& head)
 
 }  // namespace
 
-RawPeer::RawPeer(RawGateway& gateway, std::size_t slot, RawSocket socket)
-    : m_gateway(gateway), m_slot(slot), m_socket(socket)
-{
-}
-
-RawPeer::~RawPeer()
-{
-    Close();
-}
-
 void RawPeer::Close()
 {
     std::lock_guard<std::mutex> lock(m_gateway.m_mutex);
@@ -79,16 +69,6 @@ void RawPeer::LingeringClose()
     while (!m_gateway.m_stopping && ReceiveSome(m_socket, chunk, sizeof(chunk)) > 0) {
     }
     Close();
-}
-
-bool RawPeer::ReadHead()
-{
-    return Read(false);
-}
-
-bool RawPeer::ReadRequest()
-{
-    return Read(true);
 }
 
 bool RawPeer::Read(bool withBody)
@@ -147,11 +127,6 @@ void RawPeer::Pause(int milliseconds) const
     }
 }
 
-RawGateway::RawGateway(Script script, const char* address, int port)
-    : RawGateway(std::move(script), address, port, true)
-{
-}
-
 RawGateway::RawGateway(Script script, const char* address, int port, bool accepting)
     : m_script(std::move(script))
 {
@@ -165,11 +140,6 @@ RawGateway::RawGateway(Script script, const char* address, int port, bool accept
     for (int i = 0; i < 4; ++i) {
         m_queued.push_back(ConnectNonBlocking(EndpointOf(address, m_port)));
     }
-}
-
-std::unique_ptr<RawGateway> RawGateway::NeverAccepting(const char* address, int port)
-{
-    return std::unique_ptr<RawGateway>(new RawGateway(nullptr, address, port, false));
 }
 
 RawGateway::~RawGateway()
@@ -224,11 +194,6 @@ std::size_t RawGateway::ConnectionsOpen()
     std::lock_guard<std::mutex> lock(m_mutex);
     return static_cast<std::size_t>(std::count_if(
         m_peers.begin(), m_peers.end(), [](RawSocket peer) { return peer != kNoSocket; }));
-}
-
-std::string RawGateway::UrlFor(const std::string& path) const
-{
-    return "http://127.0.0.1:" + std::to_string(m_port) + "/" + path;
 }
 
 void RawGateway::AcceptLoop()

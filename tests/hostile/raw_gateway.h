@@ -20,17 +20,26 @@ class RawGateway;
 
 class RawPeer {
 public:
-    RawPeer(RawGateway& gateway, std::size_t slot, RawSocket socket);
-    ~RawPeer();  // closes, as a gateway program ending would
+    RawPeer(RawGateway& gateway, std::size_t slot, RawSocket socket)
+        : m_gateway(gateway), m_slot(slot), m_socket(socket)
+    {
+    }
+    ~RawPeer() { Close(); }  // as a gateway program ending would
     RawPeer(const RawPeer&) = delete;
     RawPeer& operator=(const RawPeer&) = delete;
 
     // Reads one request (head and Content-Length body) and records its body. False when the client
     // closed or the gateway is stopping.
-    bool ReadRequest();
+    bool ReadRequest() { return Read(true); }
     // Reads one request's head and leaves its body unread, as a gateway that answers early does.
-    bool ReadHead();
+    bool ReadHead() { return Read(false); }
     const std::string& LastBody() const { return m_lastBody; }
+    // Answers every request with `answer` until the client closes.
+    void AnswerAll(const std::string& answer)
+    {
+        while (ReadRequest() && Send(answer)) {
+        }
+    }
     // False once the client is gone.
     bool Send(const std::string& bytes);
     // Sends `chunk` again and again until `total` bytes went out or the client stopped taking
@@ -62,17 +71,26 @@ public:
 
     // Accepts connections on `address` and runs `script` on each, one thread per connection.
     // Port 0 picks a free one.
-    explicit RawGateway(Script script, const char* address = "127.0.0.1", int port = 0);
+    explicit RawGateway(Script script, const char* address = "127.0.0.1", int port = 0)
+        : RawGateway(std::move(script), address, port, true)
+    {
+    }
     ~RawGateway();
     RawGateway(const RawGateway&) = delete;
     RawGateway& operator=(const RawGateway&) = delete;
 
     // A listener that never accepts, its queue already full: further connection attempts hang.
     static std::unique_ptr<RawGateway> NeverAccepting(const char* address = "127.0.0.1",
-                                                      int port = 0);
+                                                      int port = 0)
+    {
+        return std::unique_ptr<RawGateway>(new RawGateway(nullptr, address, port, false));
+    }
 
     int Port() const { return m_port; }
-    std::string UrlFor(const std::string& path) const;
+    std::string UrlFor(const std::string& path) const
+    {
+        return "http://127.0.0.1:" + std::to_string(m_port) + "/" + path;
+    }
     // The bodies of the requests the scripts have read in full (what the gateway's program has
     // seen), in the order they were read.
     std::vector<std::string> BodiesRead();

@@ -1,53 +1,15 @@
-// Finding the list in a reply, and result lists into the result map: merging per terminal,
-// skipped elements, odd shapes.
+// Result lists into the result map: merging per terminal, skipped elements, a stop request. Where a
+// reply's list starts (after the first key word and one character, up to a NUL byte) is in the
+// corpus of fuzz/fuzz_result_reply.cpp, whose replay compares it with a plain search of the reply.
 #include <gtest/gtest.h>
 
 #include "adapter_fixture.h"
-#include "reply_list.h"
 #include "result_parser.h"
 
 namespace vvtest {
 namespace {
 
 using namespace Osmer_Framework::Face;
-
-// After the first key word and exactly one character, to the reply's end or its first NUL byte.
-TEST(ReplyList, ListFollowsTheFirstKeyWordAndOneCharacter)
-{
-    struct Case {
-        std::string reply;
-        const ReplyListKey& key;
-        const char* list;  // the text read as the list; "[]": Empty; null: None
-    };
-    const Case cases[] = {
-        {"{\"result=[1]} tail", kResultListKey, "[1]} tail"},
-        {"result:[{", kResultListKey, "[{"},
-        {std::string("result [1]\0garbage", 18), kResultListKey, "[1]"},
-        {"result=[ ]", kResultListKey, "[ ]"},
-        {"result=[]", kResultListKey, "[]"},
-        {"result=[] and more", kResultListKey, "[]"},
-        {"", kResultListKey, nullptr},
-        {"result=", kResultListKey, nullptr},
-        {"Result=[1]", kResultListKey, nullptr},
-        {"\"result\":[1]", kResultListKey, nullptr},            // two characters
-        {"results here; result=[1]", kResultListKey, nullptr},  // only the first word
-        {"Data=x[1]", kStatusListKey, "x[1]"},  // the parser judges what stands there
-        {"Data=[] Data=[1]", kStatusListKey, "[]"},
-        {"Data=", kStatusListKey, nullptr},
-        {"data=[1]", kStatusListKey, nullptr},
-    };
-    for (const Case& c : cases) {
-        const ReplyList list = FindReplyList(c.reply, c.key);
-        const std::string expected = c.list == nullptr ? "" : c.list;
-        EXPECT_EQ(list.shape, c.list == nullptr  ? ReplyListShape::None
-                              : expected == "[]" ? ReplyListShape::Empty
-                                                 : ReplyListShape::Present)
-            << c.reply;
-        if (list.shape == ReplyListShape::Present) {
-            EXPECT_EQ(std::string(list.text), expected) << c.reply;
-        }
-    }
-}
 
 const char* const kListUnreadable = "VurodoroViri_Druvel::JsonDataToMapData jsonDataSn == nullptr";
 const char* const kEntriesUnreadable =

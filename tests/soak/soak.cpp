@@ -55,23 +55,14 @@ bool SendOne(VurodoroViri_Druvel& adapter, int n, const std::string& id)
     const char* terminal = kTerminals[n % 2];
     ParamMap user{{"pin", id}, {"name", "Soak " + id}};
     ParamMap photo{{"pin", id}, {"type", "9"}, {"size", "4"}, {"content", "AAAA"}};
-    switch (n % 8) {
-    case 0:
-    case 1:
-        return adapter.AddUser(id, terminal, user);
-    case 2:
-        return adapter.SetBiophoto(id, terminal, photo);
-    case 3:
-        return adapter.DelBiophoto(id, terminal, photo);
-    case 4:
-        return adapter.DelUser(id, terminal, user);
-    case 5:
-        return adapter.ControlDeviceFace(id, terminal, "1", "0", "0");
-    case 6:
-        return adapter.GetTerminalStatusFace(terminal);
-    default:
-        return adapter.GetAvailableFace(user);
-    }
+    const int kind = n % 8;
+    return kind < 2    ? adapter.AddUser(id, terminal, user)
+           : kind == 2 ? adapter.SetBiophoto(id, terminal, photo)
+           : kind == 3 ? adapter.DelBiophoto(id, terminal, photo)
+           : kind == 4 ? adapter.DelUser(id, terminal, user)
+           : kind == 5 ? adapter.ControlDeviceFace(id, terminal, "1", "0", "0")
+           : kind == 6 ? adapter.GetTerminalStatusFace(terminal)
+                       : adapter.GetAvailableFace(user);
 }
 
 // Which of its commands the adapter called accepted, by command number: sized before the run, so
@@ -190,15 +181,11 @@ int main(int argc, char** argv)
     const long growth = endRss - warmRss.load();
     std::printf(
         "soak: %ld commands from %d threads in %.1f s (%.0f/s); %ld accepted, %ld refused "
-        "or failed (faults injected)\n",
+        "or failed (faults injected)\nsoak: accepted but not carried out exactly once: "
+        "%ld; reached the gateway twice: %ld\nsoak: resident memory %ld KB after "
+        "warm-up, %ld KB at the end (%+ld KB)\n",
         calls, settings.threads, seconds, static_cast<double>(calls) / seconds, accepted,
-        calls - accepted);
-    std::printf(
-        "soak: accepted but not carried out exactly once: %ld; reached the gateway twice: "
-        "%ld\n",
-        acceptedWithoutRecord, receivedTwice);
-    std::printf("soak: resident memory %ld KB after warm-up, %ld KB at the end (%+ld KB)\n",
-                warmRss.load(), endRss, growth);
+        calls - accepted, acceptedWithoutRecord, receivedTwice, warmRss.load(), endRss, growth);
     // Flat: a leak of even a few bytes per command would show as megabytes here.
     const bool passed = acceptedWithoutRecord == 0 && receivedTwice == 0 && growth < 8 * 1024;
     std::printf("soak: %s\n", passed ? "PASS" : "FAIL");
