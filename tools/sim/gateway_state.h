@@ -51,7 +51,7 @@ public:
     std::optional<TerminalStatus> Status(const std::string& serial);
     std::vector<TerminalStatus> Terminals();
 
-    // The whole state at once, photos included: for tests and conversions, not for requests.
+    // The whole state at once, photos included: for tests, not for requests.
     GatewayData Snapshot();
     // A bounded view for the /_sim/ API and the page, cheap enough to poll at 100,000 users: the
     // counts, one page of users (without photo content), `listed` results and unlocks.
@@ -67,8 +67,6 @@ public:
     // Back to the start: no bindings, settings, users, photos, unlocks or results; only the
     // command line's terminals, connected as it said; no forced results.
     void Reset();
-    // Adds kept data (from an earlier simulator's JSON state file) in one transaction.
-    void Import(const GatewayData& kept);
 
 private:
     using TerminalAction = std::function<std::string(Connection& db)>;

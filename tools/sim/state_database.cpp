@@ -74,9 +74,8 @@ FileKind InspectFile(const std::string& path)
     const auto first = start.find_first_not_of(" \t\r\n");
     if (first != std::string::npos && start[first] == '{') {
         throw StoreError(path +
-                         " is a JSON state file of an earlier facepad-gateway-sim; convert it "
-                         "once with: facepad-gateway-sim --state NEW.db --import-json " +
-                         path);
+                         " is a JSON state file of an earlier simulator; this one reads only its "
+                         "SQLite state");
     }
     throw StoreError(path + " is not a facepad-gateway-sim state (not a SQLite database)");
 }
@@ -156,12 +155,6 @@ StateDatabase::StateDatabase(const std::string& path)
     sqlite3_busy_timeout(m_ownReader->Handle(), kBusyTimeoutMs);
     m_reader = m_ownReader.get();
     m_readMutex = &m_ownReadMutex;
-}
-
-bool StateFileHasContent(const std::string& path)
-{
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && info.st_size > 0;
 }
 
 }  // namespace facepad::sim

@@ -62,7 +62,4 @@ private:
     std::mutex* m_readMutex = nullptr;
 };
 
-// True when `path` names a file with content, which --import-json must not overwrite.
-bool StateFileHasContent(const std::string& path);
-
 }  // namespace facepad::sim

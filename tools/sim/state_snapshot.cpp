@@ -1,5 +1,4 @@
-// The whole state at once: read for tests and written by the import of an earlier simulator's
-// JSON state file. Requests never go through here.
+// The whole state at once, read for tests. Requests never go through here.
 #include "gateway_state.h"
 #include "state_rows.h"
 
@@ -32,23 +31,6 @@ void ReadTerminals(Connection& db, GatewayData& data, const std::map<std::string
     }
 }
 
-void WriteTerminal(Connection& db, const std::string& serial, const TerminalRecord& terminal)
-{
-    db.Prepare("INSERT OR IGNORE INTO terminal (serial) VALUES (?)").Bind(1, serial).Run();
-    db.Prepare("UPDATE terminal SET channel = ? WHERE serial = ?")
-        .Bind(1, terminal.channel)
-        .Bind(2, serial)
-        .Run();
-    for (const auto& [pin, user] : terminal.users) {
-        PutUserRow(db, serial, pin, user);
-    }
-    for (const auto& [pin, photos] : terminal.photos) {
-        for (const auto& [type, photo] : photos) {
-            PutPhotoRow(db, serial, pin, type, photo);
-        }
-    }
-}
-
 }  // namespace
 
 GatewayData GatewayState::Snapshot()
@@ -58,23 +40,6 @@ GatewayData GatewayState::Snapshot()
         ReadTerminals(db, data, ConnectedFlags());
         ReadSettingsAndEvents(db, data);
         return data;
-    });
-}
-
-void GatewayState::Import(const GatewayData& kept)
-{
-    m_db.Write([&](Connection& db) {
-        for (const auto& [serial, terminal] : kept.terminals) {
-            WriteTerminal(db, serial, terminal);
-        }
-        PutNamedValue(db, "setting", "listenPort", kept.listenPort);
-        PutNamedValue(db, "setting", "reset", kept.resetValue);
-        for (const auto& [name, value] : kept.initParams) {
-            PutNamedValue(db, "init_param", name, value);
-        }
-        for (const UnlockEvent& unlock : kept.unlocks) {
-            AddUnlockRow(db, unlock.serial, unlock.commandId);
-        }
     });
 }
 
