@@ -2,8 +2,11 @@
 // sends: what each command changes, which result code it queues, and how replies are shaped.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "facepad_protocol.h"
 #include "gateway.h"
+#include "gateway_replies.h"
 #include "sim_test_helpers.h"
 
 namespace {
@@ -133,6 +136,52 @@ TEST_F(GatewayCommands, ResultsAreHandedOutOnceWithOneElementPerTerminal)
               (std::vector<Result>{
                   {"T1", "1", code::kDone}, {"T1", "3", code::kDone}, {"T2", "2", code::kDone}}));
     EXPECT_EQ(Post(endpoint::kGetResult, "").body, "result=[]");
+}
+
+// A backlog larger than the adapter's reply cap is handed out in batches, oldest first, each once.
+TEST_F(GatewayCommands, ResultBacklogIsHandedOutInBoundedBatches)
+{
+    using facepad::sim::ResultBatchLimits;
+    struct Case {
+        const char* name;
+        int commands;
+        std::string idPrefix;
+        std::optional<ResultBatchLimits> limits;  // none: the endpoint's own
+        std::vector<std::size_t> batches;
+    };
+    const std::string escaped(30000, '\x01');  // each byte 7 in the reply: four fit in 1 MiB
+    const Case cases[] = {
+        {"by count", 7, "", ResultBatchLimits{3, 1 << 20}, {3, 3, 1}},
+        {"by bytes, the endpoint's cap", 9, escaped, std::nullopt, {4, 4, 1}},
+        {"one larger than the cap", 2, std::string(2000, 'x'), ResultBatchLimits{10, 1000}, {1, 1}},
+    };
+    for (const Case& c : cases) {
+        gateway.State().Reset();
+        Bind("T1");
+        std::vector<Result> queued;
+        for (int i = 0; i < c.commands; ++i) {
+            const std::string id = c.idPrefix + std::to_string(i);
+            AddUser("T1", id, std::to_string(i));
+            queued.push_back({"T1", id, code::kDone});
+        }
+        std::vector<Result> handedOut;
+        std::vector<std::size_t> batches;
+        for (std::string reply; reply != "result=[]";) {
+            reply = c.limits
+                        ? facepad::sim::FormatResultReply(gateway.State().DrainResults(*c.limits))
+                        : Post(endpoint::kGetResult, "").body;
+            const auto batch = simtest::ReadResultReply(reply);
+            if (!batch.empty()) {
+                batches.push_back(batch.size());
+                EXPECT_TRUE(batch.size() == 1 ||
+                            reply.size() <= c.limits.value_or(ResultBatchLimits{}).bytes)
+                    << c.name << ": " << reply.size() << " bytes";
+            }
+            handedOut.insert(handedOut.end(), batch.begin(), batch.end());
+        }
+        EXPECT_EQ(batches, c.batches) << c.name;
+        EXPECT_TRUE(handedOut == queued) << c.name;
+    }
 }
 
 TEST_F(GatewayCommands, AvailableTerminalsListConnectionAndBinding)

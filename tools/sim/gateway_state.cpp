@@ -34,6 +34,28 @@ void QueueResult(Connection& db, const ResultEntry& entry)
         .Run();
 }
 
+// The oldest queued results that fit `limits` (at least one, however large); `lastSeq` is the
+// queue number of the last one taken.
+std::vector<ResultEntry> OldestResults(Connection& db, const ResultBatchLimits& limits,
+                                       long long& lastSeq)
+{
+    std::vector<ResultEntry> batch;
+    Statement query =
+        db.Prepare("SELECT seq, serial, command_id, code FROM pending_result ORDER BY seq LIMIT ?");
+    query.Bind(1, static_cast<long long>(limits.entries));
+    std::size_t bytes = 0;
+    while (query.Step()) {
+        ResultEntry entry{query.Text(1), query.Text(2), query.Text(3)};
+        bytes += ResultReplyBound(entry);
+        if (!batch.empty() && bytes > limits.bytes) {
+            break;
+        }
+        lastSeq = query.Integer(0);
+        batch.push_back(std::move(entry));
+    }
+    return batch;
+}
+
 }  // namespace
 
 GatewayState::GatewayState(const std::vector<TerminalSpec>& terminals, const std::string& statePath)
@@ -220,12 +242,21 @@ std::string GatewayState::Unlock(const std::string& serial, const std::string& i
     });
 }
 
-std::vector<ResultEntry> GatewayState::DrainResults()
+std::size_t ResultReplyBound(const ResultEntry& entry)
 {
-    return m_db.Write([](Connection& db) {
-        std::vector<ResultEntry> drained = QueuedResults(db);
-        db.Execute("DELETE FROM pending_result");
-        return drained;
+    constexpr std::size_t kWorstEscape = 7;
+    constexpr std::size_t kEntryFrame = 80;
+    return kWorstEscape * (entry.serial.size() + entry.commandId.size() + entry.code.size()) +
+           kEntryFrame;
+}
+
+std::vector<ResultEntry> GatewayState::DrainResults(const ResultBatchLimits& limits)
+{
+    return m_db.Write([&](Connection& db) {
+        long long lastSeq = 0;
+        std::vector<ResultEntry> batch = OldestResults(db, limits, lastSeq);
+        db.Prepare("DELETE FROM pending_result WHERE seq <= ?").Bind(1, lastSeq).Run();
+        return batch;
     });
 }
 

@@ -16,6 +16,17 @@
 
 namespace facepad::sim {
 
+// How much one "facepad/getresult" hands out. The adapter refuses a reply over 16 MiB, and a
+// refused reply would take the whole backlog with it; the rest waits for the next poll.
+struct ResultBatchLimits {
+    std::size_t entries = 10000;
+    // Of the reply, counted at its worst: serial, id and code 7 bytes per byte (a control
+    // character escaped as \u00XX inside "data", then escaped again), plus 80 per entry.
+    std::size_t bytes = 1024 * 1024;
+};
+// The reply bytes ResultBatchLimits::bytes counts for one entry.
+std::size_t ResultReplyBound(const ResultEntry& entry);
+
 struct TerminalStatus {
     std::string serial;
     bool connected = false;
@@ -46,8 +57,8 @@ public:
     std::string DelPhoto(const std::string& serial, const std::string& id, const std::string& pin);
     std::string Unlock(const std::string& serial, const std::string& id);
 
-    // Hands the queued results out once, oldest first.
-    std::vector<ResultEntry> DrainResults();
+    // Hands the oldest queued results out, once: as many as `limits` allow, but at least one.
+    std::vector<ResultEntry> DrainResults(const ResultBatchLimits& limits = {});
     std::optional<TerminalStatus> Status(const std::string& serial);
     std::vector<TerminalStatus> Terminals();
 
