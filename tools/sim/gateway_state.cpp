@@ -1,11 +1,59 @@
 #include "gateway_state.h"
 
 #include "facepad_protocol.h"
-#include "state_rows.h"
 
 namespace facepad::sim {
 
 namespace {
+
+void PutUserRow(Connection& db, const std::string& serial, const std::string& pin,
+                const UserRecord& user)
+{
+    const std::string sql = std::string("INSERT OR REPLACE INTO terminal_user (serial, ") +
+                            kUserColumns + ") VALUES (?, ?, ?, ?, ?, ?, ?, ?)";
+    db.Prepare(sql.c_str())
+        .Bind(1, serial)
+        .Bind(2, pin)
+        .Bind(3, user.name)
+        .Bind(4, static_cast<long long>(user.pri))
+        .Bind(5, user.passwd)
+        .Bind(6, static_cast<long long>(user.verify))
+        .Bind(7, user.card)
+        .Bind(8, user.vicecard)
+        .Run();
+}
+
+void PutPhotoRow(Connection& db, const std::string& serial, const std::string& pin, int type,
+                 const PhotoRecord& photo)
+{
+    db.Prepare(
+          "INSERT OR REPLACE INTO photo (serial, pin, type, size, content, url, format) "
+          "VALUES (?, ?, ?, ?, ?, ?, ?)")
+        .Bind(1, serial)
+        .Bind(2, pin)
+        .Bind(3, static_cast<long long>(type))
+        .Bind(4, static_cast<long long>(photo.size))
+        .Bind(5, photo.content)
+        .Bind(6, photo.url)
+        .Bind(7, static_cast<long long>(photo.format))
+        .Run();
+}
+
+void PutNamedValue(Connection& db, const char* table, const std::string& name,
+                   const std::string& value)
+{
+    const std::string sql =
+        std::string("INSERT OR REPLACE INTO ") + table + " (name, value) VALUES (?, ?)";
+    db.Prepare(sql.c_str()).Bind(1, name).Bind(2, value).Run();
+}
+
+void AddUnlockRow(Connection& db, const std::string& serial, const std::string& commandId)
+{
+    db.Prepare("INSERT INTO unlock_event (serial, command_id) VALUES (?, ?)")
+        .Bind(1, serial)
+        .Bind(2, commandId)
+        .Run();
+}
 
 // The terminal's channel: nothing for an unknown terminal, a null inside for an unbound one.
 std::optional<std::optional<long long>> ChannelOf(Connection& db, const std::string& serial)

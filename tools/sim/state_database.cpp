@@ -157,4 +157,16 @@ StateDatabase::StateDatabase(const std::string& path)
     m_readMutex = &m_ownReadMutex;
 }
 
+UserRecord UserOfRow(const Statement& row, int first)
+{
+    return UserRecord{row.Text(first),     row.Text(first + 1),       IntColumn(row, first + 2),
+                      row.Text(first + 3), IntColumn(row, first + 4), row.Text(first + 5),
+                      row.Text(first + 6)};
+}
+
+int IntColumn(const Statement& row, int column)
+{
+    return static_cast<int>(row.Integer(column));
+}
+
 }  // namespace facepad::sim
