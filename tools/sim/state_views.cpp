@@ -44,8 +44,8 @@ void ReadSettingsAndEvents(Connection& db, GatewayData& state)
     state.pendingResults = QueuedResults(db);
 }
 
-
-void ReadWholeTerminals(Connection& db, GatewayData& data, const std::map<std::string, bool>& connected)
+void ReadWholeTerminals(Connection& db, GatewayData& data,
+                        const std::map<std::string, bool>& connected)
 {
     Statement terminals = db.Prepare("SELECT serial, channel FROM terminal");
     while (terminals.Step()) {
@@ -69,7 +69,6 @@ void ReadWholeTerminals(Connection& db, GatewayData& data, const std::map<std::s
                         photos.Text(4), photos.Text(5), IntColumn(photos, 6)};
     }
 }
-
 
 std::size_t Count(Connection& db, const char* sql)
 {
