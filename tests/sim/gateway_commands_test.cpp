@@ -2,6 +2,7 @@
 // sends: what each command changes, which result code it queues, and how replies are shaped.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <optional>
 
 #include "facepad_protocol.h"
@@ -63,60 +64,57 @@ TEST_F(GatewayCommands, CommandsForUnboundUnknownOrOfflineTerminalsChangeNothing
     EXPECT_TRUE(data.unlocks.empty());
 }
 
-TEST_F(GatewayCommands, UsersBelongToTheirTerminalAndDeletingOneTakesItsPhotosAlong)
+// Record commands on bound, connected terminals, each queuing its outcome: users belong to their
+// terminal, an existing pin is updated, a photo needs its user and content or a url, and deleting
+// a user takes its photos along.
+TEST_F(GatewayCommands, RecordCommandsQueueTheTerminalsOutcome)
 {
     Bind("T1");
     Bind("T2", 2);
-    AddUser("T1", "1", "1001");
-    AddUser("T2", "2", "1001");
-    Post(endpoint::kSetBioPhoto, CommandBody("T1", "3", simtest::PhotoJson("1001", 9, "QUJD")));
-    Post(endpoint::kDelUser, CommandBody("T1", "4", PinJson("1001")));
-    Post(endpoint::kDelUser, CommandBody("T1", "5", PinJson("1001")));
-    EXPECT_EQ(DrainResults(gateway), (std::vector<Result>{{"T1", "1", code::kDone},
-                                                          {"T1", "3", code::kDone},
-                                                          {"T1", "4", code::kDone},
-                                                          {"T1", "5", code::kUserUnknown},
-                                                          {"T2", "2", code::kDone}}));
+    using simtest::PhotoJson;
+    struct Case {
+        const char* path;
+        const char* serial;
+        std::string json;
+        const char* code;
+    };
+    const Case cases[] = {
+        {endpoint::kAddUser, "T1", UserJson("", "Ada"), code::kInvalidValue},
+        {endpoint::kAddUser, "T1", UserJson("1001", "Ada"), code::kDone},
+        {endpoint::kAddUser, "T2", UserJson("1001", "Ada"), code::kDone},
+        {endpoint::kAddUser, "T2", UserJson("1001", "Grace"), code::kDone},
+        {endpoint::kSetBioPhoto, "T1", PhotoJson("9999", 9, "QUJD"), code::kUserUnknown},
+        {endpoint::kSetBioPhoto, "T1", PhotoJson("1001", 9, ""), code::kInvalidValue},
+        {endpoint::kSetBioPhoto, "T1", PhotoJson("1001", 9, "", "http://p/1.jpg"), code::kDone},
+        {endpoint::kSetBioPhoto, "T1", PhotoJson("1001", 2, "QUJD"), code::kDone},
+        {endpoint::kDelBioPhoto, "T1", PinJson("1001"), code::kDone},
+        {endpoint::kDelBioPhoto, "T1", PinJson("1001"), code::kPhotoUnknown},
+        {endpoint::kDelBioPhoto, "T1", PinJson("9999"), code::kUserUnknown},
+        {endpoint::kSetBioPhoto, "T1", PhotoJson("1001", 9, "QUJD"), code::kDone},
+        {endpoint::kDelUser, "T1", PinJson("1001"), code::kDone},
+        {endpoint::kDelUser, "T1", PinJson("1001"), code::kUserUnknown},
+    };
+    std::vector<Result> expected;
+    for (const char* terminal : {"T1", "T2"}) {  // one element per terminal, in first-seen order
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
+            const Case& c = cases[i];
+            if (std::string(c.serial) == terminal) {
+                expected.push_back({c.serial, std::to_string(i), c.code});
+            }
+        }
+    }
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(
+            Post(cases[i].path, CommandBody(cases[i].serial, std::to_string(i), cases[i].json))
+                .status,
+            200);
+    }
+    EXPECT_EQ(DrainResults(gateway), expected);
     const auto data = Data();
     EXPECT_TRUE(data.terminals.at("T1").users.empty());
     EXPECT_TRUE(data.terminals.at("T1").photos.empty());
-    EXPECT_EQ(data.terminals.at("T2").users.count("1001"), 1u);
-}
-
-TEST_F(GatewayCommands, PhotosNeedAnExistingUserAndContentOrUrl)
-{
-    Bind("T1");
-    AddUser("T1", "1", "1001");
-    DrainResults(gateway);
-    Post(endpoint::kSetBioPhoto, CommandBody("T1", "2", simtest::PhotoJson("9999", 9, "QUJD")));
-    Post(endpoint::kSetBioPhoto, CommandBody("T1", "3", simtest::PhotoJson("1001", 9, "")));
-    Post(endpoint::kSetBioPhoto,
-         CommandBody("T1", "4", simtest::PhotoJson("1001", 9, "", "http://p/1.jpg")));
-    Post(endpoint::kSetBioPhoto, CommandBody("T1", "5", simtest::PhotoJson("1001", 2, "QUJD")));
-    Post(endpoint::kDelBioPhoto, CommandBody("T1", "6", PinJson("1001")));
-    Post(endpoint::kDelBioPhoto, CommandBody("T1", "7", PinJson("1001")));
-    Post(endpoint::kDelBioPhoto, CommandBody("T1", "8", PinJson("9999")));
-    EXPECT_EQ(DrainResults(gateway), (std::vector<Result>{{"T1", "2", code::kUserUnknown},
-                                                          {"T1", "3", code::kInvalidValue},
-                                                          {"T1", "4", code::kDone},
-                                                          {"T1", "5", code::kDone},
-                                                          {"T1", "6", code::kDone},
-                                                          {"T1", "7", code::kPhotoUnknown},
-                                                          {"T1", "8", code::kUserUnknown}}));
-}
-
-TEST_F(GatewayCommands, EmptyPinIsAnInvalidValueAndAddingAnExistingPinUpdatesIt)
-{
-    Bind("T1");
-    AddUser("T1", "1", "");
-    AddUser("T1", "2", "1001");
-    Post(endpoint::kAddUser, CommandBody("T1", "3", UserJson("1001", "Grace")));
-    EXPECT_EQ(DrainResults(gateway), (std::vector<Result>{{"T1", "1", code::kInvalidValue},
-                                                          {"T1", "2", code::kDone},
-                                                          {"T1", "3", code::kDone}}));
-    const auto users = Data().terminals.at("T1").users;
-    ASSERT_EQ(users.size(), 1u);
-    EXPECT_EQ(users.at("1001").name, "Grace");
+    ASSERT_EQ(data.terminals.at("T2").users.size(), 1u);
+    EXPECT_EQ(data.terminals.at("T2").users.at("1001").name, "Grace");
 }
 
 TEST_F(GatewayCommands, ResultsAreHandedOutOnceWithOneElementPerTerminal)
