@@ -2,8 +2,12 @@
 // sends: what each command changes, which result code it queues, and how replies are shaped.
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <optional>
+
 #include "facepad_protocol.h"
 #include "gateway.h"
+#include "gateway_replies.h"
 #include "sim_test_helpers.h"
 
 namespace {
@@ -60,60 +64,57 @@ TEST_F(GatewayCommands, CommandsForUnboundUnknownOrOfflineTerminalsChangeNothing
     EXPECT_TRUE(data.unlocks.empty());
 }
 
-TEST_F(GatewayCommands, UsersBelongToTheirTerminalAndDeletingOneTakesItsPhotosAlong)
+// Record commands on bound, connected terminals, each queuing its outcome: users belong to their
+// terminal, an existing pin is updated, a photo needs its user and content or a url, and deleting
+// a user takes its photos along.
+TEST_F(GatewayCommands, RecordCommandsQueueTheTerminalsOutcome)
 {
     Bind("T1");
     Bind("T2", 2);
-    AddUser("T1", "1", "1001");
-    AddUser("T2", "2", "1001");
-    Post(endpoint::kSetBioPhoto, CommandBody("T1", "3", simtest::PhotoJson("1001", 9, "QUJD")));
-    Post(endpoint::kDelUser, CommandBody("T1", "4", PinJson("1001")));
-    Post(endpoint::kDelUser, CommandBody("T1", "5", PinJson("1001")));
-    EXPECT_EQ(DrainResults(gateway), (std::vector<Result>{{"T1", "1", code::kDone},
-                                                          {"T1", "3", code::kDone},
-                                                          {"T1", "4", code::kDone},
-                                                          {"T1", "5", code::kUserUnknown},
-                                                          {"T2", "2", code::kDone}}));
+    using simtest::PhotoJson;
+    struct Case {
+        const char* path;
+        const char* serial;
+        std::string json;
+        const char* code;
+    };
+    const Case cases[] = {
+        {endpoint::kAddUser, "T1", UserJson("", "Ada"), code::kInvalidValue},
+        {endpoint::kAddUser, "T1", UserJson("1001", "Ada"), code::kDone},
+        {endpoint::kAddUser, "T2", UserJson("1001", "Ada"), code::kDone},
+        {endpoint::kAddUser, "T2", UserJson("1001", "Grace"), code::kDone},
+        {endpoint::kSetBioPhoto, "T1", PhotoJson("9999", 9, "QUJD"), code::kUserUnknown},
+        {endpoint::kSetBioPhoto, "T1", PhotoJson("1001", 9, ""), code::kInvalidValue},
+        {endpoint::kSetBioPhoto, "T1", PhotoJson("1001", 9, "", "http://p/1.jpg"), code::kDone},
+        {endpoint::kSetBioPhoto, "T1", PhotoJson("1001", 2, "QUJD"), code::kDone},
+        {endpoint::kDelBioPhoto, "T1", PinJson("1001"), code::kDone},
+        {endpoint::kDelBioPhoto, "T1", PinJson("1001"), code::kPhotoUnknown},
+        {endpoint::kDelBioPhoto, "T1", PinJson("9999"), code::kUserUnknown},
+        {endpoint::kSetBioPhoto, "T1", PhotoJson("1001", 9, "QUJD"), code::kDone},
+        {endpoint::kDelUser, "T1", PinJson("1001"), code::kDone},
+        {endpoint::kDelUser, "T1", PinJson("1001"), code::kUserUnknown},
+    };
+    std::vector<Result> expected;
+    for (const char* terminal : {"T1", "T2"}) {  // one element per terminal, in first-seen order
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
+            const Case& c = cases[i];
+            if (std::string(c.serial) == terminal) {
+                expected.push_back({c.serial, std::to_string(i), c.code});
+            }
+        }
+    }
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(
+            Post(cases[i].path, CommandBody(cases[i].serial, std::to_string(i), cases[i].json))
+                .status,
+            200);
+    }
+    EXPECT_EQ(DrainResults(gateway), expected);
     const auto data = Data();
     EXPECT_TRUE(data.terminals.at("T1").users.empty());
     EXPECT_TRUE(data.terminals.at("T1").photos.empty());
-    EXPECT_EQ(data.terminals.at("T2").users.count("1001"), 1u);
-}
-
-TEST_F(GatewayCommands, PhotosNeedAnExistingUserAndContentOrUrl)
-{
-    Bind("T1");
-    AddUser("T1", "1", "1001");
-    DrainResults(gateway);
-    Post(endpoint::kSetBioPhoto, CommandBody("T1", "2", simtest::PhotoJson("9999", 9, "QUJD")));
-    Post(endpoint::kSetBioPhoto, CommandBody("T1", "3", simtest::PhotoJson("1001", 9, "")));
-    Post(endpoint::kSetBioPhoto,
-         CommandBody("T1", "4", simtest::PhotoJson("1001", 9, "", "http://p/1.jpg")));
-    Post(endpoint::kSetBioPhoto, CommandBody("T1", "5", simtest::PhotoJson("1001", 2, "QUJD")));
-    Post(endpoint::kDelBioPhoto, CommandBody("T1", "6", PinJson("1001")));
-    Post(endpoint::kDelBioPhoto, CommandBody("T1", "7", PinJson("1001")));
-    Post(endpoint::kDelBioPhoto, CommandBody("T1", "8", PinJson("9999")));
-    EXPECT_EQ(DrainResults(gateway), (std::vector<Result>{{"T1", "2", code::kUserUnknown},
-                                                          {"T1", "3", code::kInvalidValue},
-                                                          {"T1", "4", code::kDone},
-                                                          {"T1", "5", code::kDone},
-                                                          {"T1", "6", code::kDone},
-                                                          {"T1", "7", code::kPhotoUnknown},
-                                                          {"T1", "8", code::kUserUnknown}}));
-}
-
-TEST_F(GatewayCommands, EmptyPinIsAnInvalidValueAndAddingAnExistingPinUpdatesIt)
-{
-    Bind("T1");
-    AddUser("T1", "1", "");
-    AddUser("T1", "2", "1001");
-    Post(endpoint::kAddUser, CommandBody("T1", "3", UserJson("1001", "Grace")));
-    EXPECT_EQ(DrainResults(gateway), (std::vector<Result>{{"T1", "1", code::kInvalidValue},
-                                                          {"T1", "2", code::kDone},
-                                                          {"T1", "3", code::kDone}}));
-    const auto users = Data().terminals.at("T1").users;
-    ASSERT_EQ(users.size(), 1u);
-    EXPECT_EQ(users.at("1001").name, "Grace");
+    ASSERT_EQ(data.terminals.at("T2").users.size(), 1u);
+    EXPECT_EQ(data.terminals.at("T2").users.at("1001").name, "Grace");
 }
 
 TEST_F(GatewayCommands, ResultsAreHandedOutOnceWithOneElementPerTerminal)
@@ -133,6 +134,52 @@ TEST_F(GatewayCommands, ResultsAreHandedOutOnceWithOneElementPerTerminal)
               (std::vector<Result>{
                   {"T1", "1", code::kDone}, {"T1", "3", code::kDone}, {"T2", "2", code::kDone}}));
     EXPECT_EQ(Post(endpoint::kGetResult, "").body, "result=[]");
+}
+
+// A backlog larger than the adapter's reply cap is handed out in batches, oldest first, each once.
+TEST_F(GatewayCommands, ResultBacklogIsHandedOutInBoundedBatches)
+{
+    using facepad::sim::ResultBatchLimits;
+    struct Case {
+        const char* name;
+        int commands;
+        std::string idPrefix;
+        std::optional<ResultBatchLimits> limits;  // none: the endpoint's own
+        std::vector<std::size_t> batches;
+    };
+    const std::string escaped(30000, '\x01');  // each byte 7 in the reply: four fit in 1 MiB
+    const Case cases[] = {
+        {"by count", 7, "", ResultBatchLimits{3, 1 << 20}, {3, 3, 1}},
+        {"by bytes, the endpoint's cap", 9, escaped, std::nullopt, {4, 4, 1}},
+        {"one larger than the cap", 2, std::string(2000, 'x'), ResultBatchLimits{10, 1000}, {1, 1}},
+    };
+    for (const Case& c : cases) {
+        gateway.State().Reset();
+        Bind("T1");
+        std::vector<Result> queued;
+        for (int i = 0; i < c.commands; ++i) {
+            const std::string id = c.idPrefix + std::to_string(i);
+            AddUser("T1", id, std::to_string(i));
+            queued.push_back({"T1", id, code::kDone});
+        }
+        std::vector<Result> handedOut;
+        std::vector<std::size_t> batches;
+        for (std::string reply; reply != "result=[]";) {
+            reply = c.limits
+                        ? facepad::sim::FormatResultReply(gateway.State().DrainResults(*c.limits))
+                        : Post(endpoint::kGetResult, "").body;
+            const auto batch = simtest::ReadResultReply(reply);
+            if (!batch.empty()) {
+                batches.push_back(batch.size());
+                EXPECT_TRUE(batch.size() == 1 ||
+                            reply.size() <= c.limits.value_or(ResultBatchLimits{}).bytes)
+                    << c.name << ": " << reply.size() << " bytes";
+            }
+            handedOut.insert(handedOut.end(), batch.begin(), batch.end());
+        }
+        EXPECT_EQ(batches, c.batches) << c.name;
+        EXPECT_TRUE(handedOut == queued) << c.name;
+    }
 }
 
 TEST_F(GatewayCommands, AvailableTerminalsListConnectionAndBinding)

@@ -1,6 +1,6 @@
 // The simulator as a process, the way a script uses it: started on a free port, stopped with a
-// signal; its state across a restart and across a SIGKILL; the import of an earlier JSON state;
-// and the refusals at start-up. facepad-cli's own tests are in cli_test.cpp.
+// signal; its state across a SIGKILL; and the refusals at start-up. facepad-cli's own tests are in
+// cli_test.cpp.
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <unistd.h>
@@ -38,6 +38,7 @@ TEST(Programs, SimulatorRefusesToStartWithTheReasonAndLeavesAStateItCannotUseAlo
     ASSERT_GT(holder.port, 0);
     const Scratch garbageFile("garbage.db", "not a state");
     const std::string& garbage = garbageFile.path;
+    const Scratch earlierJson("earlier.json", "{\"version\":1,\"terminals\":[]}");
     struct Case {
         std::vector<std::string> args;
         int exitCode;
@@ -52,9 +53,9 @@ TEST(Programs, SimulatorRefusesToStartWithTheReasonAndLeavesAStateItCannotUseAlo
         {{"--status", "facepad/adduser"}, 2, "--status: expected ENDPOINT=STATUS"},
         {{"--status", "bogus=500"}, 2, "--status: no endpoint /facepad/bogus"},
         {{"--payload-cap", "0"}, 2, "--payload-cap must be at least 1 byte"},
-        {{"--import-json", garbage}, 2, "--import-json needs --state"},
         {{"--port-file", garbage + "/port"}, 3, "cannot write the port file"},
         {{"--state", garbage}, 3, "not a SQLite database"},
+        {{"--state", earlierJson.path}, 3, "is a JSON state file of an earlier simulator"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> argv = {kSimulator};
@@ -67,33 +68,8 @@ TEST(Programs, SimulatorRefusesToStartWithTheReasonAndLeavesAStateItCannotUseAlo
         EXPECT_CONTAINS(refused.output, c.reason);
     }
     EXPECT_EQ(garbageFile.Contents(), "not a state");
+    EXPECT_EQ(earlierJson.Contents(), "{\"version\":1,\"terminals\":[]}");
     EXPECT_EQ(holder.Stop(SIGTERM), 0);
-}
-
-// The import and the state kept across a restart: the deletion succeeds only if the user came
-// back on a terminal still bound, and the result of a command before the stop is still handed out.
-TEST(Programs, EarlierJsonStateIsImportedAndKeptAcrossARestart)
-{
-    const Scratch json("earlier.json", R"({"version":1,"listenPort":"10001","reset":"1",
-        "initParams":{},"terminals":[{"sn":"T1","ch":2,"users":[{"pin":"7","name":"Old","pri":0,
-        "passwd":"","verify":0,"card":"","vicecard":""}],"photos":[]}],"unlocks":[]})");
-    const Scratch state("imported.db");
-    {
-        RunningSimulator sim(
-            {"--terminal", "T1", "--state", state.path, "--import-json", json.path, "--quiet"});
-        ASSERT_GT(sim.port, 0);
-        EXPECT_EQ(sim.Tool({"del-user", "T1", "--id", "1", "--pin", "7"}).exitCode, 0);
-        EXPECT_EQ(sim.Stop(SIGINT), 0);
-    }
-    RunningSimulator restarted({"--terminal", "T1", "--state-file", state.path, "--quiet"});
-    ASSERT_GT(restarted.port, 0);
-    EXPECT_EQ(restarted.FetchResults(), (std::vector<simtest::Result>{{"T1", "1", "0"}}));
-    EXPECT_EQ(restarted.Stop(SIGTERM), 0);
-    // Once imported, the same command would mix the file into existing data: refused.
-    const auto again = RunToEnd(
-        {kSimulator, "--port", "0", "--state", state.path, "--import-json", json.path}, 30s);
-    EXPECT_EQ(again.exitCode, 3) << again.output;
-    EXPECT_CONTAINS(again.output, "already exists");
 }
 
 // Kills the simulator while a client keeps changing its state, several times over one database,

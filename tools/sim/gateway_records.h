@@ -5,6 +5,8 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace facepad::sim {
@@ -65,6 +67,38 @@ struct GatewayData {
     std::vector<UnlockEvent> unlocks;
     std::vector<ResultEntry> pendingResults;
 };
+
+// Whole-value equality, so that a test can tell that a refused or failed request changed nothing.
+inline auto Fields(const UserRecord& u)
+{
+    return std::tie(u.pin, u.name, u.pri, u.passwd, u.verify, u.card, u.vicecard);
+}
+inline auto Fields(const PhotoRecord& p)
+{
+    return std::tie(p.pin, p.type, p.size, p.content, p.url, p.format);
+}
+inline auto Fields(const UnlockEvent& e)
+{
+    return std::tie(e.serial, e.commandId);
+}
+inline auto Fields(const TerminalRecord& t)
+{
+    return std::tie(t.connected, t.channel, t.users, t.photos);
+}
+inline auto Fields(const ResultEntry& r)
+{
+    return std::tie(r.serial, r.commandId, r.code);
+}
+inline auto Fields(const GatewayData& d)
+{
+    return std::tie(d.terminals, d.listenPort, d.resetValue, d.initParams, d.unlocks,
+                    d.pendingResults);
+}
+template <class Record, class = decltype(Fields(std::declval<const Record&>()))>
+bool operator==(const Record& a, const Record& b)
+{
+    return Fields(a) == Fields(b);
+}
 
 // A photo as the page lists it: everything but the content, which can be megabytes.
 struct PhotoSummary {

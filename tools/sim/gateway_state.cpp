@@ -1,11 +1,59 @@
 #include "gateway_state.h"
 
 #include "facepad_protocol.h"
-#include "state_rows.h"
 
 namespace facepad::sim {
 
 namespace {
+
+void PutUserRow(Connection& db, const std::string& serial, const std::string& pin,
+                const UserRecord& user)
+{
+    const std::string sql = std::string("INSERT OR REPLACE INTO terminal_user (serial, ") +
+                            kUserColumns + ") VALUES (?, ?, ?, ?, ?, ?, ?, ?)";
+    db.Prepare(sql.c_str())
+        .Bind(1, serial)
+        .Bind(2, pin)
+        .Bind(3, user.name)
+        .Bind(4, static_cast<long long>(user.pri))
+        .Bind(5, user.passwd)
+        .Bind(6, static_cast<long long>(user.verify))
+        .Bind(7, user.card)
+        .Bind(8, user.vicecard)
+        .Run();
+}
+
+void PutPhotoRow(Connection& db, const std::string& serial, const std::string& pin, int type,
+                 const PhotoRecord& photo)
+{
+    db.Prepare(
+          "INSERT OR REPLACE INTO photo (serial, pin, type, size, content, url, format) "
+          "VALUES (?, ?, ?, ?, ?, ?, ?)")
+        .Bind(1, serial)
+        .Bind(2, pin)
+        .Bind(3, static_cast<long long>(type))
+        .Bind(4, static_cast<long long>(photo.size))
+        .Bind(5, photo.content)
+        .Bind(6, photo.url)
+        .Bind(7, static_cast<long long>(photo.format))
+        .Run();
+}
+
+void PutNamedValue(Connection& db, const char* table, const std::string& name,
+                   const std::string& value)
+{
+    const std::string sql =
+        std::string("INSERT OR REPLACE INTO ") + table + " (name, value) VALUES (?, ?)";
+    db.Prepare(sql.c_str()).Bind(1, name).Bind(2, value).Run();
+}
+
+void AddUnlockRow(Connection& db, const std::string& serial, const std::string& commandId)
+{
+    db.Prepare("INSERT INTO unlock_event (serial, command_id) VALUES (?, ?)")
+        .Bind(1, serial)
+        .Bind(2, commandId)
+        .Run();
+}
 
 // The terminal's channel: nothing for an unknown terminal, a null inside for an unbound one.
 std::optional<std::optional<long long>> ChannelOf(Connection& db, const std::string& serial)
@@ -32,6 +80,28 @@ void QueueResult(Connection& db, const ResultEntry& entry)
         .Bind(2, entry.commandId)
         .Bind(3, entry.code)
         .Run();
+}
+
+// The oldest queued results that fit `limits` (at least one, however large); `lastSeq` is the
+// queue number of the last one taken.
+std::vector<ResultEntry> OldestResults(Connection& db, const ResultBatchLimits& limits,
+                                       long long& lastSeq)
+{
+    std::vector<ResultEntry> batch;
+    Statement query =
+        db.Prepare("SELECT seq, serial, command_id, code FROM pending_result ORDER BY seq LIMIT ?");
+    query.Bind(1, static_cast<long long>(limits.entries));
+    std::size_t bytes = 0;
+    while (query.Step()) {
+        ResultEntry entry{query.Text(1), query.Text(2), query.Text(3)};
+        bytes += ResultReplyBound(entry);
+        if (!batch.empty() && bytes > limits.bytes) {
+            break;
+        }
+        lastSeq = query.Integer(0);
+        batch.push_back(std::move(entry));
+    }
+    return batch;
 }
 
 }  // namespace
@@ -220,12 +290,21 @@ std::string GatewayState::Unlock(const std::string& serial, const std::string& i
     });
 }
 
-std::vector<ResultEntry> GatewayState::DrainResults()
+std::size_t ResultReplyBound(const ResultEntry& entry)
 {
-    return m_db.Write([](Connection& db) {
-        std::vector<ResultEntry> drained = QueuedResults(db);
-        db.Execute("DELETE FROM pending_result");
-        return drained;
+    constexpr std::size_t kWorstEscape = 7;
+    constexpr std::size_t kEntryFrame = 80;
+    return kWorstEscape * (entry.serial.size() + entry.commandId.size() + entry.code.size()) +
+           kEntryFrame;
+}
+
+std::vector<ResultEntry> GatewayState::DrainResults(const ResultBatchLimits& limits)
+{
+    return m_db.Write([&](Connection& db) {
+        long long lastSeq = 0;
+        std::vector<ResultEntry> batch = OldestResults(db, limits, lastSeq);
+        db.Prepare("DELETE FROM pending_result WHERE seq <= ?").Bind(1, lastSeq).Run();
+        return batch;
     });
 }
 

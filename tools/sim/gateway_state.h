@@ -16,6 +16,17 @@
 
 namespace facepad::sim {
 
+// How much one "facepad/getresult" hands out. The adapter refuses a reply over 16 MiB, and a
+// refused reply would take the whole backlog with it; the rest waits for the next poll.
+struct ResultBatchLimits {
+    std::size_t entries = 10000;
+    // Of the reply, counted at its worst: serial, id and code 7 bytes per byte (a control
+    // character escaped as \u00XX inside "data", then escaped again), plus 80 per entry.
+    std::size_t bytes = 1024 * 1024;
+};
+// The reply bytes ResultBatchLimits::bytes counts for one entry.
+std::size_t ResultReplyBound(const ResultEntry& entry);
+
 struct TerminalStatus {
     std::string serial;
     bool connected = false;
@@ -46,12 +57,12 @@ public:
     std::string DelPhoto(const std::string& serial, const std::string& id, const std::string& pin);
     std::string Unlock(const std::string& serial, const std::string& id);
 
-    // Hands the queued results out once, oldest first.
-    std::vector<ResultEntry> DrainResults();
+    // Hands the oldest queued results out, once: as many as `limits` allow, but at least one.
+    std::vector<ResultEntry> DrainResults(const ResultBatchLimits& limits = {});
     std::optional<TerminalStatus> Status(const std::string& serial);
     std::vector<TerminalStatus> Terminals();
 
-    // The whole state at once, photos included: for tests and conversions, not for requests.
+    // The whole state at once, photos included: for tests, not for requests.
     GatewayData Snapshot();
     // A bounded view for the /_sim/ API and the page, cheap enough to poll at 100,000 users: the
     // counts, one page of users (without photo content), `listed` results and unlocks.
@@ -67,8 +78,6 @@ public:
     // Back to the start: no bindings, settings, users, photos, unlocks or results; only the
     // command line's terminals, connected as it said; no forced results.
     void Reset();
-    // Adds kept data (from an earlier simulator's JSON state file) in one transaction.
-    void Import(const GatewayData& kept);
 
 private:
     using TerminalAction = std::function<std::string(Connection& db)>;

@@ -10,7 +10,6 @@
 
 #include "facepad_protocol.h"
 #include "gateway.h"
-#include "json_state.h"
 #include "sim_server.h"
 #include "stop_requests.h"
 #include "terminal_option.h"
@@ -31,7 +30,6 @@ struct Options {
     std::vector<std::string> terminals{"FACE-0001", "FACE-0002"};
     std::vector<std::string> statusOverrides;
     std::string statePath;
-    std::string importJson;
     std::string portFile;
     int latencyMs = 0;
     bool quiet = false;
@@ -48,8 +46,6 @@ void AddOptions(CLI::App& app, Options& o)
         ->capture_default_str();
     app.add_option("--state,--state-file", o.statePath,
                    "SQLite database that keeps the whole state across restarts (default: memory)");
-    app.add_option("--import-json", o.importJson,
-                   "take over the JSON state file of an earlier simulator into a new --state");
     app.add_option("--port-file", o.portFile, "write the listening port into this file");
     app.add_option("--payload-cap", o.server.payloadCap,
                    "largest request body in bytes (413 above)")
@@ -102,9 +98,6 @@ std::string CheckOptions(Options& o, std::vector<TerminalSpec>& terminals)
     if (o.server.payloadCap == 0) {
         return "--payload-cap must be at least 1 byte (0 would refuse every request body)";
     }
-    if (!o.importJson.empty() && o.statePath.empty()) {
-        return "--import-json needs --state: the database to create from the JSON file";
-    }
     for (const std::string& text : o.statusOverrides) {
         const std::string error = AddStatusOverride(text, o.server.faults.statusOverrides);
         if (!error.empty()) {
@@ -114,35 +107,11 @@ std::string CheckOptions(Options& o, std::vector<TerminalSpec>& terminals)
     return CheckTerminals(o, terminals);
 }
 
-// Reads the earlier simulator's JSON state; refuses to mix it into a state that already exists.
-Decoded<GatewayData> ReadImport(const Options& o)
-{
-    Decoded<GatewayData> kept;
-    if (o.importJson.empty()) {
-        return kept;
-    }
-    if (StateFileHasContent(o.statePath)) {
-        kept.error = "--import-json creates a new state, but " + o.statePath +
-                     " already exists (move it away or name another --state)";
-        return kept;
-    }
-    return LoadJsonState(o.importJson);
-}
-
-// Opens the state (and takes the JSON import into it); null after telling why it cannot start.
+// Opens the state; null after telling why it cannot start.
 std::unique_ptr<Gateway> OpenGateway(const Options& o, const std::vector<TerminalSpec>& terminals)
 {
-    const Decoded<GatewayData> kept = ReadImport(o);
-    if (!kept.ok()) {
-        std::cerr << "facepad-gateway-sim: " << kept.error << "\n";
-        return nullptr;
-    }
     try {
-        auto gateway = std::make_unique<Gateway>(terminals, o.statePath);
-        if (!o.importJson.empty()) {
-            gateway->State().Import(kept.value);
-        }
-        return gateway;
+        return std::make_unique<Gateway>(terminals, o.statePath);
     } catch (const StoreError& error) {
         std::cerr << "facepad-gateway-sim: state " << error.what()
                   << " (the file is left as it was)\n";

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <ctime>
 
 #include "facepad_protocol.h"
 
@@ -19,6 +21,37 @@ std::string TerminalOf(const std::vector<JournalField>& fields)
     return std::string();
 }
 
+constexpr std::size_t kLoggedAnswerChars = 160;
+
+std::string Timestamp()
+{
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &seconds);
+#else
+    localtime_r(&seconds, &local);
+#endif
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min,
+                  local.tm_sec, static_cast<int>(millis));
+    return text;
+}
+
+// Photos and result lists can be long; a log line stays one short line.
+std::string OneLine(std::string_view text)
+{
+    std::string line(text.substr(0, kLoggedAnswerChars));
+    for (char& c : line) {
+        c = (c == '\n' || c == '\r' || c == '\t') ? ' ' : c;
+    }
+    return text.size() > kLoggedAnswerChars ? line + "..." : line;
+}
+
 bool Matches(const JournalEntry& entry, const JournalFilter& filter)
 {
     return entry.seq > filter.since && (filter.path.empty() || entry.path == filter.path) &&
@@ -26,6 +59,14 @@ bool Matches(const JournalEntry& entry, const JournalFilter& filter)
 }
 
 }  // namespace
+
+std::string FormatLogLine(const RequestToRecord& request)
+{
+    return Timestamp() + " " + std::string(request.method) + " " + std::string(request.path) + " " +
+           std::to_string(request.status) + " in=" + std::to_string(request.body.size()) + "B " +
+           (request.fault.empty() ? OneLine(request.answer)
+                                  : "[fault: " + std::string(request.fault) + "]");
+}
 
 RequestJournal::RequestJournal(std::size_t capacity)
     : m_capacity(std::max<std::size_t>(capacity, 1))

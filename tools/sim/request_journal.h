@@ -1,5 +1,6 @@
-// Every request a host sent to the gateway paths, kept in memory for the /_sim/ API: the last
-// `capacity` of them, oldest dropped first, so that a long-running simulator stays small.
+// The one request journal: every request a host sent to the gateway paths, kept in memory for the
+// /_sim/ API (the last `capacity` of them, oldest dropped first, so that a long-running simulator
+// stays small), and the stderr log line of each request, both from one RequestToRecord.
 // Thread-safe: the server records on its worker threads while the API reads.
 #pragma once
 
@@ -38,6 +39,10 @@ struct RequestToRecord {
     std::string_view answer;
     std::string_view fault;
 };
+
+// One line: local time, method, path, status, body size, and the start of the answer (or the
+// fault that replaced it).
+std::string FormatLogLine(const RequestToRecord& request);
 
 struct JournalFilter {
     std::string path;         // exact, with its leading "/"; empty: any

@@ -8,7 +8,6 @@
 #include <stdexcept>
 
 #include "body_fields.h"
-#include "request_log.h"
 
 namespace facepad::sim {
 
@@ -266,9 +265,7 @@ void SimServer::RecordInJournal(const httplib::Request& request, const httplib::
     if (SimApi::Serves(request.path)) {
         return;
     }
-    const std::string fault = response.get_header_value(kFaultHeader);
-    m_journal.Record(RequestToRecord{request.method, request.path, request.body, response.status,
-                                     response.body, fault});
+    m_journal.Record(Described(request, response));
 }
 
 void SimServer::Log(const httplib::Request& request, const httplib::Response& response) const
@@ -278,10 +275,22 @@ void SimServer::Log(const httplib::Request& request, const httplib::Response& re
         return;
     }
     if (m_settings.log) {
-        m_settings.log(FormatRequestLine(
-            LoggedRequest{request.method, request.path, response.status, request.body.size(),
-                          response.body, response.get_header_value(kFaultHeader)}));
+        m_settings.log(FormatLogLine(Described(request, response)));
     }
+}
+
+RequestToRecord SimServer::Described(const httplib::Request& request,
+                                     const httplib::Response& response)
+{
+    // A view of the header's value, which lives as long as the response.
+    const auto fault = response.headers.find(kFaultHeader);
+    return RequestToRecord{
+        request.method,
+        request.path,
+        request.body,
+        response.status,
+        response.body,
+        fault == response.headers.end() ? std::string_view() : std::string_view(fault->second)};
 }
 
 }  // namespace facepad::sim

@@ -60,6 +60,8 @@ private:
     void RecordInJournal(const httplib::Request& request, const httplib::Response& response);
     bool WaitLatency();
     void Log(const httplib::Request& request, const httplib::Response& response) const;
+    static RequestToRecord Described(const httplib::Request& request,
+                                     const httplib::Response& response);
 
     Gateway& m_gateway;
     ServerSettings m_settings;

@@ -74,9 +74,8 @@ FileKind InspectFile(const std::string& path)
     const auto first = start.find_first_not_of(" \t\r\n");
     if (first != std::string::npos && start[first] == '{') {
         throw StoreError(path +
-                         " is a JSON state file of an earlier facepad-gateway-sim; convert it "
-                         "once with: facepad-gateway-sim --state NEW.db --import-json " +
-                         path);
+                         " is a JSON state file of an earlier simulator; this one reads only its "
+                         "SQLite state");
     }
     throw StoreError(path + " is not a facepad-gateway-sim state (not a SQLite database)");
 }
@@ -158,10 +157,16 @@ StateDatabase::StateDatabase(const std::string& path)
     m_readMutex = &m_ownReadMutex;
 }
 
-bool StateFileHasContent(const std::string& path)
+UserRecord UserOfRow(const Statement& row, int first)
 {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && info.st_size > 0;
+    return UserRecord{row.Text(first),     row.Text(first + 1),       IntColumn(row, first + 2),
+                      row.Text(first + 3), IntColumn(row, first + 4), row.Text(first + 5),
+                      row.Text(first + 6)};
+}
+
+int IntColumn(const Statement& row, int column)
+{
+    return static_cast<int>(row.Integer(column));
 }
 
 }  // namespace facepad::sim

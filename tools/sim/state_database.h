@@ -9,9 +9,17 @@
 #include <type_traits>
 #include <utility>
 
+#include "gateway_records.h"
 #include "sqlite_db.h"
 
 namespace facepad::sim {
+
+// A user row's columns after its serial, in UserRecord's order (see UserOfRow).
+inline constexpr char kUserColumns[] = "pin, name, pri, passwd, verify, card, vicecard";
+// The user whose kUserColumns start at column `first` of the current row.
+UserRecord UserOfRow(const Statement& row, int first);
+// An INTEGER column written from an int: by this simulator, through the statements above.
+int IntColumn(const Statement& row, int column);
 
 // The version of the tables below; a file with a higher one is refused, never guessed at.
 inline constexpr long long kStateSchemaVersion = 1;
@@ -61,8 +69,5 @@ private:
     Connection* m_reader = nullptr;
     std::mutex* m_readMutex = nullptr;
 };
-
-// True when `path` names a file with content, which --import-json must not overwrite.
-bool StateFileHasContent(const std::string& path);
 
 }  // namespace facepad::sim

@@ -1,12 +1,74 @@
-// The state as the /_sim/ API and the page show it: counts, one page of users, the first results
-// and the last unlocks. Every query is bounded, so a state of 100,000 users costs one page of them,
-// and photo content is read one photo at a time when the page asks for the image.
+// The read-only views of the state: the bounded overview the /_sim/ API and the page show (counts,
+// one page of users, the first results and the last unlocks: every query is bounded, so a state of
+// 100,000 users costs one page of them, and photo content is read one photo at a time when the
+// page asks for the image), and the whole state at once for tests. Requests never go through here.
 #include "gateway_state.h"
-#include "state_rows.h"
 
 namespace facepad::sim {
 
 namespace {
+
+std::vector<ResultEntry> QueuedResults(Connection& db)
+{
+    std::vector<ResultEntry> queued;
+    Statement query =
+        db.Prepare("SELECT serial, command_id, code FROM pending_result ORDER BY seq");
+    while (query.Step()) {
+        queued.push_back(ResultEntry{query.Text(0), query.Text(1), query.Text(2)});
+    }
+    return queued;
+}
+
+// Settings and init settings, into the overview or the whole state.
+template <class State>
+void ReadSettings(Connection& db, State& state)
+{
+    Statement settings = db.Prepare("SELECT name, value FROM setting");
+    while (settings.Step()) {
+        (settings.Text(0) == "listenPort" ? state.listenPort : state.resetValue) = settings.Text(1);
+    }
+    Statement params = db.Prepare("SELECT name, value FROM init_param");
+    while (params.Step()) {
+        state.initParams[params.Text(0)] = params.Text(1);
+    }
+}
+
+// Settings, init settings, every unlock and every queued result.
+void ReadSettingsAndEvents(Connection& db, GatewayData& state)
+{
+    ReadSettings(db, state);
+    Statement unlocks = db.Prepare("SELECT serial, command_id FROM unlock_event ORDER BY seq");
+    while (unlocks.Step()) {
+        state.unlocks.push_back(UnlockEvent{unlocks.Text(0), unlocks.Text(1)});
+    }
+    state.pendingResults = QueuedResults(db);
+}
+
+void ReadWholeTerminals(Connection& db, GatewayData& data,
+                        const std::map<std::string, bool>& connected)
+{
+    Statement terminals = db.Prepare("SELECT serial, channel FROM terminal");
+    while (terminals.Step()) {
+        TerminalRecord& terminal = data.terminals[terminals.Text(0)];
+        terminal.channel = terminals.OptionalInteger(1);
+        const auto flag = connected.find(terminals.Text(0));
+        terminal.connected = flag != connected.end() && flag->second;
+    }
+    const std::string userQuery =
+        std::string("SELECT serial, ") + kUserColumns + " FROM terminal_user";
+    Statement users = db.Prepare(userQuery.c_str());
+    while (users.Step()) {
+        data.terminals[users.Text(0)].users[users.Text(1)] = UserOfRow(users, 1);
+    }
+    Statement photos =
+        db.Prepare("SELECT serial, pin, type, size, content, url, format FROM photo");
+    while (photos.Step()) {
+        const int type = IntColumn(photos, 2);
+        data.terminals[photos.Text(0)].photos[photos.Text(1)][type] =
+            PhotoRecord{photos.Text(1), type,           IntColumn(photos, 3),
+                        photos.Text(4), photos.Text(5), IntColumn(photos, 6)};
+    }
+}
 
 std::size_t Count(Connection& db, const char* sql)
 {
@@ -192,6 +254,16 @@ std::map<std::string, std::string> GatewayState::ForcedResults() const
 {
     std::lock_guard<std::mutex> lock(m_controlMutex);
     return m_forcedResults;
+}
+
+GatewayData GatewayState::Snapshot()
+{
+    return m_db.Read([this](Connection& db) {
+        GatewayData data;
+        ReadWholeTerminals(db, data, ConnectedFlags());
+        ReadSettingsAndEvents(db, data);
+        return data;
+    });
 }
 
 }  // namespace facepad::sim
