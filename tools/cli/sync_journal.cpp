@@ -161,7 +161,7 @@ void SyncJournal::Append(const char* event, const SyncPlan& plan, std::size_t pa
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_file != nullptr) {
         std::fprintf(m_file, "%s\t%s\t%s\t%s\t%s\n", event, plan.Terminal(pair).c_str(),
-                     plan.User(pair).pin.c_str(), plan.SlotName(slot), OneLine(detail).c_str());
+                     plan.User(pair).Pin().c_str(), plan.SlotName(slot), OneLine(detail).c_str());
         std::fflush(m_file);
     }
 }
