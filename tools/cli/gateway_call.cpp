@@ -23,16 +23,6 @@ std::string Address(const CommandLine& line)
     return line.url + ":" + std::to_string(line.port);
 }
 
-// Until the adapter tells an unknown name from a refused connection, the name is asked here.
-std::string Unreachable(const CommandLine& line)
-{
-    const std::string host = HostOf(line.url);
-    if (!HostResolves(host)) {
-        return "cannot resolve " + host;
-    }
-    return "connection refused: nothing answers at " + Address(line);
-}
-
 }  // namespace
 
 CallOutcome Call(const std::function<bool()>& operation)
@@ -58,7 +48,7 @@ std::string Reason(const CallOutcome& outcome, const CommandLine& line)
                          std::to_string(line.timeoutSeconds) + " s"
                    : "timed out waiting for " + Address(line);
     case VurodoroViri_ExchangeOutcome::ConnectionRefused:
-        return Unreachable(line);
+        return "connection refused: nothing answers at " + Address(line);
     case VurodoroViri_ExchangeOutcome::CannotResolve:
         return "cannot resolve " + HostOf(line.url) +
                (outcome.detail.empty() ? std::string() : " (" + outcome.detail + ")");
