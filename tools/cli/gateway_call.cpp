@@ -49,9 +49,8 @@ std::string Reason(const CallOutcome& outcome, const CommandLine& line)
                    : "timed out waiting for " + Address(line);
     case VurodoroViri_ExchangeOutcome::ConnectionRefused:
         return "connection refused: nothing answers at " + Address(line);
-    case VurodoroViri_ExchangeOutcome::CannotResolve:
-        return "cannot resolve " + HostOf(line.url) +
-               (outcome.detail.empty() ? std::string() : " (" + outcome.detail + ")");
+    case VurodoroViri_ExchangeOutcome::CannotResolve:  // the detail names the host and why
+        return outcome.detail.empty() ? "cannot resolve " + HostOf(line.url) : outcome.detail;
     case VurodoroViri_ExchangeOutcome::BadUrl:
         return "bad URL: " +
                (outcome.detail.empty() ? Address(line) + " (only http://HOST)" : outcome.detail);
