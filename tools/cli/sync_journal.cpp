@@ -57,17 +57,6 @@ std::vector<std::string> SplitTabs(const std::string& line)
     return parts;
 }
 
-// Details come from gateway replies; they must stay on one journal line.
-std::string OneLine(std::string text)
-{
-    for (char& c : text) {
-        if (c == '\n' || c == '\r' || c == '\t') {
-            c = ' ';
-        }
-    }
-    return text;
-}
-
 std::string NewSyncId()
 {
     std::mt19937 random(static_cast<unsigned>(
@@ -100,6 +89,16 @@ void Apply(const std::vector<std::string>& parts, const SyncPlan& plan, PairStat
 
 }  // namespace
 
+std::string OneLine(std::string text)
+{
+    for (char& c : text) {
+        if (c == '\n' || c == '\r' || c == '\t') {
+            c = ' ';
+        }
+    }
+    return text;
+}
+
 SyncJournal::~SyncJournal()
 {
     if (m_file != nullptr) {
@@ -123,7 +122,6 @@ std::string SyncJournal::Load(const std::string& path, const SyncPlan& plan, Pai
         }
         const auto parts = SplitTabs(line);
         if (parts.size() >= 4) {
-            m_resumed = true;
             Apply(parts, plan, states);  // a line cut short by a crash: the ones before it stand
         }
     }

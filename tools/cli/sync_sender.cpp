@@ -2,7 +2,6 @@
 
 #include <CLS_VurodoroViri_Druvel.h>
 
-#include <algorithm>
 #include <thread>
 #include <vector>
 
@@ -21,13 +20,6 @@ using Osmer_Framework::Face::VurodoroViri_ExchangeOutcome;
 bool StillToSend(RequestState state)
 {
     return state.send == SendState::None || state.send == SendState::Unsent;
-}
-
-std::string OneLine(std::string text)
-{
-    std::replace_if(
-        text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
-    return text;
 }
 
 std::size_t CountWork(const SyncPlan& plan, const std::function<bool(std::size_t)>& needsWork)
