@@ -90,15 +90,13 @@ bool Decimal(const std::string& text, std::size_t& value)
 
 class Reference {
 public:
+    bool tooLong = false;  // a head line passed the limit: the reader's own verdict stands
     Reference(const std::string& bytes, std::size_t maxLine) : m_bytes(bytes), m_maxLine(maxLine) {}
 
-    // Stops with Truncated where the bytes run out, Malformed at the first thing that is not
-    // HTTP/1.x; `tooLong` tells that a head line passed the line limit (the reader's own verdict
-    // then stands).
-    Verdict Run(bool& tooLong)
+    // Truncated where the bytes run out, Malformed at the first thing that is not HTTP/1.x.
+    Verdict Run()
     {
         Verdict verdict{ReplyState::Truncated, 0, false, "", 0};
-        m_tooLong = &tooLong;
         verdict.state = Answer(verdict);
         verdict.used = m_at;
         return verdict;
@@ -115,7 +113,7 @@ private:
             line.pop_back();
         }
         if (line.size() > m_maxLine + (newline == std::string::npos ? 1 : 0)) {
-            (chunkLine ? malformed : *m_tooLong) = true;
+            (chunkLine ? malformed : tooLong) = true;
             return false;
         }
         m_at = newline == std::string::npos ? m_bytes.size() : newline + 1;
@@ -250,7 +248,6 @@ private:
     const std::string& m_bytes;
     const std::size_t m_maxLine;
     std::size_t m_at = 0;
-    bool* m_tooLong = nullptr;
 };
 
 // A failed answer's partial body is thrown away by the client, so only a whole one must agree.
@@ -279,10 +276,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (whole.state == ReplyState::HeadTooLarge || whole.state == ReplyState::BodyTooLarge) {
         return 0;  // the reference knows no limits but the line's
     }
-    bool tooLong = false;
     const std::string bytes(reply, size - 1);
-    const Verdict reference = Reference(bytes, limits.maxLineBytes).Run(tooLong);
-    if (!tooLong && !SameAnswer(whole, reference)) {
+    Reference reference(bytes, limits.maxLineBytes);
+    if (!SameAnswer(whole, reference.Run()) && !reference.tooLong) {
         std::abort();
     }
     return 0;

@@ -1,46 +1,25 @@
 // What a broken or hostile gateway may do, one group per misbehaviour: whatever it sends, the call
 // ends in false (or no delivery), on time, without reading the gateway's flood into memory and
 // without sending a command twice.
-#include <gtest/gtest.h>
-
 #include <atomic>
-#include <chrono>
 #include <functional>
-#include <map>
 #include <memory>
 #include <set>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "Terminal_Http_Tool.h"
-#include "VurodoroViri_Diagnostics.h"
-#include "delivery_recorder.h"
-#include "name_server.h"
-#include "raw_gateway.h"
+#include "hostile_test.h"
 
 namespace vvtest {
 namespace {
 
-using Osmer_Framework::Terminal_Http_Error;
-using Osmer_Framework::Terminal_Http_Options;
-using Osmer_Framework::Terminal_Http_Tool;
-using Clock = std::chrono::steady_clock;
-using namespace std::chrono_literals;
 using namespace std::string_literals;
-using Osmer_Framework::Face::VurodoroViri_GetLastExchange;
 using Outcome = Osmer_Framework::Face::VurodoroViri_ExchangeOutcome;
 using Delivery = Osmer_Framework::Face::VurodoroViri_Delivery;
 
-const std::string kAnswerOk = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+const std::string kAnswerOk = AnswerWith("ok");
 constexpr std::size_t kFlood = 256u * 1024u * 1024u;
 // What may pass between the two ends before a refusal takes effect: the socket buffers of both.
 constexpr std::size_t kMostBytesBeforeRefusal = 16u * 1024u * 1024u;
-
-long long MillisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
 
 struct FloodCase {
     const char* name;
@@ -66,7 +45,9 @@ TEST(OversizedHead, IsRefusedBeforeMoreThanTheSocketBuffersArrive)
         {
             RawGateway gateway([&](RawPeer& peer) {
                 if (peer.ReadRequest() && peer.Send(c.start) && !c.chunk.empty()) {
-                    flooded = peer.SendRepeated(c.chunk, kFlood);
+                    while (flooded < kFlood && peer.Send(c.chunk)) {
+                        flooded += c.chunk.size();
+                    }
                 }
             });
             EXPECT_FALSE(
@@ -78,11 +59,8 @@ TEST(OversizedHead, IsRefusedBeforeMoreThanTheSocketBuffersArrive)
     }
 }
 
-// Each script answers the first request on a connection, then: stays idle 50 ms without reading
-// and closes (a request that came meanwhile is never read, and the close resets the connection);
-// reads the second and closes or resets without an answer (it reached the gateway's program and
-// must not be sent again); or answers it 408, as a gateway whose idle timer fired as it arrived
-// (it did nothing with it, so it is sent again once).
+// After a first answer each script closes when idle (a request sent meanwhile is never read), reads
+// the second and closes or resets (it may have acted: no resend), or answers it 408 (resent once).
 TEST(AtMostOnce, ACommandIsResentOnlyWhenTheGatewayCannotHaveActedOnIt)
 {
     const auto closeWhenIdle = [](RawPeer& peer) {
@@ -142,15 +120,8 @@ TEST(AtMostOnce, ACommandIsResentOnlyWhenTheGatewayCannotHaveActedOnIt)
     }
 }
 
-std::string AnswerWith(const std::string& body)
-{
-    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
-// Once a connection has shown more bytes than answers it is never used again: the gateway
-// answers twice at once, or again while the connection is idle. (A second answer that arrives in
-// step with the next request cannot be told from that request's answer by any HTTP/1.1 client:
-// docs/transport.md.)
+// A connection that showed more bytes than answers (two at once, or one while idle) is dropped;
+// one arriving in step with the next request cannot be told apart: docs/transport.md.
 TEST(ExtraAnswers, AConnectionThatCarriedMoreThanItsAnswersIsNotReused)
 {
     static std::atomic<int> extraAnswers{0};
@@ -304,8 +275,7 @@ TEST(SlowGateway, TheWholeExchangeEndsAtItsDeadline)
     EXPECT_FALSE(client.GetLastPostWritten());
 }
 
-// A base URL is scheme and host: anything more would send every command elsewhere (the port, the
-// path), so it fails before a connection is made, and the diagnostics say why.
+// A base URL is scheme and host: anything more would send every command elsewhere.
 TEST(HostileAdapter, ABaseUrlWithMoreThanSchemeAndHostSendsNothing)
 {
     RawGateway gateway([](RawPeer& peer) { peer.AnswerAll(kAnswerOk); });
@@ -326,8 +296,6 @@ TEST(HostileAdapter, ABaseUrlWithMoreThanSchemeAndHostSendsNothing)
     for (const std::string& base : refused) {
         SCOPED_TRACE(base);
         EXPECT_TRUE(adapter.SetUrl(base));
-        EXPECT_EQ(adapter.GetFullPostUrl("facepad/x"),
-                  base + ":" + std::to_string(gateway.Port()) + "/facepad/x");
         ParamMap map;
         EXPECT_FALSE(adapter.GetAvailableFace(map));
         const auto last = VurodoroViri_GetLastExchange();
@@ -343,8 +311,7 @@ TEST(HostileAdapter, ABaseUrlWithMoreThanSchemeAndHostSendsNothing)
     }
 }
 
-// A host with many gateways switches one adapter between them: the connections to the gateways
-// it left are closed, not kept until the adapter goes.
+// One adapter switched across many gateways closes the connections to those it left.
 TEST(HostileAdapter, SwitchingGatewaysLeavesNoConnectionBehind)
 {
     std::vector<std::unique_ptr<RawGateway>> gateways;
@@ -356,19 +323,17 @@ TEST(HostileAdapter, SwitchingGatewaysLeavesNoConnectionBehind)
         ParamMap map;
         EXPECT_TRUE(adapter.GetAvailableFace(map));
     }
-    const auto openAt = [&](std::size_t gatewaysCounted) {
-        std::size_t open = 0;
-        for (std::size_t i = 0; i < gatewaysCounted; ++i) {
-            open += gateways[i]->ConnectionsOpen();
+    // Connections open at the first `counted` gateways once at most `most` or after 5 s.
+    const auto openBecomes = [&](std::size_t counted, std::size_t most) {
+        for (const auto deadline = Clock::now() + 5s;; std::this_thread::sleep_for(5ms)) {
+            std::size_t open = 0;
+            for (std::size_t i = 0; i < counted; ++i) {
+                open += gateways[i]->ConnectionsOpen();
+            }
+            if (open <= most || Clock::now() >= deadline) {
+                return open;
+            }
         }
-        return open;
-    };
-    const auto openBecomes = [&](std::size_t gatewaysCounted, std::size_t most) {
-        const auto deadline = Clock::now() + 5s;
-        while (openAt(gatewaysCounted) > most && Clock::now() < deadline) {
-            std::this_thread::sleep_for(5ms);
-        }
-        return openAt(gatewaysCounted);
     };
     EXPECT_EQ(openBecomes(gateways.size() - 1, 0), 0u) << "left open at the gateways left behind";
     // A client that is not told keeps at most 16 idle connections, however many gateways it saw.
@@ -384,16 +349,15 @@ std::string LargeResultList()
 {
     std::string data = "[";
     for (int i = 0; i < 115000; ++i) {
-        data += (i > 0 ? "," : "") + std::string("{\\\"id\\\":\\\"") + std::to_string(i) +
-                "\\\",\\\"return\\\":\\\"0\\\"}";
+        data += R"({\"id\":\")" + std::to_string(i) + R"(\",\"return\":\"0\"},)";
     }
-    data += "]";
+    data.back() = ']';
     std::string list = "result=[";
     for (int t = 0; t < 4; ++t) {
-        list += (t > 0 ? "," : "") + std::string("{\"SN\":\"T") + std::to_string(t) +
-                "\",\"data\":\"" + data + "\"}";
+        list += R"({"SN":"T)" + std::to_string(t) + R"(","data":")" + data + "\"},";
     }
-    return list + "]";  // 16.6 MB: just under the reply cap
+    list.back() = ']';
+    return list;  // 16.6 MB: just under the reply cap
 }
 
 // 5.6 million empty elements: a whole-document parse took 4 GB and 14 s of CPU.
@@ -419,8 +383,7 @@ TEST(HostileAdapter, DeleteIsPromptWhileThePollerResolvesConnectsOrParses)
     });
     VurodoroViri_TestAccess::SetNapLength(1ms);
     std::atomic<bool> listSent{false};
-    // The last bytes of a list are read out of the socket buffers in a few ms; parsing them takes
-    // a few hundred.
+    // The list is read within ms of being sent; parsing it takes hundreds.
     const auto parsing = [&] { return listSent && (std::this_thread::sleep_for(50ms), true); };
     struct Phase {
         const char* name;

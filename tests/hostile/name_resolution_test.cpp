@@ -1,17 +1,7 @@
 // A gateway named by a host name, resolved by the system's own resolver against the name service
 // of tests/hostile/private_resolver: resolution ends by the exchange's deadline and says "cannot
 // resolve" and why, and a dead first address does not use up the whole connect time-out.
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <string>
-#include <vector>
-
-#include "Terminal_Http_Tool.h"
-#include "VurodoroViri_Diagnostics.h"
-#include "adapter_fixture.h"
-#include "name_server.h"
-#include "raw_gateway.h"
+#include "hostile_test.h"
 #include "tcp_socket.h"
 
 #ifndef _WIN32
@@ -21,26 +11,14 @@
 namespace vvtest {
 namespace {
 
-using namespace std::chrono_literals;
-using Osmer_Framework::Terminal_Http_Error;
 using Osmer_Framework::Terminal_Http_ErrorName;
-using Osmer_Framework::Terminal_Http_Options;
-using Osmer_Framework::Terminal_Http_Tool;
-using Clock = std::chrono::steady_clock;
 
 void AnswerOk(RawPeer& peer)
 {
-    peer.AnswerAll("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+    peer.AnswerAll(AnswerWith(""));
 }
 
-struct NameCase {
-    const char* name;
-    const char* host;
-    Terminal_Http_Error error;
-    std::string detail;
-    std::chrono::milliseconds most;
-};
-
+// The adapter's diagnostics name the host too (the last check).
 TEST(NameResolution, EndsByTheDeadlineAndSaysWhy)
 {
     const auto nameServer = NameServer::Start();
@@ -53,7 +31,14 @@ TEST(NameResolution, EndsByTheDeadlineAndSaysWhy)
     Terminal_Http_Options options;
     options.connectTimeout = 1000ms;
     options.totalTimeout = 2000ms;
-    const std::vector<NameCase> cases = {
+    struct Case {
+        const char* name;
+        const char* host;
+        Terminal_Http_Error error;
+        std::string detail;
+        std::chrono::milliseconds most;
+    };
+    const std::vector<Case> cases = {
         {"the name server never answers", "gateway.silent.test", Terminal_Http_Error::Resolve,
          "cannot resolve gateway.silent.test: no answer within 2 s", 4000ms},
         {"no such name", "nowhere.test", Terminal_Http_Error::Resolve,
@@ -61,7 +46,7 @@ TEST(NameResolution, EndsByTheDeadlineAndSaysWhy)
         {"the first address never accepts", "two-addresses.test", Terminal_Http_Error::None, "",
          2000ms},
     };
-    for (const NameCase& c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Terminal_Http_Tool client(options);
         std::string reply;
@@ -69,27 +54,17 @@ TEST(NameResolution, EndsByTheDeadlineAndSaysWhy)
                                 std::to_string(gateway.Port()) + "/facepad/adduser";
         const auto start = Clock::now();
         const bool answered = client.HttpPostRequest(url, "SN=1", reply, false);
-        const auto elapsed = Clock::now() - start;
-        EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(),
-                  c.most.count());
+        EXPECT_LT(MillisecondsSince(start), c.most.count());
         EXPECT_EQ(answered, c.error == Terminal_Http_Error::None);
         EXPECT_STREQ(Terminal_Http_ErrorName(client.GetLastPostError()),
                      Terminal_Http_ErrorName(c.error));
         EXPECT_EQ(client.GetLastPostDetail(), c.detail);
     }
-}
-
-TEST(NameResolution, TheAdapterSaysWhichNameDidNotResolve)
-{
-    const auto nameServer = NameServer::Start();
-    if (!nameServer) {
-        GTEST_SKIP() << kNeedsPrivateResolver;
-    }
     VurodoroViri_Druvel adapter;
     adapter.SetUrl("http://nowhere.test");
     ParamMap user{{"pin", "1001"}};
     EXPECT_FALSE(adapter.AddUser("17", "T1", user));
-    const auto last = Osmer_Framework::Face::VurodoroViri_GetLastExchange();
+    const auto last = VurodoroViri_GetLastExchange();
     EXPECT_STREQ(Osmer_Framework::Face::VurodoroViri_ExchangeOutcomeName(last.outcome),
                  "cannot resolve");
     EXPECT_EQ(last.detail, "cannot resolve nowhere.test: no such host");

@@ -11,19 +11,11 @@ namespace {
 constexpr int kDnsPort = 53;
 constexpr std::size_t kHeaderBytes = 12;
 
-// The first label of the query's name, which follows the header as a length and its bytes.
 bool AsksForNowhere(const char* query, std::size_t size)
 {
     static const char kLabel[] = "\7nowhere";
     return size > kHeaderBytes + sizeof(kLabel) &&
            std::memcmp(query + kHeaderBytes, kLabel, sizeof(kLabel) - 1) == 0;
-}
-
-// The query itself turned into its answer: response, recursion available, "no such name".
-void MakeNoSuchName(char* message)
-{
-    message[2] = static_cast<char>(message[2] | 0x80);
-    message[3] = static_cast<char>(0x83);
 }
 
 }  // namespace
@@ -72,7 +64,8 @@ void NameServer::Serve()
         const std::size_t size = got > 0 ? static_cast<std::size_t>(got) : 0;
         m_queries += size >= kHeaderBytes ? 1 : 0;
         if (AsksForNowhere(message, size)) {
-            MakeNoSuchName(message);
+            message[2] = static_cast<char>(message[2] | 0x80);  // the query becomes its answer:
+            message[3] = static_cast<char>(0x83);  // recursion available, "no such name"
             sendto(m_socket, message, static_cast<IoLength>(size), 0, from.get(), from.length);
         }
     }

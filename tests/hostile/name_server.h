@@ -1,7 +1,5 @@
-// The name server of the resolver tests. tests/hostile/private_resolver runs the test program with
-// a resolv.conf that names a loopback address of its own as the only name server and passes that
-// address on as VV_PRIVATE_NAMESERVER; this server listens there. It answers "no such name" to a
-// name whose first label is "nowhere" and never answers any other.
+// The resolver tests' name server, on the address private_resolver names in resolv.conf and
+// VV_PRIVATE_NAMESERVER: "no such name" for a first label "nowhere", silence for any other.
 #pragma once
 
 #include <atomic>

@@ -110,15 +110,6 @@ bool RawPeer::Send(const std::string& bytes)
     return offset == bytes.size();
 }
 
-std::size_t RawPeer::SendRepeated(const std::string& chunk, std::size_t total)
-{
-    std::size_t sent = 0;
-    while (sent < total && Send(chunk)) {
-        sent += chunk.size();
-    }
-    return sent;
-}
-
 void RawPeer::Pause(int milliseconds) const
 {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);

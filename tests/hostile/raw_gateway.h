@@ -1,6 +1,5 @@
-// A gateway that misbehaves on purpose: a raw TCP listener on a loopback port that hands every
-// connection it accepts to a script, byte for byte, with no HTTP library in between. Plain sockets
-// on POSIX, Winsock on Windows.
+// A gateway that misbehaves on purpose: a loopback listener that hands each connection to a
+// script, byte for byte, with no HTTP library in between.
 #pragma once
 
 #include <atomic>
@@ -28,31 +27,20 @@ public:
     RawPeer(const RawPeer&) = delete;
     RawPeer& operator=(const RawPeer&) = delete;
 
-    // Reads one request (head and Content-Length body) and records its body. False when the client
-    // closed or the gateway is stopping.
+    // One request, its Content-Length body recorded; false once the client or the gateway stops.
     bool ReadRequest() { return Read(true); }
-    // Reads one request's head and leaves its body unread, as a gateway that answers early does.
-    bool ReadHead() { return Read(false); }
+    bool ReadHead() { return Read(false); }  // leaves the body unread
     const std::string& LastBody() const { return m_lastBody; }
-    // Answers every request with `answer` until the client closes.
     void AnswerAll(const std::string& answer)
     {
         while (ReadRequest() && Send(answer)) {
         }
     }
-    // False once the client is gone.
-    bool Send(const std::string& bytes);
-    // Sends `chunk` again and again until `total` bytes went out or the client stopped taking
-    // them; returns how many did.
-    std::size_t SendRepeated(const std::string& chunk, std::size_t total);
-    void Pause(int milliseconds) const;  // cut short when the gateway stops
-    // Closes the socket: an orderly close, which the kernel turns into a reset when a request
-    // came in that the script never read.
-    void Close();
-    // An abortive close (SO_LINGER {1, 0}), as a proxy or a crashing gateway does: a reset.
-    void Reset();
-    // Stops sending, then reads and drops what the client still sends until it closes: the close
-    // that lets an early answer reach the client before any reset.
+    bool Send(const std::string& bytes);  // false once the client is gone
+    void Pause(int milliseconds) const;   // cut short when the gateway stops
+    void Close();  // a reset when a request came in that the script never read
+    void Reset();  // abortive (SO_LINGER {1, 0}), as a proxy or a crashing gateway does
+    // Drains what the client still sends, so an early answer reaches it before any reset.
     void LingeringClose();
 
 private:
@@ -69,8 +57,7 @@ class RawGateway {
 public:
     using Script = std::function<void(RawPeer&)>;
 
-    // Accepts connections on `address` and runs `script` on each, one thread per connection.
-    // Port 0 picks a free one.
+    // Runs `script` on each connection, a thread each; port 0 picks a free one.
     explicit RawGateway(Script script, const char* address = "127.0.0.1", int port = 0)
         : RawGateway(std::move(script), address, port, true)
     {
@@ -91,8 +78,7 @@ public:
     {
         return "http://127.0.0.1:" + std::to_string(m_port) + "/" + path;
     }
-    // The bodies of the requests the scripts have read in full (what the gateway's program has
-    // seen), in the order they were read.
+    // The bodies of the requests read in full (what the gateway's program saw), in order.
     std::vector<std::string> BodiesRead();
     std::size_t ConnectionsAccepted();
     std::size_t ConnectionsOpen();  // accepted and not yet closed by the script

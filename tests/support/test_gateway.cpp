@@ -1,6 +1,7 @@
 #include "test_gateway.h"
 
 #include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 namespace vvtest {
@@ -127,11 +128,8 @@ std::vector<RecordedRequest> TestGateway::RequestsTo(const std::string& path) co
 {
     std::vector<RecordedRequest> matching;
     std::lock_guard<std::mutex> lock(m_mutex);
-    for (const auto& request : m_requests) {
-        if (request.path == path) {
-            matching.push_back(request);
-        }
-    }
+    std::copy_if(m_requests.begin(), m_requests.end(), std::back_inserter(matching),
+                 [&](const RecordedRequest& r) { return r.path == path; });
     return matching;
 }
 

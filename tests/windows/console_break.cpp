@@ -1,11 +1,7 @@
-// Stops a Windows console program the way a person does, with a console control event, never by
-// killing it (scripts/windows-bundle-check runs it under wine).
-//   console_break STOP_FILE COMMAND_LINE
-// Starts COMMAND_LINE in a new process group with this program's standard handles, waits until
-// STOP_FILE exists, sends Ctrl-Break to the group and exits with the program's exit code. A
-// console that cannot send Ctrl-Break (wine's) gets Ctrl-C sent to the group instead. Codes of
-// its own: 120 the program did not start, 121 it ended before it was asked to, 122 it was still
-// running 10 s after the event (it is terminated then).
+// Stops a Windows console program as a person does, with a console event, never by killing it
+// (scripts/windows-bundle-check runs it under wine).   console_break STOP_FILE COMMAND_LINE
+// Starts COMMAND_LINE in a process group of its own, waits for STOP_FILE, sends Ctrl-Break (Ctrl-C
+// where refused, as in wine) and exits with the program's code, or 120..122 (below).
 #include <windows.h>
 
 #include <cstdio>
@@ -33,7 +29,6 @@ HANDLE Inherited(DWORD which)
     return handle;
 }
 
-// Sends Ctrl-Break, or Ctrl-C where Ctrl-Break is refused; null when neither could be sent.
 const char* SendStop(DWORD group)
 {
     if (GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, group)) {
