@@ -1,5 +1,4 @@
-// Where the running program lives, as the adapter reads it to place json.dll beside the host. This
-// binary is the host here: its own path is known to the build (VV_TEST_BINARY_NAME).
+// Where the running program lives, which places json.dll beside the host: here, this binary.
 #include <gtest/gtest.h>
 
 #include <algorithm>
