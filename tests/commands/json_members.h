@@ -1,5 +1,4 @@
-// Reading back the JSON documents the adapter sends, so that tests check members, order and types
-// rather than json-c's spacing.
+// The JSON documents the adapter sends, read back: members, order and types, not json-c's spacing.
 #pragma once
 
 #include <gtest/gtest.h>
