@@ -1,7 +1,4 @@
-// The options of VurodoroViri_Options.h against a real gateway: what each accepts and refuses, and
-// that what it sets is what the next exchange (or the first poll) does.
-#include <gtest/gtest.h>
-
+// The options of VurodoroViri_Options.h: what each refuses, and that what it sets takes effect.
 #include "VurodoroViri_Diagnostics.h"
 #include "VurodoroViri_Options.h"
 #include "adapter_fixture.h"

@@ -1,9 +1,5 @@
 // Gateway set-up: listen port, initialisation settings, binding and unbinding.
-#include <gtest/gtest.h>
-
 #include <climits>
-#include <string>
-#include <vector>
 
 #include "adapter_fixture.h"
 #include "json_members.h"

@@ -1,5 +1,4 @@
-// Reading back the JSON documents the adapter sends, so that tests check members, order and types
-// rather than json-c's spacing.
+// The JSON documents the adapter sends, read back: members, order and types, not json-c's spacing.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,14 +12,13 @@ namespace vvtest {
 
 inline std::string Rendered(const char* name, json_object* value)
 {
-    std::string member = std::string(name) + "=";
+    const std::string member = std::string(name) + "=";
     if (json_object_is_type(value, json_type_string)) {
         return member + "\"" + json_object_get_string(value) + "\"";
     }
-    if (json_object_is_type(value, json_type_int)) {
-        return member + std::to_string(json_object_get_int64(value));
-    }
-    return member + "<" + json_type_to_name(json_object_get_type(value)) + ">";
+    return member + (json_object_is_type(value, json_type_int)
+                         ? std::to_string(json_object_get_int64(value))
+                         : "<" + std::string(json_type_to_name(json_object_get_type(value))) + ">");
 }
 
 // The members of the one JSON object that `text` holds, in document order: strings as

@@ -47,43 +47,38 @@ Rows TableAfter(const std::string& doc, const std::string& heading, bool typed)
     return rows;
 }
 
-template <typename Entries, typename Row>
-Rows RowsOf(const Entries& entries, Row row)
-{
-    Rows rows;
-    for (const auto& entry : entries) {
-        rows.push_back(row(entry));
-    }
-    return rows;
-}
-
 TEST(ReferenceDoc, TablesMatchTheProtocolTable)
 {
     namespace endpoint = facepad::endpoint;
     namespace code = facepad::result_code;
     // Every constant of the two namespaces: a new endpoint or result code is added here too.
-    const char* const endpoints[] = {
+    const Rows endpoints = {
         endpoint::kGetAvailable, endpoint::kSetPort,           endpoint::kSetInitParam,
         endpoint::kBinding,      endpoint::kUnbinding,         endpoint::kAddUser,
         endpoint::kDelUser,      endpoint::kSetBioPhoto,       endpoint::kDelBioPhoto,
         endpoint::kGetResult,    endpoint::kGetTerminalStatus, endpoint::kControlDevice};
-    const char* const codes[] = {
-        code::kDone,        code::kTerminalNotBound, code::kTerminalOffline,
-        code::kUserUnknown, code::kPhotoUnknown,     code::kInvalidValue};
-    const auto name = [](const char* text) { return std::string(text); };
-    const auto typed = [](const facepad::member::Member& m) {
-        return std::string(m.name) +
-               (m.kind == facepad::member::Kind::Integer ? " number" : " string");
+    const Rows codes = {code::kDone,        code::kTerminalNotBound, code::kTerminalOffline,
+                        code::kUserUnknown, code::kPhotoUnknown,     code::kInvalidValue};
+    const auto typed = [](const auto& members) {
+        Rows rows;
+        for (const facepad::member::Member& m : members) {
+            rows.push_back(std::string(m.name) +
+                           (m.kind == facepad::member::Kind::Integer ? " number" : " string"));
+        }
+        return rows;
     };
-    const auto initKey = [](const char* key) { return std::string(key) + " string"; };
+    Rows initKeys;
+    for (const char* key : facepad::kInitParamKeys) {
+        initKeys.push_back(std::string(key) + " string");
+    }
     std::ifstream file(VV_REFERENCE_DOC);
     ASSERT_TRUE(file) << VV_REFERENCE_DOC;
     const std::string doc((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(TableAfter(doc, "## Endpoints", false), RowsOf(endpoints, name));
-    EXPECT_EQ(TableAfter(doc, "### The user map", true), RowsOf(facepad::member::kUser, typed));
-    EXPECT_EQ(TableAfter(doc, "### The photo map", true), RowsOf(facepad::member::kPhoto, typed));
-    EXPECT_EQ(TableAfter(doc, "### The init keys", true), RowsOf(facepad::kInitParamKeys, initKey));
-    EXPECT_EQ(TableAfter(doc, "## Result codes", false), RowsOf(codes, name));
+    EXPECT_EQ(TableAfter(doc, "## Endpoints", false), endpoints);
+    EXPECT_EQ(TableAfter(doc, "### The user map", true), typed(facepad::member::kUser));
+    EXPECT_EQ(TableAfter(doc, "### The photo map", true), typed(facepad::member::kPhoto));
+    EXPECT_EQ(TableAfter(doc, "### The init keys", true), initKeys);
+    EXPECT_EQ(TableAfter(doc, "## Result codes", false), codes);
 }
 
 }  // namespace

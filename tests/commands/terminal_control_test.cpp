@@ -1,9 +1,4 @@
 // Terminal status (reading the status list out of the reply) and the door command.
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include "adapter_fixture.h"
 
 namespace vvtest {
@@ -19,9 +14,7 @@ const char* const kEmptyList =
 class TerminalControlTest : public AdapterTest {};
 
 // Any element with "connstatus" above 0 means connected; the list follows the first "Data" after
-// exactly one character, and one that cannot be read is logged by its kind. How odd lists read
-// (json-c's way) is in the corpus of fuzz/fuzz_result_list.cpp, whose replay compares the status
-// reading with json-c's whole-document reading.
+// exactly one character, and one that cannot be read is logged by its kind.
 TEST_F(TerminalControlTest, StatusListIsReadAfterTheWordData)
 {
     struct Case {

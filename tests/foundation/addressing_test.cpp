@@ -1,7 +1,4 @@
-// Base URL and request port, the URL and body builders, URL splitting for the connection pool and
-// the JSON library path rule.
-#include <gtest/gtest.h>
-
+// Base URL and request port, URL splitting for the connection pool, the JSON library path rule.
 #include <climits>
 
 #include "Terminal_Http_Tool.h"
@@ -17,8 +14,8 @@ using Osmer_Framework::Terminal_Http_Tool;
 using Osmer_Framework::Face::JsonLibraryPathFor;
 using Osmer_Framework::http::ParseUrl;
 
-// The full URL is base URL, ":", port, "/", path, whatever the base URL holds; a port outside
-// 0..65535 is refused, logged and leaves the earlier one.
+// Base URL, ":", port, "/", path, whatever the base URL holds; a port outside 0..65535 is refused,
+// logged and leaves the earlier one.
 TEST(Addressing, TheFullUrlJoinsBaseUrlAndPortAsSet)
 {
     struct Case {
@@ -57,45 +54,23 @@ TEST(Addressing, TheFullUrlJoinsBaseUrlAndPortAsSet)
     EXPECT_GT(log.Lines().front().line, 0);
 }
 
-TEST(Addressing, BodyPutsSerialFirstThenIdentifierThenData)
+// A trailing slash on the base URL puts the port into the path: still a valid URL. What the
+// parser refuses, the client refuses before it connects anywhere.
+TEST(ParseUrl, SplitsHostPortAndPathOrRefuses)
 {
-    VurodoroViri_Druvel adapter;
-    EXPECT_EQ(adapter.GetFullPostParam("7", "ABC123", "{}"), "SN=ABC123\tid=7\tdata={}");
-    EXPECT_EQ(adapter.GetFullPostParam("", "", ""), "SN=\tid=\tdata=");
-    const std::string raw("a\0&=\t%", 6);
-    EXPECT_EQ(adapter.GetFullPostParam(raw, raw, raw),
-              "SN=" + raw + "\tid=" + raw + "\tdata=" + raw);
-}
-
-// A trailing slash on the base URL puts the port into the path: still a valid URL.
-TEST(ParseUrl, SplitsHostPortAndPath)
-{
-    struct Case {
-        const char* text;
-        const char* host;
-        int port;
-        const char* path;
+    const std::pair<const char*, const char*> accepted[] = {
+        {"http://127.0.0.1:10001/facepad/getavailable", "127.0.0.1 10001 /facepad/getavailable"},
+        {"http://gateway/x", "gateway 80 /x"},
+        {"HTTP://gateway", "gateway 80 /"},
+        {"http://127.0.0.1/:10001/facepad/x", "127.0.0.1 80 /:10001/facepad/x"},
+        {"http://[::1]:8080/p", "::1 8080 /p"},
     };
-    const Case cases[] = {
-        {"http://127.0.0.1:10001/facepad/getavailable", "127.0.0.1", 10001,
-         "/facepad/getavailable"},
-        {"http://gateway/x", "gateway", 80, "/x"},
-        {"HTTP://gateway", "gateway", 80, "/"},
-        {"http://127.0.0.1/:10001/facepad/x", "127.0.0.1", 80, "/:10001/facepad/x"},
-        {"http://[::1]:8080/p", "::1", 8080, "/p"},
-    };
-    for (const Case& c : cases) {
-        const auto url = ParseUrl(c.text);
-        ASSERT_TRUE(url) << c.text;
-        EXPECT_EQ(url->host + " " + std::to_string(url->port) + " " + url->path,
-                  std::string(c.host) + " " + std::to_string(c.port) + " " + c.path);
+    for (const auto& [text, parts] : accepted) {
+        const auto url = ParseUrl(text);
+        ASSERT_TRUE(url) << text;
+        EXPECT_EQ(url->host + " " + std::to_string(url->port) + " " + url->path, parts);
     }
-    EXPECT_EQ(ParseUrl(cases[0].text)->OriginKey(), "http://127.0.0.1:10001");
-}
-
-// Refused by the parser, and so by the client before it connects anywhere.
-TEST(ParseUrl, RefusesWhatCannotBeConnectedTo)
-{
+    EXPECT_EQ(ParseUrl(accepted[0].first)->OriginKey(), "http://127.0.0.1:10001");
     Terminal_Http_Tool client;
     for (const char* text :
          {"", ":10001/facepad/x", "127.0.0.1:80/x", "ftp://h/x", "http://", "http://:1/x",
@@ -110,8 +85,7 @@ TEST(ParseUrl, RefusesWhatCannotBeConnectedTo)
     }
 }
 
-// Only a backslash separates: json.dll lies in the directory of a Windows path, and a path
-// without one has no directory part.
+// Only a backslash separates: a path without one has no directory part.
 TEST(JsonLibraryPath, IsBesideTheProgramOnAWindowsPath)
 {
     const std::pair<const char*, const char*> cases[] = {

@@ -1,5 +1,4 @@
-// Where the running program lives, as the adapter reads it to place json.dll beside the host. This
-// binary is the host here: its own path is known to the build (VV_TEST_BINARY_NAME).
+// Where the running program lives, which places json.dll beside the host: here, this binary.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,9 +28,8 @@ TEST(ExecutablePath, NamesThisRunningProgram)
 }
 
 #ifdef _WIN32
-// The wide path converted to the ANSI code page is what the ANSI API itself reports; a drive-letter
-// path with backslashes (Z:\...\vv_foundation_tests.exe under wine) gives json.dll in the same
-// directory.
+// The wide path in the ANSI code page, as the ANSI API reports it: a drive-letter path with
+// backslashes (Z:\... under wine), json.dll in its directory.
 TEST(ExecutablePath, AgreesWithTheAnsiModuleFileNameAndPlacesJsonDllBesideIt)
 {
     char ansi[MAX_PATH] = {};
@@ -48,9 +46,8 @@ TEST(ExecutablePath, AgreesWithTheAnsiModuleFileNameAndPlacesJsonDllBesideIt)
     EXPECT_EQ(JsonLibraryPathFor(path), expected.string());
 }
 
-// A path of 256 characters or more comes back cut to its first 255 (the adapter's buffer holds 256
-// characters). scripts/windows-check runs a copy of this program from a directory that deep; from
-// the build tree the test is skipped.
+// A path of 256 characters or more comes back cut to 255 (the adapter's buffer holds 256);
+// scripts/windows-check runs a copy of this program from that deep, the build tree skips it.
 TEST(ExecutablePath, ALongPathComesBackCutTo255Characters)
 {
     std::wstring whole(32768, L'\0');  // room for any path

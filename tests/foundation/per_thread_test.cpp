@@ -1,6 +1,5 @@
-// The HTTP client's per-thread objects (each thread's last outcomes and parsed URL) are destroyed
-// whole when their threads end: MinGW's own thread_local fails this. That each thread has its own
-// is http_client_test's EachThreadReadsItsOwnLastStatus.
+// The HTTP client's per-thread objects are destroyed whole, once, when their threads end: MinGW's
+// own thread_local fails this.
 #include "per_thread.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
-// The client's reader of HTTP answers: every limit it must keep, with the same verdict however the
-// bytes are split across reads. Every framing it must read or refuse is in the corpus of
-// fuzz/fuzz_http_reply.cpp, whose replay compares the reader with a plain reading of the bytes.
+// The client's reader of HTTP answers: every limit it must keep, however the bytes are split. How
+// it reads framings is in the corpus of fuzz/fuzz_http_reply.cpp.
 #include "reply_reader.h"
 
 #include <gtest/gtest.h>
@@ -35,8 +34,7 @@ Verdict Read(const std::string& bytes, std::size_t step, bool closeAtEnd, ReplyL
 
 const std::string k200 = "HTTP/1.1 200 OK\r\n";
 
-// Fed a byte at a time, seven at a time and whole, with the limits of an 80-byte line, a 160-byte
-// head and a 200-byte body.
+// Fed a byte, seven bytes and all at a time; limits: 80-byte line, 160-byte head, 200-byte body.
 void ExpectVerdict(const std::string& bytes, bool closeAtEnd, ReplyState state, int status)
 {
     for (std::size_t step : {std::size_t{1}, std::size_t{7}, bytes.size() + 1}) {

@@ -1,6 +1,5 @@
-// This binary's own json_object_new_object and json_load_lib: the adapter library binds to them
-// (default visibility, as the tree builds with hidden symbols) instead of json-c's and the
-// toolkit's. They forward to the real ones unless a test switches them off.
+// The adapter library binds to these (default visibility: the tree builds with hidden symbols)
+// instead of json-c's and the toolkit's; they forward unless a test switches them off.
 #include "json_switches.h"
 
 #include <dlfcn.h>
@@ -13,7 +12,6 @@ namespace vvtest {
 
 std::atomic<bool> g_objectCreationFails{false};
 std::atomic<bool> g_libraryLoadFails{false};
-std::atomic<std::size_t> g_objectCreations{0};
 std::mutex g_mutex;
 std::vector<std::string> g_paths;
 
@@ -34,7 +32,6 @@ Function Real(const char* name)
 extern "C" __attribute__((visibility("default"))) json_object* json_object_new_object(void)
 {
     static const auto real = vvtest::Real<json_object* (*)()>("json_object_new_object");
-    ++vvtest::g_objectCreations;
     return vvtest::g_objectCreationFails ? nullptr : real();
 }
 

@@ -1,9 +1,5 @@
-// Result lists into the result map: merging per terminal, skipped elements, a stop request. Where a
-// reply's list starts (after the first key word and one character, up to a NUL byte) is in the
-// corpus of fuzz/fuzz_result_reply.cpp, whose replay compares it with a plain search of the reply.
-#include <gtest/gtest.h>
-
-#include "adapter_fixture.h"
+// Result lists into the result map: merging per terminal, skipped elements, a stop request.
+#include "delivery_recorder.h"
 #include "result_parser.h"
 
 namespace vvtest {
@@ -15,39 +11,16 @@ const char* const kListUnreadable = "VurodoroViri_Druvel::JsonDataToMapData json
 const char* const kEntriesUnreadable =
     "VurodoroViri_Druvel::JsonDataToMapData jsonDataRet == nullptr";
 
-// One outer element whose "data" is the given entry-list text.
-std::string Element(const std::string& sn, const std::string& entries)
-{
-    std::string quoted;
-    for (char c : entries) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-        }
-        quoted += c;
-    }
-    return R"({"SN":")" + sn + R"(","data":")" + quoted + R"("})";
-}
-
-std::string List(std::initializer_list<std::string> elements)
-{
-    std::string list;
-    for (const std::string& element : elements) {
-        list += (list.empty() ? "[" : ",") + element;
-    }
-    return list.empty() ? "[]" : list + "]";
-}
-
-// Each case starts from a map that holds terminal T1. A list that is not JSON as a whole is refused
-// and logged, however many good elements come first; an unreadable entry list is logged and
-// skipped. Every other shape, and json-c's own reading of odd texts, is in the corpus of
-// fuzz/fuzz_result_list.cpp, whose replay compares the parser with json-c's whole-document reading.
+// A list that is not JSON as a whole is refused and logged, however many good elements come first;
+// an unreadable entry list is logged and skipped. Other shapes: the corpus of fuzz_result_list.
 TEST(Parser, MergesEachListIntoTheMap)
 {
     const ResultMap kept{{"T1", {{"5", "a"}}}};
-    const std::string entry7 = R"([{"id":"7","return":"0"}])";
+    const std::string t2 = OneEntryList("T2", "7", "0");
     std::string manyThenBad = "[";
     for (int i = 0; i < 3000; ++i) {
-        manyThenBad += Element("T" + std::to_string(i), entry7) + ",";
+        const std::string list = OneEntryList("T" + std::to_string(i), "7", "0");
+        manyThenBad += list.substr(1, list.size() - 2) + ",";
     }
     struct Case {
         std::string list;
@@ -55,9 +28,9 @@ TEST(Parser, MergesEachListIntoTheMap)
         const char* line = nullptr;  // logged at level 4
     };
     const Case cases[] = {
-        {List({Element("T1", entry7)}), {{"T1", {{"7", "0"}}}}},  // replaced whole
-        {List({Element("T2", entry7)}), {{"T1", {{"5", "a"}}}, {"T2", {{"7", "0"}}}}},
-        {List({Element("BAD", "{not json"), Element("T2", entry7)}),
+        {OneEntryList("T1", "7", "0"), {{"T1", {{"7", "0"}}}}},  // replaced whole
+        {t2, {{"T1", {{"5", "a"}}}, {"T2", {{"7", "0"}}}}},
+        {R"([{"SN":"BAD","data":"{not json"},)" + t2.substr(1),
          {{"T1", {{"5", "a"}}}, {"T2", {{"7", "0"}}}},
          kEntriesUnreadable},
         {manyThenBad + "x]", kept, kListUnreadable},
@@ -86,13 +59,13 @@ TEST(Parser, AStopRequestEndsALongReading)
 {
     static int stopChecks = 0;
     const ParseStop stopAtTheSecondCheck = [] { return ++stopChecks > 1; };
-    std::string entries = "[";
+    std::string entries = R"([{"SN":"T1","data":"[)";
     std::string elements = "[";
     for (int i = 0; i < 20000; ++i) {
-        entries += R"({"id":"1","return":"0"},)";
+        entries += R"({\"id\":\"1\",\"return\":\"0\"},)";
         elements += "{},";
     }
-    for (const std::string& list : {List({Element("T1", entries + "{}]")}), elements + "{}]"}) {
+    for (const std::string& list : {entries + R"({}]"}])", elements + "{}]"}) {
         stopChecks = 0;
         ResultMap results;
         EXPECT_EQ(ParseResultList(list.c_str(), results, stopAtTheSecondCheck),

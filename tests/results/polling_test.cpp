@@ -1,9 +1,5 @@
 // The polling thread against a real gateway, with naps shortened through the test seam.
-#include <gtest/gtest.h>
-
-#include <chrono>
 #include <future>
-#include <string>
 
 #ifndef _WIN32
 #include <pthread.h>
@@ -33,8 +29,7 @@ protected:
         AdapterTest::SetUp();
     }
 
-    // Arrival times of the first `count` polls, as the gateway stamped them: a test thread
-    // that wakes late on a loaded machine does not shorten the measured waits.
+    // As the gateway stamped them: a test thread waking late does not shorten the measured waits.
     std::vector<Clock::time_point> PollTimes(std::size_t count)
     {
         std::vector<Clock::time_point> times;
@@ -57,7 +52,6 @@ milliseconds Between(Clock::time_point a, Clock::time_point b)
 // The callback runs on the polling thread, which it may use to call the adapter.
 TEST_F(PollingTest, DeliversAListOnThePollingThread)
 {
-    // The recorder runs this after it has announced the delivery: the promise orders the read.
     static std::promise<std::string> threadName;
     static VurodoroViri_Druvel* target = nullptr;
     threadName = std::promise<std::string>();
@@ -85,14 +79,13 @@ TEST_F(PollingTest, DeliversAListOnThePollingThread)
     EXPECT_TRUE(gateway->WaitForRequests("facepad/getavailable", 1));
 }
 
-// Only a list one character after the first "result" of a 200 reply is read; one that is not JSON
-// is logged; each list read merges into the thread's map, which goes to the callback whole.
+// Only a list one character after the first "result" of a 200 reply is read, a broken one is
+// logged; each list merges into the thread's map, which goes to the callback whole.
 TEST_F(PollingTest, ListsAreReadFromAcceptedRepliesAndAccumulate)
 {
     adapter->SetResultCallbackFace(&DeliveryRecorder::Callback);
     EXPECT_FALSE(adapter->SetResultCallbackFace(nullptr));  // refused: the one above stays
     const std::string list = OneEntryList("T1", "1", "0");
-    // Where a reply's list starts is in the corpus of fuzz/fuzz_result_reply.cpp; here the poll.
     for (const ScriptedReply& unread :
          {ScriptedReply{200, ResultReply(list, "\":")},
           ScriptedReply{200, "noresults, result=" + list}, ScriptedReply{404, ResultReply(list)},
@@ -154,8 +147,8 @@ TEST_F(PollingTest, TenEmptiedMapsInARowSlowThePolling)
     }
 }
 
-// The end must not hang on its log line: a host hook that throws on it changes nothing. An empty
-// list ends nothing.
+// The end must not hang on its log line, even when the host's hook throws; an empty list ends
+// nothing.
 TEST_F(PollingTest, AListWithoutACallbackEndsTheThreadForGood)
 {
     gateway->SetReply(kEndpoint, ScriptedReply{200, ResultReply(OneEntryList("T1", "1", "0"))});

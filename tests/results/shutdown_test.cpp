@@ -1,7 +1,4 @@
-// Destruction while the polling thread is busy: it must never touch a destroyed adapter, never
-// deadlock and never take long.
-#include <gtest/gtest.h>
-
+// Destruction while the polling thread is busy: no use after free, no deadlock, no long wait.
 #include <atomic>
 #include <future>
 
@@ -85,28 +82,6 @@ TEST_F(ShutdownTest, DeletingTheAdapterFromItsOwnCallbackDoesNotDeadlock)
     EXPECT_EQ(DeliveryRecorder::Instance().Deliveries().size(), 1u);
 }
 
-// A thousand lives against a live gateway, some ended while polls land mid-exchange and
-// mid-callback.
-TEST_F(ShutdownTest, LivesEndedAtAnyMomentLeaveNoThreadBehind)
-{
-    adapter.reset();
-    gateway->SetReply(kEndpoint, ScriptedReply{200, ResultReply(OneEntryList("T1", "1", "0"))});
-    for (std::size_t i = 0; i < 1000; ++i) {
-        auto life = std::make_unique<VurodoroViri_Druvel>();
-        PointAt(*life);
-        life->SetResultCallbackFace(&DeliveryRecorder::Callback);
-        ParamMap map;
-        EXPECT_TRUE(i % 100 != 0 || life->GetAvailableFace(map));
-        if (i % 80 == 0) {
-            const std::size_t before = DeliveryRecorder::Instance().Deliveries().size();
-            DeliveryRecorder::Instance().WaitFor(before + 1 + i % 3, milliseconds(2000));
-        }
-        life.reset();
-        EXPECT_EQ(VurodoroViri_TestAccess::RunningPollers(), 0u);
-    }
-    EXPECT_GT(DeliveryRecorder::Instance().Deliveries().size(), 0u);
-}
-
 // The newest adapter takes over the statics; destroying any adapter, through the host interface,
 // stops every thread and leaves the statics as they were.
 TEST_F(ShutdownTest, TwoAdaptersShareTheStatics)
@@ -119,11 +94,11 @@ TEST_F(ShutdownTest, TwoAdaptersShareTheStatics)
     EXPECT_FALSE(VurodoroViri_TestAccess::ThreadQuit());
     EXPECT_EQ(VurodoroViri_TestAccess::RunningPollers(), 2u);
 
-    // Both threads now work for the newest adapter, so every poll goes to its gateway.
+    // Both threads work for the newest adapter.
     ASSERT_TRUE(secondGateway.WaitForRequests(kEndpoint, 6));
     EXPECT_EQ(gateway->CountTo(kEndpoint), 0u);
 
-    // Hold both threads inside a poll, so every poll they ever sent has been counted.
+    // Both threads held inside a poll: every poll they sent has been counted.
     secondGateway.SetReply(kEndpoint, ScriptedReply{200, "", {}, true});
     ASSERT_TRUE(secondGateway.WaitForHanging(2));
     const std::size_t polls = secondGateway.CountTo(kEndpoint);
