@@ -3,17 +3,11 @@
 // cli_test.cpp.
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <csignal>
-#include <cstdio>
-#include <fstream>
-#include <memory>
-#include <mutex>
 #include <random>
 #include <set>
-#include <sstream>
 #include <thread>
 
 #include "child_process.h"
@@ -26,10 +20,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using simtest::Child;
-using simtest::RunToEnd;
-
 using simtest::kSimulator;
 using simtest::RunningSimulator;
+using simtest::RunToEnd;
 using simtest::Scratch;
 
 TEST(Programs, SimulatorRefusesToStartWithTheReasonAndLeavesAStateItCannotUseAlone)
@@ -54,7 +47,6 @@ TEST(Programs, SimulatorRefusesToStartWithTheReasonAndLeavesAStateItCannotUseAlo
         {{"--status", "bogus=500"}, 2, "--status: no endpoint /facepad/bogus"},
         {{"--payload-cap", "0"}, 2, "--payload-cap must be at least 1 byte"},
         {{"--port-file", garbage + "/port"}, 3, "cannot write the port file"},
-        {{"--state", garbage}, 3, "not a SQLite database"},
         {{"--state", earlierJson.path}, 3, "is a JSON state file of an earlier simulator"},
     };
     for (const Case& c : cases) {
