@@ -1,7 +1,6 @@
 // The simulator on a real socket, driven by a raw HTTP client: refusals with reasons, the size
 // cap, keep-alive, an exclusive port, the request log, the journal and the injected faults.
 #include <arpa/inet.h>
-#include <gtest/gtest.h>
 #include <httplib.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -13,17 +12,13 @@
 #include <memory>
 #include <mutex>
 
-#include "facepad_protocol.h"
+#include "gateway_test.h"
 #include "sim_server.h"
-#include "sim_test_helpers.h"
 
 namespace {
 
-namespace endpoint = facepad::endpoint;
-using facepad::sim::Gateway;
 using facepad::sim::ServerSettings;
 using facepad::sim::SimServer;
-using namespace std::chrono_literals;
 
 // A raw connection to the server, so that heads httplib's client would not send can be sent.
 class RawConnection {

@@ -1,7 +1,6 @@
 // The simulator as a process, the way a script uses it: started on a free port, stopped with a
 // signal; its state across a SIGKILL; and the refusals at start-up. facepad-cli's own tests are in
 // cli_test.cpp.
-#include <gtest/gtest.h>
 #include <httplib.h>
 
 #include <atomic>
@@ -11,19 +10,15 @@
 #include <thread>
 
 #include "child_process.h"
-#include "facepad_protocol.h"
-#include "gateway.h"
+#include "gateway_test.h"
 #include "running_simulator.h"
-#include "sim_test_helpers.h"
 
 namespace {
 
-using namespace std::chrono_literals;
 using simtest::Child;
 using simtest::kSimulator;
 using simtest::RunningSimulator;
 using simtest::RunToEnd;
-using simtest::Scratch;
 
 TEST(Programs, SimulatorRefusesToStartWithTheReasonAndLeavesAStateItCannotUseAlone)
 {

@@ -2,25 +2,16 @@
 // gateway paths' answers, and what the state document shows.
 #include "sim_api.h"
 
-#include <gtest/gtest.h>
 #include <json-c/json.h>
 
-#include "facepad_protocol.h"
-#include "gateway.h"
-#include "sim_test_helpers.h"
+#include "gateway_test.h"
 
 namespace {
 
-namespace endpoint = facepad::endpoint;
-namespace code = facepad::result_code;
 using facepad::sim::ApiReply;
 using facepad::sim::ApiRequest;
-using facepad::sim::Gateway;
 using facepad::sim::RequestJournal;
 using facepad::sim::SimApi;
-using simtest::CommandBody;
-using simtest::DrainResults;
-using simtest::Result;
 using Params = std::multimap<std::string, std::string>;
 
 // A 1x1 GIF, base64.

@@ -1,6 +1,5 @@
 // The state database: what survives a reopen, which files are refused (and left alone), what a
 // change that cannot be committed does.
-#include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,16 +9,10 @@
 #include <functional>
 #include <sstream>
 
-#include "facepad_protocol.h"
-#include "gateway.h"
-#include "sim_test_helpers.h"
+#include "gateway_test.h"
 
 namespace {
 
-namespace endpoint = facepad::endpoint;
-namespace code = facepad::result_code;
-using facepad::sim::Gateway;
-using facepad::sim::GatewayData;
 using facepad::sim::StoreError;
 
 // A gateway that has seen one of every kind of change.
