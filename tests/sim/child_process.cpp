@@ -1,16 +1,14 @@
 #include "child_process.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -24,42 +22,17 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::vector<char*> ArgvOf(const std::vector<std::string>& argv)
+// `word` as one shell word.
+std::string Quoted(const std::string& word)
 {
-    std::vector<char*> pointers;
-    for (const std::string& arg : argv) {
-        pointers.push_back(const_cast<char*>(arg.c_str()));
+    std::string quoted = "'";
+    for (const char c : word) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     }
-    pointers.push_back(nullptr);
-    return pointers;
+    return quoted + "'";
 }
 
-// Spawns `argv` with stdout on a pipe (returned in `readEnd`) and stderr on `stderrTarget`:
-// the pipe as well when -1, else that descriptor.
-pid_t Spawn(const std::vector<std::string>& argv, int& readEnd, int stderrTarget)
-{
-    int pipeEnds[2];
-    if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
-        throw std::runtime_error("pipe failed");
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, stderrTarget < 0 ? pipeEnds[1] : stderrTarget, 2);
-    pid_t pid = -1;
-    auto args = ArgvOf(argv);
-    const int failed = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeEnds[1]);
-    if (failed != 0) {
-        close(pipeEnds[0]);
-        throw std::runtime_error("cannot start " + argv[0]);
-    }
-    readEnd = pipeEnds[0];
-    return pid;
-}
-
-// Reads what is available within `limit`; false at end of file or time-out.
+// Reads what is available before `deadline`; false at end of file or time-out.
 bool ReadSome(int fd, std::string& into, Clock::time_point deadline)
 {
     const auto left =
@@ -82,40 +55,25 @@ int ExitCodeOf(int status)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-std::optional<int> WaitFor(pid_t pid, Clock::time_point deadline)
-{
-    for (;;) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            return ExitCodeOf(status);
-        }
-        if (Clock::now() >= deadline) {
-            return std::nullopt;
-        }
-        // No portable event for a child's end without a SIGCHLD handler; a short nap is bounded
-        // by the caller's limit.
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-}
-
 }  // namespace
 
 Finished RunToEnd(const std::vector<std::string>& argv, std::chrono::seconds limit)
 {
-    Finished finished;
-    int output = -1;
-    const pid_t pid = Spawn(argv, output, -1);
-    const auto deadline = Clock::now() + limit;
-    while (ReadSome(output, finished.output, deadline)) {
+    // coreutils' timeout ends a program that hangs, so the test fails instead of stalling.
+    std::string command = "timeout -s KILL " + std::to_string(limit.count());
+    for (const std::string& word : argv) {
+        command += " " + Quoted(word);
     }
-    close(output);
-    const auto code = WaitFor(pid, deadline);
-    if (!code) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
+    Finished finished;
+    std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) {
         return finished;
     }
-    finished.exitCode = *code;
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        finished.output.append(buffer, got);
+    }
+    finished.exitCode = ExitCodeOf(pclose(pipe));
     return finished;
 }
 
@@ -125,8 +83,27 @@ Child::Child(const std::vector<std::string>& argv)
     m_stderrPath =
         "/tmp/facepad_child_" + std::to_string(getpid()) + "_" + std::to_string(counter++) + ".err";
     const int errFd = open(m_stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    m_pid = Spawn(argv, m_stdout, errFd);
+    int pipeEnds[2];
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, errFd, 2);
+    std::vector<char*> args;
+    for (const std::string& arg : argv) {
+        args.push_back(const_cast<char*>(arg.c_str()));
+    }
+    args.push_back(nullptr);
+    const int failed = posix_spawn(&m_pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[1]);
     close(errFd);
+    m_stdout = pipeEnds[0];
+    if (failed != 0) {
+        throw std::runtime_error("cannot start " + argv[0]);
+    }
 }
 
 Child::~Child()
@@ -162,9 +139,18 @@ void Child::Signal(int signal)
 
 std::optional<int> Child::WaitExit(std::chrono::milliseconds limit)
 {
-    const auto code = WaitFor(m_pid, Clock::now() + limit);
-    m_ended = code.has_value();
-    return code;
+    const auto deadline = Clock::now() + limit;
+    int status = 0;
+    // No portable event for a child's end without a SIGCHLD handler; a short nap is bounded by
+    // the caller's limit.
+    while (waitpid(m_pid, &status, WNOHANG) != m_pid) {
+        if (Clock::now() >= deadline) {
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    m_ended = true;
+    return ExitCodeOf(status);
 }
 
 std::string Child::Stderr() const
@@ -173,28 +159,6 @@ std::string Child::Stderr() const
     std::ostringstream text;
     text << file.rdbuf();
     return text.str();
-}
-
-bool PollConnect(int port, std::chrono::milliseconds limit)
-{
-    const auto deadline = Clock::now() + limit;
-    for (;;) {
-        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const bool connected =
-            connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        close(fd);
-        if (connected) {
-            return true;
-        }
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
 }
 
 }  // namespace simtest

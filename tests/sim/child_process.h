@@ -11,7 +11,7 @@
 namespace simtest {
 
 struct Finished {
-    int exitCode = -1;   // -1: did not end in time (it was killed)
+    int exitCode = -1;   // 137 (128 + SIGKILL) when it did not end within the limit
     std::string output;  // stdout and stderr together
 };
 
@@ -40,8 +40,5 @@ private:
     std::string m_pending;
     bool m_ended = false;
 };
-
-// Connects to 127.0.0.1:`port` until it accepts or `limit` passes.
-bool PollConnect(int port, std::chrono::milliseconds limit);
 
 }  // namespace simtest

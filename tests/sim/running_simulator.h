@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -42,6 +43,20 @@ inline std::size_t Occurrences(const std::string& text, const std::string& part)
     return count;
 }
 
+// Waits until `text()` holds `part` `count` times or `limit` passes; returns how often it does.
+// Files and logs that another process writes give no event to wait on, hence the short naps.
+inline std::size_t WaitForCount(const std::function<std::string()>& text, const std::string& part,
+                                std::size_t count, std::chrono::seconds limit = 10s)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    std::size_t seen = Occurrences(text(), part);
+    while (seen < count && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(5ms);
+        seen = Occurrences(text(), part);
+    }
+    return seen;
+}
+
 // A simulator process on a free port, ready for requests.
 class RunningSimulator {
 public:
@@ -56,8 +71,7 @@ public:
                           << child->Stderr();
             return;
         }
-        port = std::stoi(line->substr(sizeof kAnnouncement - 1));
-        EXPECT_TRUE(PollConnect(port, 30s));
+        port = std::stoi(line->substr(sizeof kAnnouncement - 1));  // announced once it listens
     }
     std::vector<std::string> ToolArgv(std::vector<std::string> args) const
     {
@@ -76,7 +90,10 @@ public:
     }
     // The simulator logs a request after answering it, so a tool may end before its line is
     // there: waits until `part` occurs `count` times (or 10 s pass) and returns how often it does.
-    std::size_t LogCount(const std::string& part, std::size_t count) const;
+    std::size_t LogCount(const std::string& part, std::size_t count) const
+    {
+        return WaitForCount([this] { return child->Stderr(); }, part, count);
+    }
     // Signals the simulator and returns its exit code.
     std::optional<int> Stop(int signal)
     {
@@ -87,17 +104,6 @@ public:
     std::unique_ptr<Child> child;
     int port = 0;
 };
-
-inline std::size_t RunningSimulator::LogCount(const std::string& part, std::size_t count) const
-{
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    std::size_t seen = Occurrences(child->Stderr(), part);
-    while (seen < count && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(5ms);
-        seen = Occurrences(child->Stderr(), part);
-    }
-    return seen;
-}
 
 }  // namespace simtest
 

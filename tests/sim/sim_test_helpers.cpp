@@ -9,21 +9,11 @@
 #include <sstream>
 
 #include "facepad_protocol.h"
+#include "reply_list.h"
 
 namespace simtest {
 
 namespace {
-
-// The list text after the first `keyWord` and exactly one separator character.
-std::string ListAfter(const std::string& reply, const std::string& keyWord)
-{
-    const auto word = reply.find(keyWord);
-    EXPECT_NE(word, std::string::npos) << "no " << keyWord << " in " << reply;
-    const auto open = word == std::string::npos ? reply.size() : word + keyWord.size() + 1;
-    EXPECT_LT(open, reply.size()) << reply;
-    EXPECT_EQ(open < reply.size() ? reply[open] : '\0', '[') << reply;
-    return open < reply.size() ? reply.substr(open) : std::string();
-}
 
 std::string Field(json_object* object, const char* key)
 {
@@ -73,7 +63,11 @@ std::string InitBody(const std::string& timeOut)
 std::vector<Result> ReadResultReply(const std::string& reply)
 {
     std::vector<Result> results;
-    json_object* list = json_tokener_parse(ListAfter(reply, "result").c_str());
+    // Found as the adapter finds it: one separator character between the key word and the "[".
+    const auto found =
+        Osmer_Framework::Face::FindReplyList(reply, Osmer_Framework::Face::kResultListKey);
+    EXPECT_NE(found.shape, Osmer_Framework::Face::ReplyListShape::None) << reply;
+    json_object* list = json_tokener_parse(found.text == nullptr ? "[]" : found.text);
     EXPECT_TRUE(json_object_is_type(list, json_type_array)) << reply;
     for (std::size_t i = 0; list && i < json_object_array_length(list); ++i) {
         json_object* element = json_object_array_get_idx(list, i);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "facepad_protocol.h"
+#include "record_params.h"
 
 namespace Osmer_Framework::Face {
 class VurodoroViri_Druvel;
@@ -47,13 +48,7 @@ struct CommandLine {
     std::string serial;
     std::string id;
     int channel = 0;
-    std::string pin;
-    std::string name;
-    int pri = 0;
-    std::string passwd;
-    int verify = 0;
-    std::string card;
-    std::string vicecard;
+    UserRecord user;  // add-user's members; the other record commands read only the pin
     std::string photoFile;
     int photoType = 9;
     int photoFormat = 0;
@@ -81,6 +76,8 @@ struct CommandLine {
     // sends anything.
     std::string command;
     std::function<Verdict(Adapter&, Output&)> action;
+
+    const std::string& Pin() const { return user[kPinMember]; }
 };
 
 }  // namespace facepad::cli

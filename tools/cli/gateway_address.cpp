@@ -2,14 +2,6 @@
 
 #include <algorithm>
 
-#ifdef _WIN32
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#else
-#include <netdb.h>
-#include <sys/socket.h>
-#endif
-
 namespace facepad::cli {
 
 namespace {
@@ -47,19 +39,6 @@ std::string HostOf(const std::string& url)
         host = host.substr(1, host.size() - 2);
     }
     return host;
-}
-
-bool HostResolves(const std::string& host)
-{
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* list = nullptr;
-    if (getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0) {
-        return false;
-    }
-    freeaddrinfo(list);
-    return true;
 }
 
 }  // namespace facepad::cli

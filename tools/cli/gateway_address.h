@@ -10,7 +10,5 @@ namespace facepad::cli {
 std::string UrlProblem(const std::string& url);
 // HOST of "http://HOST", without the brackets of an IPv6 address.
 std::string HostOf(const std::string& url);
-// Whether the system's resolver knows `host` (an address always resolves).
-bool HostResolves(const std::string& host);
 
 }  // namespace facepad::cli

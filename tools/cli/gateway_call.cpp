@@ -23,16 +23,6 @@ std::string Address(const CommandLine& line)
     return line.url + ":" + std::to_string(line.port);
 }
 
-// Until the adapter tells an unknown name from a refused connection, the name is asked here.
-std::string Unreachable(const CommandLine& line)
-{
-    const std::string host = HostOf(line.url);
-    if (!HostResolves(host)) {
-        return "cannot resolve " + host;
-    }
-    return "connection refused: nothing answers at " + Address(line);
-}
-
 }  // namespace
 
 CallOutcome Call(const std::function<bool()>& operation)
@@ -58,10 +48,9 @@ std::string Reason(const CallOutcome& outcome, const CommandLine& line)
                          std::to_string(line.timeoutSeconds) + " s"
                    : "timed out waiting for " + Address(line);
     case VurodoroViri_ExchangeOutcome::ConnectionRefused:
-        return Unreachable(line);
-    case VurodoroViri_ExchangeOutcome::CannotResolve:
-        return "cannot resolve " + HostOf(line.url) +
-               (outcome.detail.empty() ? std::string() : " (" + outcome.detail + ")");
+        return "connection refused: nothing answers at " + Address(line);
+    case VurodoroViri_ExchangeOutcome::CannotResolve:  // the detail names the host and why
+        return outcome.detail.empty() ? "cannot resolve " + HostOf(line.url) : outcome.detail;
     case VurodoroViri_ExchangeOutcome::BadUrl:
         return "bad URL: " +
                (outcome.detail.empty() ? Address(line) + " (only http://HOST)" : outcome.detail);

@@ -5,29 +5,34 @@
 #include <map>
 
 #include "command_support.h"
-#include "facepad_protocol.h"
 #include "photo_file.h"
+#include "record_params.h"
 #include "text_checks.h"
 
 namespace facepad::cli {
 
 namespace {
 
-using ParamMap = std::map<std::string, std::string>;
-
 std::string CommandText(const CommandLine& l, const std::string& what)
 {
     return what + " on " + l.serial + " as command " + l.id;
 }
 
+std::string Option(const char* member)
+{
+    return std::string("--") + member;
+}
+
 // The first text field that is not UTF-8, by option name; empty when all are.
 std::string NonUtf8Field(const CommandLine& l)
 {
+    for (std::size_t i = 0; i < l.user.size(); ++i) {
+        if (!IsValidUtf8(l.user[i])) {
+            return Option(member::kUser[i].name);
+        }
+    }
     const std::pair<const char*, const std::string*> fields[] = {
-        {"SN", &l.serial},           {"--id", &l.id},
-        {"--pin", &l.pin},           {"--name", &l.name},
-        {"--passwd", &l.passwd},     {"--card", &l.card},
-        {"--vicecard", &l.vicecard}, {"--photo-url", &l.photoUrl}};
+        {"SN", &l.serial}, {"--id", &l.id}, {"--photo-url", &l.photoUrl}};
     for (const auto& [option, value] : fields) {
         if (!IsValidUtf8(*value)) {
             return option;
@@ -38,22 +43,17 @@ std::string NonUtf8Field(const CommandLine& l)
 
 Verdict AddUser(Adapter& a, Output& out, const CommandLine& l)
 {
-    ParamMap user{{member::kPin, l.pin},
-                  {member::kName, l.name},
-                  {member::kPri, std::to_string(l.pri)},
-                  {member::kPasswd, l.passwd},
-                  {member::kVerify, std::to_string(l.verify)},
-                  {member::kCard, l.card},
-                  {member::kViceCard, l.vicecard}};
-    const std::string named = l.name.empty() ? std::string() : " (" + l.name + ")";
-    return RunTerminalCommand(a, out, l, CommandText(l, "add user " + l.pin + named),
+    ParamMap user = UserParams(l.user);
+    const std::string& name = l.user[kNameMember];
+    const std::string named = name.empty() ? std::string() : " (" + name + ")";
+    return RunTerminalCommand(a, out, l, CommandText(l, "add user " + l.Pin() + named),
                               [&] { return a.AddUser(l.id, l.serial, user); });
 }
 
 Verdict DelUser(Adapter& a, Output& out, const CommandLine& l)
 {
-    ParamMap user{{member::kPin, l.pin}};
-    return RunTerminalCommand(a, out, l, CommandText(l, "delete user " + l.pin),
+    ParamMap user = PinParams(l.Pin());
+    return RunTerminalCommand(a, out, l, CommandText(l, "delete user " + l.Pin()),
                               [&] { return a.DelUser(l.id, l.serial, user); });
 }
 
@@ -63,19 +63,14 @@ Verdict SetPhoto(Adapter& a, Output& out, const CommandLine& l)
     if (!check.problem.empty()) {
         return UsageError("set photo: " + check.problem + "; nothing sent");
     }
-    ParamMap photo{{member::kPin, l.pin},
-                   {member::kType, std::to_string(l.photoType)},
-                   {member::kUrl, l.photoUrl},
-                   {member::kFormat, std::to_string(l.photoFormat)}};
     auto content = ReadPhotoAsBase64(l.photoFile, check.size);
     if (!content) {
         return UsageError("set photo: cannot read " + l.photoFile + "; nothing sent");
     }
-    // "size" is the length of "content" as sent (base64), as the reference documentation says.
-    photo[member::kSize] = std::to_string(content->size());
-    photo[member::kContent] = std::move(*content);
+    ParamMap photo =
+        PhotoParams(l.Pin(), l.photoType, l.photoFormat, l.photoUrl, std::move(*content));
     const std::string what =
-        CommandText(l, "set " + std::string(check.kind) + " photo of user " + l.pin + " (" +
+        CommandText(l, "set " + std::string(check.kind) + " photo of user " + l.Pin() + " (" +
                            std::to_string(check.size) + " bytes)");
     return RunTerminalCommand(a, out, l, what,
                               [&] { return a.SetBiophoto(l.id, l.serial, photo); });
@@ -83,9 +78,35 @@ Verdict SetPhoto(Adapter& a, Output& out, const CommandLine& l)
 
 Verdict DelPhoto(Adapter& a, Output& out, const CommandLine& l)
 {
-    ParamMap photo{{member::kPin, l.pin}};
-    return RunTerminalCommand(a, out, l, CommandText(l, "delete photos of user " + l.pin),
+    ParamMap photo = PinParams(l.Pin());
+    return RunTerminalCommand(a, out, l, CommandText(l, "delete photos of user " + l.Pin()),
                               [&] { return a.DelBiophoto(l.id, l.serial, photo); });
+}
+
+void AddPinOption(CLI::App* sub, CommandLine& l)
+{
+    sub->add_option(Option(member::kPin), l.user[kPinMember], "the user's key")->required();
+}
+
+// One option per member of the user record, named as the gateway names the member.
+void AddRecordOptions(CLI::App* sub, CommandLine& l)
+{
+    AddPinOption(sub, l);
+    for (std::size_t i = 0; i < l.user.size(); ++i) {
+        const member::Member& m = member::kUser[i];
+        if (i == kPinMember) {
+            continue;
+        }
+        const bool integer = m.kind == member::Kind::Integer;
+        CLI::Option* option = sub->add_option(
+            Option(m.name), l.user[i],
+            std::string("the record's \"") + m.name + "\"" + (integer ? ", a whole number" : ""));
+        if (integer) {
+            option->check([](const std::string& text) {
+                return ParseInt(text) ? std::string() : "not a whole number: " + text;
+            });
+        }
+    }
 }
 
 }  // namespace
@@ -95,23 +116,17 @@ void AddRecordCommands(CLI::App& app, CommandLine& l)
     CLI::App* add =
         Subcommand(app, l, "add-user", "add (or update) a user on a terminal", &AddUser);
     AddTargetOptions(add, l);
-    add->add_option("--pin", l.pin, "the user's key on the terminal")->required();
-    add->add_option("--name", l.name, "the user's name (UTF-8)");
-    add->add_option("--pri", l.pri, "privilege code");
-    add->add_option("--passwd", l.passwd, "password");
-    add->add_option("--verify", l.verify, "verification-mode code");
-    add->add_option("--card", l.card, "card number");
-    add->add_option("--vicecard", l.vicecard, "second card number");
+    AddRecordOptions(add, l);
 
     CLI::App* del =
         Subcommand(app, l, "del-user", "delete a user (and the user's photos)", &DelUser);
     AddTargetOptions(del, l);
-    del->add_option("--pin", l.pin, "the user's key")->required();
+    AddPinOption(del, l);
 
     CLI::App* photo =
         Subcommand(app, l, "set-photo", "send a user's JPEG or PNG photo from a file", &SetPhoto);
     AddTargetOptions(photo, l);
-    photo->add_option("--pin", l.pin, "the user's key")->required();
+    AddPinOption(photo, l);
     photo->add_option("--file", l.photoFile, "JPEG or PNG file; sent base64-encoded")->required();
     photo->add_option("--max-photo-bytes", l.maxPhotoBytes, "refuse larger files before reading")
         ->capture_default_str();
@@ -122,7 +137,7 @@ void AddRecordCommands(CLI::App& app, CommandLine& l)
     CLI::App* delPhoto =
         Subcommand(app, l, "del-photo", "delete a user's biometric photos", &DelPhoto);
     AddTargetOptions(delPhoto, l);
-    delPhoto->add_option("--pin", l.pin, "the user's key")->required();
+    AddPinOption(delPhoto, l);
 
     // Every record command sends its texts as they are: refuse what is not UTF-8 up front.
     for (CLI::App* sub : {add, del, photo, delPhoto}) {

@@ -3,17 +3,22 @@
 #include <json-c/json.h>
 
 #include "facepad_protocol.h"
+#include "json_list_reader.h"
+#include "reply_list.h"
 
 namespace facepad::cli {
 
 namespace {
 
+using Osmer_Framework::Face::ListReading;
+
+// `element` holds only the wanted members (nested values as null), or is null when it has none.
 TerminalEntry ReadEntry(json_object* element)
 {
     TerminalEntry entry;
     json_object* member = nullptr;
-    if (json_object_object_get_ex(element, reply::kStatusSerial, &member)) {
-        entry.serial = json_object_get_string(member);
+    if (json_object_object_get_ex(element, reply::kStatusSerial, &member) && member != nullptr) {
+        entry.serial = json_object_get_string(member);  // a null or nested value has no text
     }
     if (json_object_object_get_ex(element, reply::kConnStatus, &member)) {
         entry.connected = json_object_get_int(member) > 0;
@@ -29,26 +34,28 @@ TerminalEntry ReadEntry(json_object* element)
 
 }  // namespace
 
+// Found where the adapter finds it, and read element by element: a list of any length costs the
+// entries, not a whole document besides them.
 std::optional<std::vector<TerminalEntry>> ReadTerminalList(const std::string& text)
 {
-    // Read as the adapter reads it: the list starts one character after the key word.
-    const std::size_t word = text.find(reply::kStatusKeyWord);
-    const std::size_t start = word == std::string::npos
-                                  ? std::string::npos
-                                  : word + sizeof reply::kStatusKeyWord;  // includes the separator
-    if (start >= text.size()) {
-        return std::nullopt;
-    }
-    json_object* list = json_tokener_parse(text.c_str() + start);
-    if (list == nullptr || !json_object_is_type(list, json_type_array)) {
-        json_object_put(list);
-        return std::nullopt;
-    }
+    using namespace Osmer_Framework::Face;
+    const ReplyList list = FindReplyList(text, kStatusListKey);
     std::vector<TerminalEntry> entries;
-    for (std::size_t i = 0; i < json_object_array_length(list); ++i) {
-        entries.push_back(ReadEntry(json_object_array_get_idx(list, i)));
+    if (list.shape == ReplyListShape::Empty) {
+        return entries;
     }
-    json_object_put(list);
+    if (list.shape == ReplyListShape::None) {
+        return std::nullopt;
+    }
+    const ListReading reading = ReadJsonList(
+        list.text, {reply::kStatusSerial, reply::kConnStatus, reply::kBound, reply::kChannel},
+        [&entries](json_object* element) {
+            entries.push_back(ReadEntry(element));
+            return true;
+        });
+    if (reading != ListReading::Array) {
+        return std::nullopt;
+    }
     return entries;
 }
 

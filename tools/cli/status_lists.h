@@ -1,5 +1,5 @@
-// Reads the terminal lists the gateway answers to status and availability queries:
-// "Data=" followed by a JSON array of {"sn", "connstatus", "bound", "ch"}.
+// Reads the terminal lists the gateway answers to status and availability queries ("Data=" and a
+// JSON array of {"sn", "connstatus", "bound", "ch"}) with the protocol layer's readers.
 #pragma once
 
 #include <optional>

@@ -57,17 +57,6 @@ std::vector<std::string> SplitTabs(const std::string& line)
     return parts;
 }
 
-// Details come from gateway replies; they must stay on one journal line.
-std::string OneLine(std::string text)
-{
-    for (char& c : text) {
-        if (c == '\n' || c == '\r' || c == '\t') {
-            c = ' ';
-        }
-    }
-    return text;
-}
-
 std::string NewSyncId()
 {
     std::mt19937 random(static_cast<unsigned>(
@@ -100,6 +89,16 @@ void Apply(const std::vector<std::string>& parts, const SyncPlan& plan, PairStat
 
 }  // namespace
 
+std::string OneLine(std::string text)
+{
+    for (char& c : text) {
+        if (c == '\n' || c == '\r' || c == '\t') {
+            c = ' ';
+        }
+    }
+    return text;
+}
+
 SyncJournal::~SyncJournal()
 {
     if (m_file != nullptr) {
@@ -123,7 +122,6 @@ std::string SyncJournal::Load(const std::string& path, const SyncPlan& plan, Pai
         }
         const auto parts = SplitTabs(line);
         if (parts.size() >= 4) {
-            m_resumed = true;
             Apply(parts, plan, states);  // a line cut short by a crash: the ones before it stand
         }
     }
@@ -161,7 +159,7 @@ void SyncJournal::Append(const char* event, const SyncPlan& plan, std::size_t pa
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_file != nullptr) {
         std::fprintf(m_file, "%s\t%s\t%s\t%s\t%s\n", event, plan.Terminal(pair).c_str(),
-                     plan.User(pair).pin.c_str(), plan.SlotName(slot), OneLine(detail).c_str());
+                     plan.User(pair).Pin().c_str(), plan.SlotName(slot), OneLine(detail).c_str());
         std::fflush(m_file);
     }
 }

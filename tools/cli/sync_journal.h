@@ -13,6 +13,9 @@
 
 namespace facepad::cli {
 
+// Details come from gateway replies; journal lines and report rows keep each on one line.
+std::string OneLine(std::string text);
+
 class SyncJournal {
 public:
     SyncJournal() = default;
@@ -26,8 +29,6 @@ public:
     std::string Open(const std::string& path, const SyncPlan& plan, PairStates& states);
     // The identifier all command ids of this sync start with: kept across resumed runs.
     const std::string& SyncId() const { return m_syncId; }
-    // Whether Open found an earlier run's lines.
-    bool Resumed() const { return m_resumed; }
 
     // Safe from any thread; each line is flushed before it returns.
     void Record(const SyncPlan& plan, std::size_t pair, Slot slot, SendState state,
@@ -42,7 +43,6 @@ private:
     std::mutex m_mutex;
     std::FILE* m_file = nullptr;
     std::string m_syncId;
-    bool m_resumed = false;
 };
 
 }  // namespace facepad::cli

@@ -59,14 +59,14 @@ const char* RequestFailure(RequestState state, const std::string& detail, const 
 
 std::string CommandId(const std::string& syncId, const SyncPlan& plan, std::size_t pair, Slot slot)
 {
-    return syncId + "." + plan.User(pair).pin + "." + plan.SlotName(slot);
+    return syncId + "." + plan.User(pair).Pin() + "." + plan.SlotName(slot);
 }
 
 UserOutcome PairOutcome(const SyncPlan& plan, const PairStates& states, const std::string& syncId,
                         std::size_t pair, const SyncEnding& ending)
 {
     const bool photo = plan.Kind() == SyncKind::AddUsers && plan.HasPhoto(pair);
-    UserOutcome o{plan.User(pair).pin,
+    UserOutcome o{plan.User(pair).Pin(),
                   plan.Terminal(pair),
                   final_state::kChecked,
                   "",

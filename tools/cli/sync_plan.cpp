@@ -13,7 +13,7 @@ SyncPlan::SyncPlan(SyncKind kind, std::vector<UserRow> users, std::vector<std::s
 {
     m_userIndex.reserve(m_users.size());
     for (std::size_t i = 0; i < m_users.size(); ++i) {
-        m_userIndex.emplace(m_users[i].pin, i);
+        m_userIndex.emplace(m_users[i].Pin(), i);
     }
     for (std::size_t i = 0; i < m_terminals.size(); ++i) {
         m_terminalIndex.emplace(m_terminals[i], i);

@@ -2,15 +2,13 @@
 
 #include <CLS_VurodoroViri_Druvel.h>
 
-#include <algorithm>
-#include <map>
 #include <thread>
 #include <vector>
 
 #include "adapter_log.h"
-#include "facepad_protocol.h"
 #include "interrupt_watch.h"
 #include "photo_file.h"
+#include "record_params.h"
 #include "sync_outcome.h"
 
 namespace facepad::cli {
@@ -22,13 +20,6 @@ using Osmer_Framework::Face::VurodoroViri_ExchangeOutcome;
 bool StillToSend(RequestState state)
 {
     return state.send == SendState::None || state.send == SendState::Unsent;
-}
-
-std::string OneLine(std::string text)
-{
-    std::replace_if(
-        text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
-    return text;
 }
 
 std::size_t CountWork(const SyncPlan& plan, const std::function<bool(std::size_t)>& needsWork)
@@ -149,11 +140,7 @@ bool SyncSender::SendUser(std::size_t pair)
 {
     const UserRow& row = m_plan.User(pair);
     return SendOnce(pair, Slot::Record, [&] {
-        std::map<std::string, std::string> user{
-            {member::kPin, row.pin},          {member::kName, row.name},
-            {member::kPri, row.pri},          {member::kPasswd, row.passwd},
-            {member::kVerify, row.verify},    {member::kCard, row.card},
-            {member::kViceCard, row.vicecard}};
+        ParamMap user = UserParams(row.record);
         return m_adapter.AddUser(CommandId(m_journal.SyncId(), m_plan, pair, Slot::Record),
                                  m_plan.Terminal(pair), user);
     });
@@ -171,12 +158,8 @@ bool SyncSender::SendPhoto(std::size_t pair)
         m_states.SetSend(pair, Slot::Photo, SendState::Unsent, reason);
         return true;
     }
-    std::map<std::string, std::string> photo{{member::kPin, row.pin},
-                                             {member::kType, std::to_string(m_line.photoType)},
-                                             {member::kSize, std::to_string(content->size())},
-                                             {member::kContent, std::move(*content)},
-                                             {member::kUrl, ""},
-                                             {member::kFormat, std::to_string(m_line.photoFormat)}};
+    ParamMap photo =
+        PhotoParams(row.Pin(), m_line.photoType, m_line.photoFormat, "", std::move(*content));
     return SendOnce(pair, Slot::Photo, [&] {
         return m_adapter.SetBiophoto(CommandId(m_journal.SyncId(), m_plan, pair, Slot::Photo),
                                      m_plan.Terminal(pair), photo);
@@ -186,7 +169,7 @@ bool SyncSender::SendPhoto(std::size_t pair)
 bool SyncSender::SendRemoval(std::size_t pair)
 {
     return SendOnce(pair, Slot::Record, [&] {
-        std::map<std::string, std::string> user{{member::kPin, m_plan.User(pair).pin}};
+        ParamMap user = PinParams(m_plan.User(pair).Pin());
         return m_adapter.DelUser(CommandId(m_journal.SyncId(), m_plan, pair, Slot::Record),
                                  m_plan.Terminal(pair), user);
     });

@@ -149,44 +149,44 @@ private:
         }
         UserRow row;
         row.line = number;
-        row.pin = Field(*fields, member::kPin);
-        row.name = Field(*fields, member::kName);
-        row.passwd = Field(*fields, member::kPasswd);
-        row.card = Field(*fields, member::kCard);
-        row.vicecard = Field(*fields, member::kViceCard);
+        for (std::size_t i = 0; i < row.record.size(); ++i) {
+            row.record[i] = Field(*fields, member::kUser[i].name);
+        }
         if (m_wanted == UserColumns::PinOnly ? CheckPin(row) : CheckRow(*fields, row)) {
             m_result.rows.push_back(std::move(row));
         }
     }
 
-    bool CheckNumber(std::size_t number, const std::vector<std::string>& fields, const char* column,
-                     std::string& into)
+    // Empty is sent as 0, as the adapter reads it.
+    bool CheckNumbers(const UserRow& row)
     {
-        const std::string value = Field(fields, column);
-        if (value.empty()) {
-            return true;
+        bool ok = true;
+        for (std::size_t i = 0; i < row.record.size(); ++i) {
+            const std::string& value = row.record[i];
+            if (member::kUser[i].kind == member::Kind::Integer && !value.empty() &&
+                !ParseInt(value)) {
+                Problem(row.line, std::string(member::kUser[i].name) +
+                                      " must be a whole number, got \"" + value + "\"");
+                ok = false;
+            }
         }
-        if (!ParseInt(value)) {
-            Problem(number, std::string(column) + " must be a whole number, got \"" + value + "\"");
-            return false;
-        }
-        into = value;
-        return true;
+        return ok;
     }
 
     bool CheckPin(const UserRow& row)
     {
-        if (row.pin.empty()) {
+        const std::string& pin = row.Pin();
+        if (pin.empty()) {
             Problem(row.line, "the pin is empty");
             return false;
         }
-        if (HasControlCharacter(row.pin)) {
+        if (HasControlCharacter(pin)) {
             Problem(row.line, "the pin holds a control character");
             return false;
         }
-        const auto first = m_pins.emplace(row.pin, row.line);
+        const auto first = m_pins.emplace(pin, row.line);
         if (!first.second) {
-            Problem(row.line, "duplicate pin " + row.pin + " (first on line " +
+            Problem(row.line, "duplicate pin " + pin + " (first on line " +
                                   std::to_string(first.first->second) + ")");
             return false;
         }
@@ -212,8 +212,7 @@ private:
     bool CheckRow(const std::vector<std::string>& fields, UserRow& row)
     {
         bool ok = CheckPin(row);
-        ok = CheckNumber(row.line, fields, member::kPri, row.pri) && ok;
-        ok = CheckNumber(row.line, fields, member::kVerify, row.verify) && ok;
+        ok = CheckNumbers(row) && ok;
         ok = CheckPhotoField(fields, row) && ok;
         return ok;
     }

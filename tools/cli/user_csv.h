@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "record_params.h"
+
 namespace facepad::cli {
 
 enum class UserColumns {
@@ -17,9 +19,10 @@ enum class UserColumns {
 
 struct UserRow {
     std::size_t line = 0;  // in the file, counting from 1 (the header is line 1)
-    std::string pin, name, pri = "0", passwd, verify = "0", card, vicecard;
+    UserRecord record;
     std::string photoPath;  // as resolved from the file's folder; empty without a photo
     std::size_t photoSize = 0;
+    const std::string& Pin() const { return record[kPinMember]; }
 };
 
 struct InputProblem {
