@@ -15,7 +15,6 @@
 
 namespace {
 
-using simtest::Child;
 using simtest::kSimulator;
 using simtest::RunningSimulator;
 using simtest::RunToEnd;
