@@ -85,6 +85,7 @@ TEST_F(SimApiTest, EveryInputIsCheckedAndARefusalSaysWhy)
         {"POST /_sim/next-result", {{"terminal", "T1"}, {"code", "99999999999"}}, 400, "whole"},
         {"POST /_sim/next-result", {{"terminal", "T9"}, {"code", "-1"}}, 400, "unknown terminal"},
         {"GET /_sim/journal", {{"since", "-1"}}, 400, "since must be a journal number"},
+        {"GET /_sim/journal", {{"since", "abc"}}, 400, "got \"abc\""},
         {"GET /_sim/photo", {{"terminal", "T1"}, {"pin", "1"}, {"type", "x"}}, 400, "numeric type"},
         {"GET /_sim/photo",
          {{"terminal", "T1"}, {"pin", "1"}, {"type", "9"}},
@@ -234,8 +235,9 @@ TEST_F(SimApiTest, StateIsPagedFilteredAndCounted)
               "\"unlocks\":0,\"pendingResults\":255}");
     EXPECT_EQ(StateAt({"pendingResults", "99", "id"}), "\"1099\"");
     EXPECT_EQ(StateAt({"pendingResults", "100"}), "(missing)");
-    for (const Params& bad : {Params{{"limit", "0"}}, Params{{"limit", "1001"}},
-                              Params{{"offset", "-1"}}, Params{{"terminal", "T9"}}}) {
+    for (const Params& bad :
+         {Params{{"limit", "0"}}, Params{{"limit", "1001"}}, Params{{"offset", "-1"}},
+          Params{{"offset", "x"}}, Params{{"terminal", "T9"}}}) {
         EXPECT_EQ(Call("GET", "/_sim/state", bad).status, 400) << bad.begin()->first;
     }
 }
