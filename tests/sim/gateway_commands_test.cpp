@@ -1,26 +1,15 @@
 // The simulated gateway's state machine, driven through Gateway::Handle with the bodies the adapter
 // sends: what each command changes, which result code it queues, and how replies are shaped.
-#include <gtest/gtest.h>
 
 #include <iterator>
 #include <optional>
 
-#include "facepad_protocol.h"
-#include "gateway.h"
 #include "gateway_replies.h"
-#include "sim_test_helpers.h"
+#include "gateway_test.h"
 
 namespace {
 
-namespace endpoint = facepad::endpoint;
-namespace code = facepad::result_code;
-using facepad::sim::Gateway;
 using facepad::sim::Reply;
-using simtest::CommandBody;
-using simtest::DrainResults;
-using simtest::PinJson;
-using simtest::Result;
-using simtest::UserJson;
 
 class GatewayCommands : public ::testing::Test {
 protected:

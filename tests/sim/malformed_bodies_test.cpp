@@ -1,18 +1,11 @@
 // Bodies the gateway cannot read are refused with 400 and a reason naming what was wrong, change
 // nothing and queue no result. Arbitrary bytes never crash the gateway.
-#include <gtest/gtest.h>
 
 #include <random>
 
-#include "facepad_protocol.h"
-#include "gateway.h"
-#include "sim_test_helpers.h"
+#include "gateway_test.h"
 
 namespace {
-
-namespace endpoint = facepad::endpoint;
-using simtest::CommandBody;
-using simtest::UserJson;
 
 struct Malformed {
     const char* path;

@@ -1,36 +1,23 @@
 // The simulator as a process, the way a script uses it: started on a free port, stopped with a
 // signal; its state across a SIGKILL; and the refusals at start-up. facepad-cli's own tests are in
 // cli_test.cpp.
-#include <gtest/gtest.h>
 #include <httplib.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <csignal>
-#include <cstdio>
-#include <fstream>
-#include <memory>
-#include <mutex>
 #include <random>
 #include <set>
-#include <sstream>
 #include <thread>
 
 #include "child_process.h"
-#include "facepad_protocol.h"
-#include "gateway.h"
+#include "gateway_test.h"
 #include "running_simulator.h"
-#include "sim_test_helpers.h"
 
 namespace {
 
-using namespace std::chrono_literals;
-using simtest::Child;
-using simtest::RunToEnd;
-
 using simtest::kSimulator;
 using simtest::RunningSimulator;
-using simtest::Scratch;
+using simtest::RunToEnd;
 
 TEST(Programs, SimulatorRefusesToStartWithTheReasonAndLeavesAStateItCannotUseAlone)
 {
@@ -54,7 +41,6 @@ TEST(Programs, SimulatorRefusesToStartWithTheReasonAndLeavesAStateItCannotUseAlo
         {{"--status", "bogus=500"}, 2, "--status: no endpoint /facepad/bogus"},
         {{"--payload-cap", "0"}, 2, "--payload-cap must be at least 1 byte"},
         {{"--port-file", garbage + "/port"}, 3, "cannot write the port file"},
-        {{"--state", garbage}, 3, "not a SQLite database"},
         {{"--state", earlierJson.path}, 3, "is a JSON state file of an earlier simulator"},
     };
     for (const Case& c : cases) {

@@ -1,6 +1,5 @@
 // The state database: what survives a reopen, which files are refused (and left alone), what a
 // change that cannot be committed does.
-#include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,16 +9,10 @@
 #include <functional>
 #include <sstream>
 
-#include "facepad_protocol.h"
-#include "gateway.h"
-#include "sim_test_helpers.h"
+#include "gateway_test.h"
 
 namespace {
 
-namespace endpoint = facepad::endpoint;
-namespace code = facepad::result_code;
-using facepad::sim::Gateway;
-using facepad::sim::GatewayData;
 using facepad::sim::StoreError;
 
 // A gateway that has seen one of every kind of change.
@@ -63,17 +56,10 @@ TEST(StateDatabase, EverythingKeptSurvivesAReopenAndTheCommandLineDecidesConnect
     const GatewayData after = reopened.State().Snapshot();
     const auto& user = after.terminals.at("T1").users.at("1001");
     EXPECT_EQ(user.name, "Ada \"A\"");
-    EXPECT_EQ(user.pri, 2);
-    EXPECT_EQ(user.verify, 1);
-    const auto& photo = after.terminals.at("T1").photos.at("1001").at(9);
-    EXPECT_EQ(photo.content, "QUJD");
-    EXPECT_EQ(photo.url, "http://x/y");
-    EXPECT_EQ(after.terminals.at("T1").channel, 3);
+    EXPECT_EQ(after.terminals.at("T1").photos.at("1001").at(9).url, "http://x/y");
     EXPECT_EQ(after.listenPort, "10005");
-    EXPECT_EQ(after.resetValue, "0");
-    EXPECT_EQ(after.initParams, before.initParams);
     ASSERT_EQ(after.unlocks.size(), 1u);
-    EXPECT_EQ(after.unlocks[0].commandId, "3");
+    // Every member, each of the kinds filled above among them.
     GatewayData keptOnly = after;
     keptOnly.terminals.erase("NEW");
     for (auto& [serial, terminal] : keptOnly.terminals) {

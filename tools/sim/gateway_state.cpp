@@ -10,7 +10,7 @@ void PutUserRow(Connection& db, const std::string& serial, const std::string& pi
                 const UserRecord& user)
 {
     const std::string sql = std::string("INSERT OR REPLACE INTO terminal_user (serial, ") +
-                            kUserColumns + ") VALUES (?, ?, ?, ?, ?, ?, ?, ?)";
+                            UserColumns() + ") VALUES (?, ?, ?, ?, ?, ?, ?, ?)";
     db.Prepare(sql.c_str())
         .Bind(1, serial)
         .Bind(2, pin)

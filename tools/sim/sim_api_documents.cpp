@@ -37,10 +37,10 @@ std::string UrlEncoded(const std::string& text)
 json_object* PhotoObject(const PhotoSummary& photo)
 {
     json_object* object = json_object_new_object();
-    Put(object, "type", json_object_new_int(photo.type));
-    Put(object, "size", json_object_new_int(photo.size));
-    Put(object, "format", json_object_new_int(photo.format));
-    Put(object, "url", JsonString(photo.url));
+    Put(object, member::kType, json_object_new_int(photo.type));
+    Put(object, member::kSize, json_object_new_int(photo.size));
+    Put(object, member::kFormat, json_object_new_int(photo.format));
+    Put(object, member::kUrl, JsonString(photo.url));
     Put(object, "image", photo.hasContent ? JsonString(PhotoImageUrl(photo)) : nullptr);
     return object;
 }
@@ -55,13 +55,13 @@ json_object* UserObject(const ListedUser& listed)
     const UserRecord& user = listed.user;
     json_object* object = json_object_new_object();
     Put(object, "terminal", JsonString(listed.serial));
-    Put(object, "pin", JsonString(user.pin));
-    Put(object, "name", JsonString(user.name));
-    Put(object, "pri", json_object_new_int(user.pri));
-    Put(object, "passwd", JsonString(user.passwd));
-    Put(object, "verify", json_object_new_int(user.verify));
-    Put(object, "card", JsonString(user.card));
-    Put(object, "vicecard", JsonString(user.vicecard));
+    Put(object, member::kPin, JsonString(user.pin));
+    Put(object, member::kName, JsonString(user.name));
+    Put(object, member::kPri, json_object_new_int(user.pri));
+    Put(object, member::kPasswd, JsonString(user.passwd));
+    Put(object, member::kVerify, json_object_new_int(user.verify));
+    Put(object, member::kCard, JsonString(user.card));
+    Put(object, member::kViceCard, JsonString(user.vicecard));
     json_object* photos = json_object_new_array();
     for (const PhotoSummary& photo : listed.photos) {
         json_object_array_add(photos, PhotoObject(photo));

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "facepad_protocol.h"
+
 namespace facepad::sim {
 
 namespace {
@@ -155,6 +157,18 @@ StateDatabase::StateDatabase(const std::string& path)
     sqlite3_busy_timeout(m_ownReader->Handle(), kBusyTimeoutMs);
     m_reader = m_ownReader.get();
     m_readMutex = &m_ownReadMutex;
+}
+
+const std::string& UserColumns()
+{
+    static const std::string columns = [] {
+        std::string joined;
+        for (const member::Member& m : member::kUser) {
+            joined += (joined.empty() ? "" : ", ") + std::string(m.name);
+        }
+        return joined;
+    }();
+    return columns;
 }
 
 UserRecord UserOfRow(const Statement& row, int first)

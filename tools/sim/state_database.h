@@ -14,9 +14,10 @@
 
 namespace facepad::sim {
 
-// A user row's columns after its serial, in UserRecord's order (see UserOfRow).
-inline constexpr char kUserColumns[] = "pin, name, pri, passwd, verify, card, vicecard";
-// The user whose kUserColumns start at column `first` of the current row.
+// A user row's columns after its serial, named as the protocol's user members and in their order,
+// which is UserRecord's (see UserOfRow).
+const std::string& UserColumns();
+// The user whose UserColumns() start at column `first` of the current row.
 UserRecord UserOfRow(const Statement& row, int first);
 // An INTEGER column written from an int: by this simulator, through the statements above.
 int IntColumn(const Statement& row, int column);

@@ -55,7 +55,7 @@ void ReadWholeTerminals(Connection& db, GatewayData& data,
         terminal.connected = flag != connected.end() && flag->second;
     }
     const std::string userQuery =
-        std::string("SELECT serial, ") + kUserColumns + " FROM terminal_user";
+        std::string("SELECT serial, ") + UserColumns() + " FROM terminal_user";
     Statement users = db.Prepare(userQuery.c_str());
     while (users.Step()) {
         data.terminals[users.Text(0)].users[users.Text(1)] = UserOfRow(users, 1);
@@ -173,7 +173,7 @@ void ReadUsers(Connection& db, const UserFilter& filter, StateOverview& overview
     Statement count = db.Prepare(("SELECT count(*) FROM terminal_user" + clause).c_str());
     BindFilter(count, filter);
     overview.matchingUsers = count.Step() ? static_cast<std::size_t>(count.Integer(0)) : 0;
-    const std::string sql = std::string("SELECT serial, ") + kUserColumns + " FROM terminal_user" +
+    const std::string sql = std::string("SELECT serial, ") + UserColumns() + " FROM terminal_user" +
                             clause + " ORDER BY serial, pin LIMIT ? OFFSET ?";
     Statement page = db.Prepare(sql.c_str());
     const int next = BindFilter(page, filter);
