@@ -1,6 +1,7 @@
 // The simulated gateway's state machine, driven through Gateway::Handle with the bodies the adapter
 // sends: what each command changes, which result code it queues, and how replies are shaped.
 
+#include <algorithm>
 #include <iterator>
 #include <optional>
 
@@ -106,51 +107,41 @@ TEST_F(GatewayCommands, RecordCommandsQueueTheTerminalsOutcome)
     EXPECT_EQ(data.terminals.at("T2").users.at("1001").name, "Grace");
 }
 
-TEST_F(GatewayCommands, ResultsAreHandedOutOnceWithOneElementPerTerminal)
-{
-    Bind("T1");
-    Bind("T2", 2);
-    AddUser("T1", "1", "1001");
-    AddUser("T2", "2", "1001");
-    AddUser("T1", "3", "1002");
-    const Reply reply = Post(endpoint::kGetResult, "");
-    ASSERT_EQ(reply.status, 200);
-    // The adapter replaces a terminal's entries with every element naming it, so one element per
-    // terminal must carry all of that terminal's entries.
-    EXPECT_EQ(reply.body.rfind("result=[{\"SN\":\"T1\",\"data\":", 0), 0u) << reply.body;
-    EXPECT_EQ(reply.body.find("\"SN\":\"T1\""), reply.body.rfind("\"SN\":\"T1\"")) << reply.body;
-    EXPECT_EQ(simtest::ReadResultReply(reply.body),
-              (std::vector<Result>{
-                  {"T1", "1", code::kDone}, {"T1", "3", code::kDone}, {"T2", "2", code::kDone}}));
-    EXPECT_EQ(Post(endpoint::kGetResult, "").body, "result=[]");
-}
-
 // A backlog larger than the adapter's reply cap is handed out in batches, oldest first, each once.
-TEST_F(GatewayCommands, ResultBacklogIsHandedOutInBoundedBatches)
+// The adapter replaces a terminal's entries with every element naming it, so a batch holds one
+// element per terminal, carrying all of that terminal's entries.
+TEST_F(GatewayCommands, ResultsAreHandedOutOnceInBoundedBatchesWithOneElementPerTerminal)
 {
     using facepad::sim::ResultBatchLimits;
     struct Case {
         const char* name;
-        int commands;
+        int commands;  // sent round-robin to the terminals
+        std::vector<std::string> terminals;
         std::string idPrefix;
         std::optional<ResultBatchLimits> limits;  // none: the endpoint's own
         std::vector<std::size_t> batches;
     };
     const std::string escaped(30000, '\x01');  // each byte 7 in the reply: four fit in 1 MiB
+    const std::string long2000(2000, 'x');
     const Case cases[] = {
-        {"by count", 7, "", ResultBatchLimits{3, 1 << 20}, {3, 3, 1}},
-        {"by bytes, the endpoint's cap", 9, escaped, std::nullopt, {4, 4, 1}},
-        {"one larger than the cap", 2, std::string(2000, 'x'), ResultBatchLimits{10, 1000}, {1, 1}},
+        {"two terminals", 3, {"T1", "T2"}, "", std::nullopt, {3}},
+        {"by count", 7, {"T1"}, "", ResultBatchLimits{3, 1 << 20}, {3, 3, 1}},
+        {"by bytes, the endpoint's cap", 9, {"T1"}, escaped, std::nullopt, {4, 4, 1}},
+        {"one larger than the cap", 2, {"T1"}, long2000, ResultBatchLimits{10, 1000}, {1, 1}},
     };
     for (const Case& c : cases) {
         gateway.State().Reset();
         Bind("T1");
+        Bind("T2", 2);
         std::vector<Result> queued;
         for (int i = 0; i < c.commands; ++i) {
-            const std::string id = c.idPrefix + std::to_string(i);
-            AddUser("T1", id, std::to_string(i));
-            queued.push_back({"T1", id, code::kDone});
+            const auto serial = c.terminals[static_cast<std::size_t>(i) % c.terminals.size()];
+            AddUser(serial, c.idPrefix + std::to_string(i), std::to_string(i));
+            queued.push_back({serial, c.idPrefix + std::to_string(i), code::kDone});
         }
+        // Grouped per terminal, terminals in the order they first reported.
+        std::stable_sort(queued.begin(), queued.end(),
+                         [](const Result& a, const Result& b) { return a.serial < b.serial; });
         std::vector<Result> handedOut;
         std::vector<std::size_t> batches;
         for (std::string reply; reply != "result=[]";) {
@@ -163,6 +154,8 @@ TEST_F(GatewayCommands, ResultBacklogIsHandedOutInBoundedBatches)
                 EXPECT_TRUE(batch.size() == 1 ||
                             reply.size() <= c.limits.value_or(ResultBatchLimits{}).bytes)
                     << c.name << ": " << reply.size() << " bytes";
+                EXPECT_EQ(reply.rfind("result=[{\"SN\":\"T1\",\"data\":", 0), 0u) << reply;
+                EXPECT_EQ(reply.find("\"SN\":\"T1\""), reply.rfind("\"SN\":\"T1\"")) << c.name;
             }
             handedOut.insert(handedOut.end(), batch.begin(), batch.end());
         }
