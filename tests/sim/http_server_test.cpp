@@ -100,50 +100,34 @@ TEST_F(HttpServer, EachRequestGetsItsAnswerOneLogLineAndAJournalEntryBeforeTheAn
     Start();
     struct Case {
         std::string request;
-        const char* expected[2];  // in the answer's status line, headers or body
-        const char* logLine;      // none for the simulator's own GETs (the next row sees one)
+        const char* head;     // in the answer's status line or headers
+        const char* text;     // in the body
+        const char* logLine;  // none for the simulator's own GETs (the next row sees one)
         bool journaled;
         std::size_t payloadCap = 0;  // a server of its own with this cap (0: the first one)
     };
     const std::string post = "POST /facepad/getavailable HTTP/1.1\r\nHost: x\r\n";
     const Case cases[] = {
-        {post + "\r\n",
-         {"HTTP/1.1 200", "Data=[{\"sn\":\"T1\""},
-         "POST /facepad/getavailable 200 in=0B Data=[{\"sn\":\"T1\"",
+        {post + "\r\n", "HTTP/1.1 200", "Data=[{\"sn\":\"T1\"",
+         "POST /facepad/getavailable 200 in=0B Data=[{\"sn\":\"T1\"", true},
+        {post + "Content-Length: -5\r\n\r\n", "HTTP/1.1 400",
+         "Content-Length must be a decimal number of bytes, got \"-5\"", "getavailable 400", true},
+        {post + "Content-Length: 4x\r\n\r\n", "HTTP/1.1 400", "got \"4x\"", "getavailable 400",
          true},
-        {post + "Content-Length: -5\r\n\r\n",
-         {"HTTP/1.1 400", "Content-Length must be a decimal number of bytes, got \"-5\""},
-         "getavailable 400",
-         true},
-        {post + "Content-Length: 4x\r\n\r\n",
-         {"HTTP/1.1 400", "got \"4x\""},
-         "getavailable 400",
-         true},
-        {"POST /facepad/binding HTTP/1.1\r\nContent-Length: 10\r\n\r\nSN=T1&ch=1",
-         {"HTTP/1.1 400", "expected 2 TAB-separated field(s)"},
-         "POST /facepad/binding 400 in=10B bad request",
-         true},
-        {"POST /facepad/nothing HTTP/1.1\r\n\r\n",
-         {"HTTP/1.1 404", "unknown endpoint /facepad/nothing"},
-         "POST /facepad/nothing 404 in=0B unknown endpoint /facepad/nothing",
-         true},
-        {"DELETE /facepad/getresult HTTP/1.1\r\nHost: x\r\n\r\n",
-         {"Allow: POST", "every endpoint takes POST"},
-         "DELETE /facepad/getresult 405",
-         true},
-        {"GET /_sim/state HTTP/1.1\r\nHost: x\r\n\r\n",
-         {"HTTP/1.1 200", "\"summary\""},
-         nullptr,
+        {"POST /facepad/binding HTTP/1.1\r\nContent-Length: 10\r\n\r\nSN=T1&ch=1", "HTTP/1.1 400",
+         "expected 2 TAB-separated field(s)", "POST /facepad/binding 400 in=10B bad request", true},
+        {"POST /facepad/nothing HTTP/1.1\r\n\r\n", "HTTP/1.1 404",
+         "unknown endpoint /facepad/nothing",
+         "POST /facepad/nothing 404 in=0B unknown endpoint /facepad/nothing", true},
+        {"DELETE /facepad/getresult HTTP/1.1\r\nHost: x\r\n\r\n", "Allow: POST",
+         "every endpoint takes POST", "DELETE /facepad/getresult 405", true},
+        {"GET /_sim/state HTTP/1.1\r\nHost: x\r\n\r\n", "HTTP/1.1 200", "\"summary\"", nullptr,
          false},
-        {"POST /_sim/disconnect?terminal=T1 HTTP/1.1\r\nHost: x\r\n\r\n",
-         {"HTTP/1.1 200", "ok"},
-         "POST /_sim/disconnect 200",
-         false},
+        {"POST /_sim/disconnect?terminal=T1 HTTP/1.1\r\nHost: x\r\n\r\n", "HTTP/1.1 200", "ok",
+         "POST /_sim/disconnect 200", false},
         {"POST /facepad/adduser HTTP/1.1\r\nContent-Length: 64\r\n\r\n" + std::string(64, 'x'),
-         {"HTTP/1.1 413", "body of 64 bytes exceeds the cap of 16 bytes"},
-         "POST /facepad/adduser 413 in=0B payload too large",
-         true,
-         16},
+         "HTTP/1.1 413", "body of 64 bytes exceeds the cap of 16 bytes",
+         "POST /facepad/adduser 413 in=0B payload too large", true, 16},
     };
     for (const Case& c : cases) {
         if (c.payloadCap != 0) {
@@ -153,8 +137,8 @@ TEST_F(HttpServer, EachRequestGetsItsAnswerOneLogLineAndAJournalEntryBeforeTheAn
         }
         const auto journaled = server->Journal().Last();
         const std::size_t linesBefore = WaitForLog(0).size();
-        const std::string answer = RawConnection(server->Port()).Exchange(c.request, c.expected[1]);
-        for (const char* expected : c.expected) {
+        const std::string answer = RawConnection(server->Port()).Exchange(c.request, c.text);
+        for (const char* expected : {c.head, c.text}) {
             EXPECT_NE(answer.find(expected), std::string::npos) << c.request << "answered:\n"
                                                                 << answer;
         }
