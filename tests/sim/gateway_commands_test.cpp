@@ -32,35 +32,17 @@ protected:
     }
     facepad::sim::GatewayData Data() { return gateway.State().Snapshot(); }
 
-    Gateway gateway{{{"T1", true}, {"T2", true}, {"OFF", false}}};
+    Gateway gateway{{{"T1", true}, {"T2", true}, {"T3", true}, {"OFF", false}}};
 };
 
-TEST_F(GatewayCommands, CommandsForUnboundUnknownOrOfflineTerminalsChangeNothing)
-{
-    Bind("OFF");
-    AddUser("T1", "1", "1001");   // known, not bound
-    AddUser("T9", "2", "1001");   // unknown
-    AddUser("OFF", "3", "1001");  // bound, not connected
-    EXPECT_EQ(Post(endpoint::kControlDevice, "SN=T1\tid=4\tcmd=AC_UNLOCK\tdata=").status, 200);
-    // Grouped per terminal, terminals in the order they first reported.
-    EXPECT_EQ(DrainResults(gateway), (std::vector<Result>{{"T1", "1", code::kTerminalNotBound},
-                                                          {"T1", "4", code::kTerminalNotBound},
-                                                          {"T9", "2", code::kTerminalNotBound},
-                                                          {"OFF", "3", code::kTerminalOffline}}));
-    const auto data = Data();
-    EXPECT_TRUE(data.terminals.at("T1").users.empty());
-    EXPECT_TRUE(data.terminals.at("OFF").users.empty());
-    EXPECT_EQ(data.terminals.count("T9"), 0u);
-    EXPECT_TRUE(data.unlocks.empty());
-}
-
-// Record commands on bound, connected terminals, each queuing its outcome: users belong to their
-// terminal, an existing pin is updated, a photo needs its user and content or a url, and deleting
-// a user takes its photos along.
-TEST_F(GatewayCommands, RecordCommandsQueueTheTerminalsOutcome)
+// Each command queues its terminal's outcome: users belong to their terminal, an existing pin is
+// updated, a photo needs its user and content or a url, deleting a user takes its photos along,
+// and on an unbound, unknown or offline terminal a command changes nothing.
+TEST_F(GatewayCommands, CommandsQueueTheTerminalsOutcome)
 {
     Bind("T1");
     Bind("T2", 2);
+    Bind("OFF");
     using simtest::PhotoJson;
     struct Case {
         const char* path;
@@ -83,9 +65,14 @@ TEST_F(GatewayCommands, RecordCommandsQueueTheTerminalsOutcome)
         {endpoint::kSetBioPhoto, "T1", PhotoJson("1001", 9, "QUJD"), code::kDone},
         {endpoint::kDelUser, "T1", PinJson("1001"), code::kDone},
         {endpoint::kDelUser, "T1", PinJson("1001"), code::kUserUnknown},
+        {endpoint::kAddUser, "T3", UserJson("1001", "Ada"), code::kTerminalNotBound},
+        {endpoint::kControlDevice, "T3", "", code::kTerminalNotBound},
+        {endpoint::kAddUser, "T9", UserJson("1001", "Ada"), code::kTerminalNotBound},
+        {endpoint::kAddUser, "OFF", UserJson("1001", "Ada"), code::kTerminalOffline},
     };
     std::vector<Result> expected;
-    for (const char* terminal : {"T1", "T2"}) {  // one element per terminal, in first-seen order
+    for (const char* terminal :
+         {"T1", "T2", "T3", "T9", "OFF"}) {  // one element per terminal, in first-seen order
         for (std::size_t i = 0; i < std::size(cases); ++i) {
             const Case& c = cases[i];
             if (std::string(c.serial) == terminal) {
@@ -94,10 +81,12 @@ TEST_F(GatewayCommands, RecordCommandsQueueTheTerminalsOutcome)
         }
     }
     for (std::size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(
-            Post(cases[i].path, CommandBody(cases[i].serial, std::to_string(i), cases[i].json))
-                .status,
-            200);
+        const Case& c = cases[i];
+        const std::string body = std::string(c.path) == endpoint::kControlDevice
+                                     ? "SN=" + std::string(c.serial) + "\tid=" + std::to_string(i) +
+                                           "\tcmd=AC_UNLOCK\tdata="
+                                     : CommandBody(c.serial, std::to_string(i), c.json);
+        EXPECT_EQ(Post(c.path, body).status, 200);
     }
     EXPECT_EQ(DrainResults(gateway), expected);
     const auto data = Data();
@@ -105,6 +94,10 @@ TEST_F(GatewayCommands, RecordCommandsQueueTheTerminalsOutcome)
     EXPECT_TRUE(data.terminals.at("T1").photos.empty());
     ASSERT_EQ(data.terminals.at("T2").users.size(), 1u);
     EXPECT_EQ(data.terminals.at("T2").users.at("1001").name, "Grace");
+    EXPECT_TRUE(data.terminals.at("T3").users.empty());
+    EXPECT_TRUE(data.terminals.at("OFF").users.empty());
+    EXPECT_EQ(data.terminals.count("T9"), 0u);
+    EXPECT_TRUE(data.unlocks.empty());
 }
 
 // A backlog larger than the adapter's reply cap is handed out in batches, oldest first, each once.
@@ -172,7 +165,8 @@ TEST_F(GatewayCommands, AvailableTerminalsListConnectionAndBinding)
     EXPECT_EQ(reply.body,
               "Data=[{\"sn\":\"OFF\",\"connstatus\":0,\"bound\":false},"
               "{\"sn\":\"T1\",\"connstatus\":1,\"bound\":false},"
-              "{\"sn\":\"T2\",\"connstatus\":1,\"bound\":true,\"ch\":5}]");
+              "{\"sn\":\"T2\",\"connstatus\":1,\"bound\":true,\"ch\":5},"
+              "{\"sn\":\"T3\",\"connstatus\":1,\"bound\":false}]");
 }
 
 }  // namespace
