@@ -100,9 +100,7 @@ TEST(StateDatabase, FilesItCannotUseAreRefusedWithTheReasonAndLeftAsTheyWere)
          "another program"},
         {"newer",
          [](const simtest::Scratch& f) {
-             {
-                 Gateway{{}, f.path};
-             }
+             Gateway{{}, f.path};  // a temporary: the file is closed again
              Execute(f, "PRAGMA user_version = 2");
          },
          "newer facepad-gateway-sim (schema version 2; this one reads up to version 1)"},
@@ -144,14 +142,13 @@ TEST(StateDatabase, ChangeThatCannotBeCommittedIs500AndLeavesTheStateAsItWas)
         Gateway gateway{{{"T1", true}}, file.path};
         FillWithEverything(gateway);
         const GatewayData before = gateway.State().Snapshot();
-        // A trigger that fails every change of the table stands in for a full disk.
-        Execute(file,
-                std::string("CREATE TRIGGER no_room BEFORE ") +
-                    (std::string(c.path) == endpoint::kGetResult ? "DELETE" : "INSERT") + " ON " +
-                    c.table +
-                    " BEGIN SELECT RAISE(ABORT, 'no room left'); END; CREATE TRIGGER no_room_u "
-                    "BEFORE UPDATE ON " +
-                    c.table + " BEGIN SELECT RAISE(ABORT, 'no room left'); END;");
+        // Triggers that fail every change of the table stand in for a full disk.
+        const std::string fail =
+            " ON " + std::string(c.table) + " BEGIN SELECT RAISE(ABORT, 'no room left'); END;";
+        const bool drains = std::string(c.path) == endpoint::kGetResult;
+        Execute(file, std::string("CREATE TRIGGER no_room BEFORE ") +
+                          (drains ? "DELETE" : "INSERT") + fail +
+                          "CREATE TRIGGER no_room_u BEFORE UPDATE" + fail);
         const auto reply = gateway.Handle(c.path, c.body);
         EXPECT_EQ(reply.status, 500) << c.path << ": " << reply.body;
         EXPECT_NE(reply.body.find("state not changed"), std::string::npos) << reply.body;
