@@ -43,7 +43,6 @@ TEST_F(GatewayCommands, CommandsQueueTheTerminalsOutcome)
     Bind("T1");
     Bind("T2", 2);
     Bind("OFF");
-    using simtest::PhotoJson;
     struct Case {
         const char* path;
         const char* serial;

@@ -13,8 +13,6 @@
 
 namespace {
 
-using facepad::sim::StoreError;
-
 // A gateway that has seen one of every kind of change.
 void FillWithEverything(Gateway& gateway)
 {
@@ -112,7 +110,7 @@ TEST(StateDatabase, FilesItCannotUseAreRefusedWithTheReasonAndLeftAsTheyWere)
         try {
             Gateway gateway{{{"T1", true}}, file.path};
             ADD_FAILURE() << c.name << ": opened";
-        } catch (const StoreError& error) {
+        } catch (const facepad::sim::StoreError& error) {
             EXPECT_NE(std::string(error.what()).find(c.reason), std::string::npos)
                 << c.name << ": " << error.what();
             EXPECT_NE(std::string(error.what()).find(file.path), std::string::npos) << c.name;
