@@ -10,18 +10,12 @@
 
 namespace {
 
-using facepad::sim::DecodeBase64;
-using facepad::sim::ImageContentType;
-using facepad::sim::JournalField;
-using facepad::sim::JournalFilter;
-using facepad::sim::ParseJournalFields;
-using facepad::sim::RequestJournal;
-using facepad::sim::RequestToRecord;
+namespace sim = facepad::sim;
 
-std::string Describe(const std::vector<JournalField>& fields)
+std::string Describe(const std::vector<sim::JournalField>& fields)
 {
     std::string text;
-    for (const JournalField& field : fields) {
+    for (const sim::JournalField& field : fields) {
         text += "[" + field.name + (field.json ? " json" : "") + "] " + field.value + "\n";
     }
     return text;
@@ -42,7 +36,7 @@ TEST(JournalFields, BodiesBecomeNamedFieldsWithDocumentsParsedAndLongValuesCut)
         {"a photo keeps its pin, loses most of its content",
          simtest::CommandBody("T1", "8", simtest::PhotoJson("1001", 9, photo)),
          "[SN] T1\n[id] 8\n[data json] {\"pin\":\"1001\",\"type\":9,\"size\":5000,\"content\":\"" +
-             std::string(facepad::sim::kJournalValueChars, 'Q') +
+             std::string(sim::kJournalValueChars, 'Q') +
              "... (5000 bytes)\",\"url\":\"\",\"format\":0}\n"},
         {"a cut keeps an escape whole",
          "SN=T1\tid=8\tdata={\"name\":\"" + std::string(119, 'a') + "\\\"" + std::string(10, 'b') +
@@ -57,12 +51,12 @@ TEST(JournalFields, BodiesBecomeNamedFieldsWithDocumentsParsedAndLongValuesCut)
         {"a data field that is not JSON stays text", "SN=T1\tid=9\tdata={broken",
          "[SN] T1\n[id] 9\n[data] {broken\n"},
         {"a long plain value is cut", "SN=" + std::string(300, 'S'),
-         "[SN] " + std::string(facepad::sim::kJournalValueChars, 'S') + "... (300 bytes)\n"},
+         "[SN] " + std::string(sim::kJournalValueChars, 'S') + "... (300 bytes)\n"},
         {"not fields at all", "&&&", "[] &&&\n"},
         {"an empty body has no fields", "", ""},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(Describe(ParseJournalFields(c.body)), c.expected) << c.what;
+        EXPECT_EQ(Describe(sim::ParseJournalFields(c.body)), c.expected) << c.what;
     }
 }
 
@@ -70,9 +64,9 @@ class Journal : public ::testing::Test {
 protected:
     void Record(const std::string& path, const std::string& serial, int status = 200)
     {
-        journal.Record(RequestToRecord{"POST", path, "SN=" + serial + "\tid=1", status, "ok", ""});
+        journal.Record({"POST", path, "SN=" + serial + "\tid=1", status, "ok", ""});
     }
-    std::vector<std::uint64_t> Seqs(const JournalFilter& filter)
+    std::vector<std::uint64_t> Seqs(const sim::JournalFilter& filter)
     {
         std::vector<std::uint64_t> seqs;
         for (const auto& entry : journal.Read(filter).entries) {
@@ -80,7 +74,7 @@ protected:
         }
         return seqs;
     }
-    RequestJournal journal{4};
+    sim::RequestJournal journal{4};
 };
 
 // The journal keeps its newest entries (here 4) and counts the dropped ones, across a clear too.
@@ -94,7 +88,7 @@ TEST_F(Journal, FiltersSelectByPathTerminalAndSequenceAmongTheNewestEntries)
     Record("/facepad/adduser", "T1", 400);  // 6
     using Seq = std::vector<std::uint64_t>;
     struct Case {
-        JournalFilter filter;
+        sim::JournalFilter filter;
         Seq expected;
     };
     const Case cases[] = {
@@ -153,9 +147,9 @@ TEST(PhotoImage, Base64DecodesStrictlyExceptForSurplusPaddingAndTheBytesNameTheT
         {"/9g=", std::string("\xFF\xD8")},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(DecodeBase64(c.text), c.expected) << c.text;
+        EXPECT_EQ(sim::DecodeBase64(c.text), c.expected) << c.text;
         if (c.expected) {
-            EXPECT_EQ(ImageContentType(*c.expected), c.type) << c.text;
+            EXPECT_EQ(sim::ImageContentType(*c.expected), c.type) << c.text;
         }
     }
 }
