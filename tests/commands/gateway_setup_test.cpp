@@ -2,16 +2,13 @@
 #include <climits>
 
 #include "adapter_fixture.h"
+#include "facepad_protocol.h"
 #include "json_members.h"
 
 namespace vvtest {
 namespace {
 
 using Members = std::vector<std::string>;
-
-const char* const kInitKeys[] = {"type",    "AttLog",   "OpLog",    "AttPhoto", "EnrollUser",
-                                 "ChgUser", "EnrollFP", "ChgFP",    "FPImag",   "FACE",
-                                 "UserPic", "WORKCODE", "BioPhoto", "TimeOut"};
 
 class GatewaySetupTest : public AdapterTest {};
 
@@ -36,12 +33,13 @@ TEST_F(GatewaySetupTest, ListenPortBodyHasResetWithoutEqualsSign)
 
 // Every setting goes out as a JSON string in the gateway's order, escaped only by the JSON writer
 // (no form encoding); keys match only with their exact case, and absent ones are inserted as "".
+// The key list itself is held to docs/reference.md by reference_doc_test.
 TEST_F(GatewaySetupTest, InitParamsAreTheFourteenKeysInOrderAsStrings)
 {
     ParamMap numbered{{"extra", "not sent"}};
     Members numberedSent;
     Members emptySent;
-    for (const char* key : kInitKeys) {
+    for (const char* key : facepad::kInitParamKeys) {
         numbered[key] = std::to_string(numberedSent.size());  // numeric-looking: still strings
         numberedSent.push_back(std::string(key) + "=\"" + numbered[key] + "\"");
         emptySent.push_back(std::string(key) + "=\"\"");
@@ -66,7 +64,7 @@ TEST_F(GatewaySetupTest, InitParamsAreTheFourteenKeysInOrderAsStrings)
                                         "Data=")),
                   c.sent);
         ParamMap after = c.params;
-        for (const char* key : kInitKeys) {
+        for (const char* key : facepad::kInitParamKeys) {
             after.emplace(key, "");
         }
         EXPECT_EQ(params, after);

@@ -41,7 +41,6 @@ TEST(OversizedHead, IsRefusedBeforeMoreThanTheSocketBuffersArrive)
         SCOPED_TRACE(c.name);
         std::atomic<std::size_t> flooded{0};
         Terminal_Http_Tool client;
-        std::string reply;
         {
             RawGateway gateway([&](RawPeer& peer) {
                 if (peer.ReadRequest() && peer.Send(c.start) && !c.chunk.empty()) {
@@ -50,8 +49,7 @@ TEST(OversizedHead, IsRefusedBeforeMoreThanTheSocketBuffersArrive)
                     }
                 }
             });
-            EXPECT_FALSE(
-                client.HttpPostRequest(gateway.UrlFor("facepad/adduser"), "b", reply, false));
+            EXPECT_FALSE(PostTo(client, gateway, "b"));
             EXPECT_EQ(client.GetLastPostError(), Terminal_Http_Error::ReplyTooLarge);
             EXPECT_EQ(client.GetLastPostStatus(), "");
         }
@@ -103,9 +101,7 @@ TEST(AtMostOnce, ACommandIsResentOnlyWhenTheGatewayCannotHaveActedOnIt)
         {
             RawGateway gateway(c.script);
             for (int i = 0; i < c.commands; ++i) {
-                std::string reply;
-                const bool ok = client.HttpPostRequest(gateway.UrlFor("facepad/adduser"),
-                                                       "SN=" + std::to_string(i), reply, false) &&
+                const bool ok = PostTo(client, gateway, "SN=" + std::to_string(i)) &&
                                 client.GetLastPostStatus() == "200";
                 accepted += ok ? 1 : 0;
                 // A failure after the request went out is one the gateway may have acted on.
@@ -222,10 +218,9 @@ TEST(IdleConnection, OneIdleForTooLongIsNotReused)
         options.idleTimeout = c.idleTimeout;
         options.readTimeout = 1000ms;
         Terminal_Http_Tool client(options);
-        std::string reply;
-        EXPECT_TRUE(client.HttpPostRequest(gateway.UrlFor("facepad/adduser"), "1", reply, false));
+        EXPECT_TRUE(PostTo(client, gateway, "1"));
         std::this_thread::sleep_for(c.idle);
-        EXPECT_TRUE(client.HttpPostRequest(gateway.UrlFor("facepad/adduser"), "2", reply, false));
+        EXPECT_TRUE(PostTo(client, gateway, "2"));
         EXPECT_EQ(gateway.ConnectionsAccepted(), c.connections);
     }
 }
@@ -257,9 +252,8 @@ TEST(SlowGateway, TheWholeExchangeEndsAtItsDeadline)
         SCOPED_TRACE(c.first);
         RawGateway gateway(c.second);
         Terminal_Http_Tool client(options);
-        std::string reply;
         const auto start = Clock::now();
-        EXPECT_FALSE(client.HttpPostRequest(gateway.UrlFor("facepad/adduser"), "", reply, false));
+        EXPECT_FALSE(PostTo(client, gateway, ""));
         const auto elapsed = MillisecondsSince(start);
         EXPECT_EQ(client.GetLastPostError(), Terminal_Http_Error::Timeout);
         EXPECT_TRUE(client.GetLastPostWritten()) << "the gateway may have acted on it";
@@ -269,8 +263,7 @@ TEST(SlowGateway, TheWholeExchangeEndsAtItsDeadline)
     // A time-out while connecting: nothing went out.
     const auto never = RawGateway::NeverAccepting();
     Terminal_Http_Tool client(options);
-    std::string reply;
-    EXPECT_FALSE(client.HttpPostRequest(never->UrlFor("facepad/adduser"), "", reply, false));
+    EXPECT_FALSE(PostTo(client, *never, ""));
     EXPECT_EQ(client.GetLastPostError(), Terminal_Http_Error::Timeout);
     EXPECT_FALSE(client.GetLastPostWritten());
 }
@@ -339,8 +332,7 @@ TEST(HostileAdapter, SwitchingGatewaysLeavesNoConnectionBehind)
     // A client that is not told keeps at most 16 idle connections, however many gateways it saw.
     Terminal_Http_Tool client;
     for (const auto& gateway : gateways) {
-        std::string reply;
-        EXPECT_TRUE(client.HttpPostRequest(gateway->UrlFor("facepad/x"), "", reply, false));
+        EXPECT_TRUE(PostTo(client, *gateway, ""));
     }
     EXPECT_LE(openBecomes(gateways.size(), 17), 17u) << "16 idle ones and the adapter's";
 }

@@ -27,6 +27,13 @@ inline std::string AnswerWith(const std::string& body)
     return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
+// One command to `gateway`, its reply dropped.
+inline bool PostTo(Terminal_Http_Tool& client, const RawGateway& gateway, const std::string& body)
+{
+    std::string reply;
+    return client.HttpPostRequest(gateway.UrlFor("facepad/adduser"), body, reply, false);
+}
+
 inline long long MillisecondsSince(Clock::time_point start)
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();

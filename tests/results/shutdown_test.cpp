@@ -32,8 +32,7 @@ TEST_F(ShutdownTest, AbortsAResultRequestThatHangsOrIsAnsweredSlowly)
         adapter.reset();
         gateway->SetReply(kEndpoint, reply);
         const std::size_t before = gateway->CountTo(kEndpoint);
-        adapter = std::make_unique<VurodoroViri_Druvel>();
-        PointAt(*adapter);
+        NewAdapter();
         ASSERT_TRUE(gateway->WaitForRequests(kEndpoint, before + 1));
         const auto start = Clock::now();
         adapter.reset();

@@ -27,8 +27,7 @@ protected:
     {
         gateway = std::make_unique<TestGateway>();
         log = std::make_unique<LogCapture>();
-        adapter = std::make_unique<VurodoroViri_Druvel>();
-        PointAt(*adapter);
+        NewAdapter();
         log->Clear();
     }
     void TearDown() override
@@ -39,10 +38,11 @@ protected:
         gateway.reset();
     }
 
-    void PointAt(VurodoroViri_Druvel& target) const
+    void NewAdapter()
     {
-        target.SetUrl(TestGateway::BaseUrl());
-        target.SetRequestPort(gateway->Port());
+        adapter = std::make_unique<VurodoroViri_Druvel>();
+        adapter->SetUrl(TestGateway::BaseUrl());
+        adapter->SetRequestPort(gateway->Port());
     }
 
     std::unique_ptr<TestGateway> gateway;
