@@ -58,24 +58,6 @@ public:
         return m_delivered.wait_for(lock, timeout, [&] { return m_deliveries.size() >= count; });
     }
 
-    // Every value delivered for (serial, id), in order; waits until there is at least one.
-    std::vector<std::string> WaitForResult(const std::string& serial, const std::string& id)
-    {
-        std::vector<std::string> values;
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_delivered.wait_for(lock, std::chrono::seconds(10), [&] {
-            values.clear();
-            for (const Delivery& delivery : m_deliveries) {
-                const auto terminal = delivery.map.find(serial);
-                if (terminal != delivery.map.end() && terminal->second.count(id) != 0) {
-                    values.push_back(terminal->second.at(id));
-                }
-            }
-            return !values.empty();
-        });
-        return values;
-    }
-
 private:
     std::mutex m_mutex;
     std::condition_variable m_delivered;
