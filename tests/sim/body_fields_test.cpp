@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "terminal_option.h"
-
 namespace {
 
 using facepad::sim::FieldSpec;
@@ -53,21 +51,6 @@ TEST(BodyFields, DecimalsAreReadTheWayPrintfWritesThem)
     EXPECT_EQ(ParseDecimal("2147483647"), 2147483647LL);
     for (const char* bad : {"", "-", "+1", " 1", "1 ", "1a", "0x10", "1234567890123456789"}) {
         EXPECT_FALSE(ParseDecimal(bad).has_value()) << bad;
-    }
-}
-
-TEST(TerminalSpec, SerialAloneIsConnectedAndOfflineSuffixIsNot)
-{
-    const auto online = facepad::sim::ParseTerminalSpec("FACE-1");
-    ASSERT_TRUE(online.ok());
-    EXPECT_EQ(online.value.serial, "FACE-1");
-    EXPECT_TRUE(online.value.connected);
-    const auto offline = facepad::sim::ParseTerminalSpec("FACE-2:offline");
-    ASSERT_TRUE(offline.ok());
-    EXPECT_EQ(offline.value.serial, "FACE-2");
-    EXPECT_FALSE(offline.value.connected);
-    for (const char* bad : {"", ":offline", "A:B", "A=B", "A\tB"}) {
-        EXPECT_FALSE(facepad::sim::ParseTerminalSpec(bad).ok()) << bad;
     }
 }
 

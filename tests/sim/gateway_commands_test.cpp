@@ -157,16 +157,4 @@ TEST_F(GatewayCommands, ResultsAreHandedOutOnceInBoundedBatchesWithOneElementPer
     }
 }
 
-TEST_F(GatewayCommands, AvailableTerminalsListConnectionAndBinding)
-{
-    Bind("T2", 5);
-    const Reply reply = Post(endpoint::kGetAvailable, "");
-    EXPECT_EQ(reply.status, 200);
-    EXPECT_EQ(reply.body,
-              "Data=[{\"sn\":\"OFF\",\"connstatus\":0,\"bound\":false},"
-              "{\"sn\":\"T1\",\"connstatus\":1,\"bound\":false},"
-              "{\"sn\":\"T2\",\"connstatus\":1,\"bound\":true,\"ch\":5},"
-              "{\"sn\":\"T3\",\"connstatus\":1,\"bound\":false}]");
-}
-
 }  // namespace

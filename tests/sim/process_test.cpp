@@ -36,6 +36,7 @@ TEST(Programs, SimulatorRefusesToStartWithTheReasonAndLeavesAStateItCannotUseAlo
          3,
          "cannot listen on 127.0.0.1:" + std::to_string(holder.port)},
         {{"--terminal", "A=B"}, 2, "terminal must be SN or SN:offline"},
+        {{"--terminal", ":offline"}, 2, "terminal must be SN or SN:offline"},
         {{"--terminal", "T1", "--terminal", "T1:offline"}, 2, "terminal T1 is named twice"},
         {{"--status", "facepad/adduser"}, 2, "--status: expected ENDPOINT=STATUS"},
         {{"--status", "bogus=500"}, 2, "--status: no endpoint /facepad/bogus"},
@@ -101,7 +102,9 @@ TEST(Programs, EveryChangeAnswered200SurvivesASigkillAtARandomMoment)
     RunningSimulator restarted({"--terminal", "T1", "--state", state.path, "--quiet"});
     ASSERT_GT(restarted.port, 0);
     std::set<std::string> reported;
-    for (const simtest::Result& result : restarted.FetchResults()) {
+    const auto fetched = httplib::Client("127.0.0.1", restarted.port).Post("/facepad/getresult");
+    ASSERT_TRUE(fetched);
+    for (const simtest::Result& result : simtest::ReadResultReply(fetched->body)) {
         EXPECT_EQ(result.code, facepad::result_code::kDone) << result.id;
         reported.insert(result.id);
     }

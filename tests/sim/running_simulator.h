@@ -2,7 +2,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <functional>
 #include <memory>
@@ -80,14 +79,6 @@ public:
         return argv;
     }
     Finished Tool(std::vector<std::string> args) const { return RunToEnd(ToolArgv(args), 60s); }
-    // Takes the queued results off the simulator, as the adapter's polling does.
-    std::vector<Result> FetchResults() const
-    {
-        httplib::Client client("127.0.0.1", port);
-        const auto reply = client.Post("/facepad/getresult", "", "text/plain");
-        EXPECT_TRUE(reply && reply->status == 200);
-        return reply ? ReadResultReply(reply->body) : std::vector<Result>();
-    }
     // The simulator logs a request after answering it, so a tool may end before its line is
     // there: waits until `part` occurs `count` times (or 10 s pass) and returns how often it does.
     std::size_t LogCount(const std::string& part, std::size_t count) const

@@ -52,11 +52,6 @@ TEST(StateDatabase, EverythingKeptSurvivesAReopenAndTheCommandLineDecidesConnect
     }
     Gateway reopened{{{"T1", false}, {"NEW", true}}, file.path};
     const GatewayData after = reopened.State().Snapshot();
-    const auto& user = after.terminals.at("T1").users.at("1001");
-    EXPECT_EQ(user.name, "Ada \"A\"");
-    EXPECT_EQ(after.terminals.at("T1").photos.at("1001").at(9).url, "http://x/y");
-    EXPECT_EQ(after.listenPort, "10005");
-    ASSERT_EQ(after.unlocks.size(), 1u);
     // Every member, each of the kinds filled above among them.
     GatewayData keptOnly = after;
     keptOnly.terminals.erase("NEW");
