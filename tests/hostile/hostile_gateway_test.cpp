@@ -137,9 +137,9 @@ TEST(ExtraAnswers, AConnectionThatCarriedMoreThanItsAnswersIsNotReused)
         for (int i = 0; i < 20; ++i) {
             std::string reply;
             const std::string body = "SN=" + std::to_string(i);
-            EXPECT_TRUE(
+            ASSERT_TRUE(
                 client.HttpPostRequest(gateway.UrlFor("facepad/adduser"), body, reply, false));
-            EXPECT_EQ(reply, body);
+            ASSERT_EQ(reply, body);  // at once: the waits below would hold a failure for minutes
             // The next command goes once the extra answer is out, while the connection is idle.
             const auto deadline = Clock::now() + 5s;
             while (extraAnswers.load() <= i && Clock::now() < deadline) {
