@@ -45,13 +45,16 @@ TEST_F(HttpClientTest, EachEndingGivesItsResultStatusAndError)
     Terminal_Http_Options options;
     options.readTimeout = std::chrono::milliseconds(500);
     options.maxReplyBytes = 1024;  // the dropped reply announces as much
-    client.SetOptions(options);
-    // Copies and moves keep the options, and a moved-from client stays usable: the cases below
-    // run on a client that went through each.
-    Terminal_Http_Tool copy(client);
+    Terminal_Http_Tool configured;
+    configured.SetOptions(options);
+    // Copies and moves carry the options: the cases below run on a default client that received
+    // them through each. A moved-from client keeps them and stays usable.
+    Terminal_Http_Tool copy(configured);
     Terminal_Http_Tool moved(std::move(copy));
-    moved = copy;
-    client = std::move(moved);
+    Terminal_Http_Tool assigned;
+    assigned = moved;
+    client = std::move(assigned);
+    EXPECT_EQ(copy.GetOptions().readTimeout, options.readTimeout);
     struct Case {
         ScriptedReply reply;
         bool listening;
