@@ -26,8 +26,10 @@ namespace {
 
 // json-c's default nesting limit: the top value stands at depth 0, no value deeper than this.
 constexpr int kDeepestValue = JSON_TOKENER_DEFAULT_DEPTH - 1;
-// About a millisecond of walking between two questions to the stop check.
+// About a millisecond of walking between two questions to the stop check, counted in values or,
+// inside one long string (a whole entry list is one), in bytes.
 constexpr unsigned kValuesPerStopCheck = 4096;
+constexpr std::size_t kStringBytesPerStopCheck = 256 * 1024;
 // Digits that always fit json-c's 64-bit integers.
 constexpr std::size_t kLongestPlainNumber = 18;
 
@@ -138,8 +140,7 @@ private:
     // receives an object's wanted members.
     Flow Value(int depth, JsonDocument* keep, JsonDocument* members)
     {
-        if (++m_values % kValuesPerStopCheck == 0 && m_stop != nullptr && m_stop()) {
-            m_stopped = true;
+        if (++m_values % kValuesPerStopCheck == 0 && StopRaised()) {
             return Flow::Stop;
         }
         const ValueMark mark{m_pos, depth, false};
@@ -287,6 +288,9 @@ private:
         if (scan == StringScan::Invalid) {
             return Flow::Fail;
         }
+        if (scan == StringScan::Stopped) {
+            return Flow::Stop;
+        }
         if (name != nullptr) {
             const JsonDocument decoded = scan == StringScan::Escaped ? DecodeString(end) : nullptr;
             if (decoded) {
@@ -318,6 +322,9 @@ private:
             const StringScan scan = ScanString(end);
             if (scan == StringScan::Invalid) {
                 return Flow::Fail;
+            }
+            if (scan == StringScan::Stopped) {
+                return Flow::Stop;
             }
             if (keep != nullptr) {
                 *keep = scan == StringScan::Escaped
@@ -360,16 +367,29 @@ private:
         return Flow::Go;
     }
 
-    enum class StringScan { Plain, Escaped, Invalid };
+    bool StopRaised()
+    {
+        m_stopped = m_stop != nullptr && m_stop();
+        return m_stopped;
+    }
+
+    enum class StringScan { Plain, Escaped, Invalid, Stopped };
 
     // The string at m_pos, checked as json-c checks it without building it: it ends at its own
     // quote, and each escape stands on its own (one of " \\ / b f n r t, or u and four hex
     // digits; a lone surrogate becomes U+FFFD, no error). `end` is just past the closing quote.
-    StringScan ScanString(std::size_t& end) const
+    StringScan ScanString(std::size_t& end)
     {
         const char quote = m_text[m_pos];
         bool escaped = false;
+        std::size_t nextStopCheck = m_pos + kStringBytesPerStopCheck;
         for (std::size_t i = m_pos + 1;; ++i) {
+            if (i >= nextStopCheck) {
+                if (StopRaised()) {
+                    return StringScan::Stopped;
+                }
+                nextStopCheck += kStringBytesPerStopCheck;
+            }
             const char c = m_text[i];
             if (c == quote) {
                 end = i + 1;

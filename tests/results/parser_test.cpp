@@ -54,7 +54,8 @@ TEST(Parser, MergesEachListIntoTheMap)
     }
 }
 
-// The polling thread's stop request ends a long reading, in the list or in an element's entries.
+// The polling thread's stop request ends a long reading, in the list, in an element's entries or
+// inside one long string.
 TEST(Parser, AStopRequestEndsALongReading)
 {
     static int stopChecks = 0;
@@ -65,7 +66,8 @@ TEST(Parser, AStopRequestEndsALongReading)
         entries += R"({\"id\":\"1\",\"return\":\"0\"},)";
         elements += "{},";
     }
-    for (const std::string& list : {entries + R"({}]"}])", elements + "{}]"}) {
+    const std::string longString = R"([{"SN":"T1","data":")" + std::string(600000, ' ') + "\"}]";
+    for (const std::string& list : {entries + R"({}]"}])", elements + "{}]", longString}) {
         stopChecks = 0;
         ResultMap results;
         EXPECT_EQ(ParseResultList(list.c_str(), results, stopAtTheSecondCheck),
