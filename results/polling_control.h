@@ -34,6 +34,17 @@ struct PollerRecord {
     Terminal_Http_Cancel cancel;            // aborts its result request when the adapter goes
 };
 
+// How the current adapter's thread spaces its polls (VurodoroViri_Options.h): the host's rhythm,
+// no polls at all, or polls back to back while they bring results.
+enum class PollRhythm { Host, Paused, Drain };
+
+// What the thread knows when it starts a wait.
+struct PollWait {
+    int naps;                     // the host rhythm's naps
+    bool first = false;           // the wait before the first poll
+    bool broughtResults = false;  // the poll before it handed over a non-empty list
+};
+
 class PollingControl {
 public:
     static PollingControl& Instance();
@@ -53,10 +64,14 @@ public:
     // must end). A flag raised during the last nap cuts it short but is first seen after the
     // poll, as a check before each nap would see it. The first wait also ends early once a
     // first-poll delay set for the current adapter has passed.
-    bool Wait(int naps, bool first = false);
+    // A paused thread waits until the rhythm changes; a draining one polls again at once after a
+    // poll that brought results.
+    bool Wait(const PollWait& wait);
     // Host side (VurodoroViri_Options.h): the current adapter's first poll comes `delay` after
     // its thread began to wait, unless the 80 naps end sooner.
     void SetFirstPollDelay(const VurodoroViri_Druvel* adapter, std::chrono::microseconds delay);
+    // Host side: the rhythm of `adapter`'s polls from the current wait on.
+    void SetRhythm(const VurodoroViri_Druvel* adapter, PollRhythm rhythm);
     // The adapter the thread may use until Release(), or null when there is none to use.
     VurodoroViri_Druvel* Lease(PollerRecord& record);
     void Release(PollerRecord& record);
@@ -73,7 +88,8 @@ public:
 private:
     PollingControl() = default;
     bool IsRetiring(const VurodoroViri_Druvel* adapter) const;
-    std::chrono::microseconds WaitLength(int naps, bool first) const;
+    std::chrono::microseconds WaitLength(const PollWait& wait) const;
+    PollRhythm CurrentRhythm() const;
     bool RetireFinished(const VurodoroViri_Druvel* adapter, std::thread::id self) const;
     void CancelOtherRequests(std::thread::id self);
     void StoreStopFlag(bool raised);
@@ -89,6 +105,8 @@ private:
     std::chrono::microseconds m_napLength{100000};
     const VurodoroViri_Druvel* m_firstPollAdapter = nullptr;  // the one a delay was set for
     std::chrono::microseconds m_firstPollDelay{0};
+    const VurodoroViri_Druvel* m_rhythmAdapter = nullptr;  // the one a rhythm was set for
+    PollRhythm m_rhythm = PollRhythm::Host;
 };
 
 // Holds the current adapter for the length of one poll (exchange and callback).
