@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #include "adapter_log.h"
 #include "base_url.h"
@@ -20,7 +21,7 @@ constexpr const char* kDefaultUrl = "http://127.0.0.1";
 constexpr const char* kDefaultPort = "10001";
 
 // base URL + ":" + port + "/" + endpoint path, nothing added or removed.
-std::string JoinUrl(const std::string& base, const std::string& port, const std::string& path)
+std::string JoinUrl(const std::string& base, const std::string& port, std::string_view path)
 {
     std::string url;
     url.reserve(base.size() + port.size() + path.size() + 2);
@@ -122,41 +123,29 @@ std::string VurodoroViri_Druvel::GetFullPostParam(const std::string& _strId,
                                                   const std::string& _strSn,
                                                   const std::string& _strData)
 {
-    namespace field = facepad::field;
-    std::string body;
-    body.reserve(_strSn.size() + _strId.size() + _strData.size() + 13);
-    field::AppendField(body, field::kSerial, _strSn);
-    field::AppendField(body, field::kCommandId, _strId);
-    field::AppendField(body, field::kData, _strData);
-    return body;
-}
-
-GatewayAnswer VurodoroViri_Druvel::Exchange(const std::string& _strPath,
-                                            const std::string& _strBody, std::string& _strReply,
-                                            Terminal_Http_Cancel* _pCancel)
-{
-    return Exchange(_strPath, _strBody, &_strReply, _pCancel);
-}
-
-GatewayAnswer VurodoroViri_Druvel::Exchange(const std::string& _strPath,
-                                            const std::string& _strBody)
-{
-    return Exchange(_strPath, _strBody, nullptr, nullptr);
+    return facepad::BuildBody(facepad::body::kRecord, {_strSn, _strId, _strData});
 }
 
 // The URL and its base's fault are read together, so a SetUrl in between cannot split them.
-GatewayAnswer VurodoroViri_Druvel::Exchange(const std::string& _strPath,
-                                            const std::string& _strBody, std::string* _pReply,
-                                            Terminal_Http_Cancel* _pCancel)
+bool VurodoroViri_Druvel::Exchange(const facepad::Endpoint& _endpoint, const std::string& _strBody,
+                                   FailureLog _eLog, std::string* _pReply,
+                                   Terminal_Http_Cancel* _pCancel)
 {
     const char* fault = nullptr;
     std::string url;
     {
         std::lock_guard<std::mutex> lock(m_addressMutex);
         fault = BaseUrlFault(m_strUrl);
-        url = JoinUrl(m_strUrl, m_strPort, _strPath);
+        url = JoinUrl(m_strUrl, m_strPort, _endpoint.path);
     }
-    return ExchangeOnce(m_httpTool, GatewayRequest{url, fault, _strBody, _pReply, _pCancel});
+    const GatewayAnswer answer =
+        ExchangeOnce(m_httpTool, GatewayRequest{url, fault, _strBody, _pReply, _pCancel});
+    if (answer != GatewayAnswer::Accepted && _eLog == FailureLog::Written) {
+        const char* failure = answer == GatewayAnswer::None ? " Call HttpPostRequest ret false"
+                                                            : " Call GetLastPostStatus ret false";
+        VV_LOG(kLogLevelError, std::string("VurodoroViri_Druvel::") + _endpoint.sentBy + failure);
+    }
+    return answer == GatewayAnswer::Accepted;
 }
 
 void VurodoroViri_Druvel::ForgetOtherGateways()
@@ -169,17 +158,6 @@ void VurodoroViri_Druvel::ForgetOtherGateways()
         }
     }
     m_httpTool.CloseIdleConnectionsExcept(current);
-}
-
-bool VurodoroViri_Druvel::Accepted(const char* _szOperation, GatewayAnswer _answer)
-{
-    if (_answer == GatewayAnswer::Accepted || _szOperation == nullptr) {
-        return _answer == GatewayAnswer::Accepted;
-    }
-    const char* failure = _answer == GatewayAnswer::None ? " Call HttpPostRequest ret false"
-                                                         : " Call GetLastPostStatus ret false";
-    VV_LOG(kLogLevelError, std::string("VurodoroViri_Druvel::") + _szOperation + failure);
-    return false;
 }
 
 }  // namespace Face

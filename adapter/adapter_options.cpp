@@ -26,9 +26,9 @@ struct AdapterOptionsAccess {
     // GetAvailableFace's own exchange and log lines, with the reply kept.
     static bool GetAvailable(VurodoroViri_Druvel& adapter, std::string& reply)
     {
-        return VurodoroViri_Druvel::Accepted(
-            "GetAvailableFace",
-            adapter.Exchange(facepad::endpoint::kGetAvailable, std::string(), reply));
+        constexpr const facepad::Endpoint& kGetAvailable =
+            facepad::EndpointOf(facepad::endpoint::kGetAvailable);
+        return adapter.Exchange(kGetAvailable, std::string(), FailureLog::Written, &reply);
     }
 };
 

@@ -12,8 +12,7 @@ namespace {
 constexpr std::size_t kTitleSearch = 4096;
 constexpr std::size_t kLongestTitle = 80;
 
-std::size_t FindNoCase(const std::string& text, const char* word, std::size_t from,
-                       std::size_t end)
+std::size_t FindNoCase(const std::string& text, const char* word, std::size_t from, std::size_t end)
 {
     const std::size_t length = std::char_traits<char>::length(word);
     for (std::size_t at = from; at + length <= end; ++at) {

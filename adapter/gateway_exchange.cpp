@@ -1,7 +1,6 @@
 #include "gateway_exchange.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 #include "VurodoroViri_Diagnostics.h"
@@ -13,7 +12,7 @@ namespace Face {
 
 namespace {
 
-constexpr const char* kStatusAccepted = "200";
+constexpr int kStatusAccepted = 200;
 
 // Trivially destructible, so a plain thread_local is safe in a MinGW DLL too.
 struct LastExchange {
@@ -113,35 +112,32 @@ GatewayAnswer ExchangeOnce(Terminal_Http_Tool& client, const GatewayRequest& req
         call.keepReplyBytes = VurodoroViri_kLastReplyLimit + 1;  // + 1: whether it was cut
     }
     std::string& reply = request.reply != nullptr ? *request.reply : firstBytes;
-    if (!client.HttpPost(request.url, request.body, reply, call)) {
-        const bool written = client.GetLastPostWritten();
-        const Terminal_Http_Error error = client.GetLastPostError();
+    const Terminal_Http_Result result = client.HttpPost(request.url, request.body, reply, call);
+    if (!result.Answered()) {
         // The client's own words when it has some (a name that did not resolve), else ours.
-        const std::string words = client.GetLastPostDetail();
-        return Failure(OutcomeOfFailure(error), written,
-                       !words.empty()                             ? words
-                       : error == Terminal_Http_Error::InvalidUrl ? "not an http:// URL"
-                                                                  : FailureDetail(written));
+        return Failure(OutcomeOfFailure(result.error), result.written,
+                       !result.detail.empty() ? result.detail
+                       : result.error == Terminal_Http_Error::InvalidUrl
+                           ? "not an http:// URL"
+                           : FailureDetail(result.written));
     }
     t_lastDetail.length = 0;
-    // Only the exact text "200" counts: "200 ", "2000" and "" are refusals too.
     KeepReply(reply);
-    const std::string status = client.GetLastPostStatus();
-    const int code = std::atoi(status.c_str());
-    if (status == kStatusAccepted) {
-        t_lastExchange = LastExchange{VurodoroViri_ExchangeOutcome::Accepted, code,
+    // Only the exact status 200 counts.
+    if (result.status == kStatusAccepted) {
+        t_lastExchange = LastExchange{VurodoroViri_ExchangeOutcome::Accepted, result.status,
                                       VurodoroViri_Delivery::Answered};
         return GatewayAnswer::Accepted;
     }
     // A proxy's 502/503/504 is no refusal by the gateway: the command may have reached it.
-    if (IsFrontEndStatus(code)) {
-        t_lastExchange = LastExchange{VurodoroViri_ExchangeOutcome::ProxyError, code,
+    if (IsFrontEndStatus(result.status)) {
+        t_lastExchange = LastExchange{VurodoroViri_ExchangeOutcome::ProxyError, result.status,
                                       VurodoroViri_Delivery::MayHaveBeenDone};
-        KeepDetail(FrontEndDetail(code, reply));
+        KeepDetail(FrontEndDetail(result.status, reply));
         return GatewayAnswer::Refused;
     }
-    t_lastExchange =
-        LastExchange{VurodoroViri_ExchangeOutcome::Refused, code, VurodoroViri_Delivery::Answered};
+    t_lastExchange = LastExchange{VurodoroViri_ExchangeOutcome::Refused, result.status,
+                                  VurodoroViri_Delivery::Answered};
     return GatewayAnswer::Refused;
 }
 

@@ -10,6 +10,10 @@
 namespace Osmer_Framework {
 namespace Face {
 
+// Whether a failed exchange writes the operation's log line: the record commands and the poll
+// report a failure by their result alone.
+enum class FailureLog : int { Written, None };
+
 enum class GatewayAnswer : int {
     None,      // no answer: the POST itself failed, or was never made
     Refused,   // an answer whose status is not exactly "200"

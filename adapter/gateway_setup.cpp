@@ -13,7 +13,8 @@ namespace Face {
 namespace {
 
 namespace endpoint = facepad::endpoint;
-namespace field = facepad::field;
+using facepad::BuildBody;
+using facepad::EndpointOf;
 
 // Every setting goes out as a JSON string, even the numeric-looking ones; a key the host left out
 // is inserted into its map and sent as "".
@@ -28,18 +29,16 @@ void AddInitParams(json_object* document, std::map<std::string, std::string>& pa
 
 bool VurodoroViri_Druvel::GetAvailableFace(std::map<std::string, std::string>& /*_mapParam*/)
 try {
-    return Accepted("GetAvailableFace", Exchange(endpoint::kGetAvailable, std::string()));
+    constexpr const facepad::Endpoint& kGetAvailable = EndpointOf(endpoint::kGetAvailable);
+    return Exchange(kGetAvailable, std::string(), FailureLog::Written);
 } catch (...) {
     return false;
 }
 
 bool VurodoroViri_Druvel::SetListenPortFace(std::string& _strPort, std::string& _strReset)
 try {
-    std::string body;
-    body.reserve(_strPort.size() + _strReset.size() + 11);
-    field::AppendField(body, field::kPort, _strPort);
-    field::AppendReset(body, _strReset);
-    return Accepted("SetListenPortFace", Exchange(endpoint::kSetPort, body));
+    constexpr const facepad::Endpoint& kSetPort = EndpointOf(endpoint::kSetPort);
+    return Exchange(kSetPort, BuildBody(kSetPort.body, {_strPort, _strReset}), FailureLog::Written);
 } catch (...) {
     return false;
 }
@@ -52,14 +51,13 @@ try {
         return false;
     }
     AddInitParams(document.get(), _mapParam);
-    std::string body;
-    field::AppendField(body, field::kInitData, std::string());
+    constexpr const facepad::Endpoint& kSetInitParam = EndpointOf(endpoint::kSetInitParam);
+    // The document's text is the body's one value: it goes straight onto the field's name.
+    std::string body = BuildBody(kSetInitParam.body, {});
     if (!AppendSerialised(document.get(), body)) {
         return false;
     }
-    const GatewayAnswer answer = Exchange(endpoint::kSetInitParam, body);
-    document.reset();  // the request has gone; nothing below needs the document
-    return Accepted("SetInitParamFace", answer);
+    return Exchange(kSetInitParam, body, FailureLog::Written);
 } catch (...) {
     return false;
 }
@@ -71,20 +69,17 @@ bool VurodoroViri_Druvel::BindVurodoroViri(const std::string& _strSn, const int&
                                            const std::string& /*_strArg3*/,
                                            const std::string& /*_strArg4*/)
 try {
-    std::string body;
-    body.reserve(_strSn.size() + 18);
-    field::AppendField(body, field::kSerial, _strSn);
-    field::AppendField(body, field::kChannel, std::to_string(_iChannel));
-    return Accepted("BindVurodoroViri", Exchange(endpoint::kBinding, body));
+    constexpr const facepad::Endpoint& kBinding = EndpointOf(endpoint::kBinding);
+    return Exchange(kBinding, BuildBody(kBinding.body, {_strSn, std::to_string(_iChannel)}),
+                    FailureLog::Written);
 } catch (...) {
     return false;
 }
 
 bool VurodoroViri_Druvel::UnBindVurodoroViri(const std::string& _strSn)
 try {
-    std::string body;
-    field::AppendField(body, field::kSerial, _strSn);
-    return Accepted("UnBindVurodoroViri", Exchange(endpoint::kUnbinding, body));
+    constexpr const facepad::Endpoint& kUnbinding = EndpointOf(endpoint::kUnbinding);
+    return Exchange(kUnbinding, BuildBody(kUnbinding.body, {_strSn}), FailureLog::Written);
 } catch (...) {
     return false;
 }

@@ -17,8 +17,7 @@ namespace Face {
 
 // One record operation: what differs between the four is data, not code.
 struct RecordCommand {
-    const char* operation;  // names the operation in its log line
-    const char* path;
+    const facepad::Endpoint& endpoint;       // its row names the operation in its log line
     const facepad::member::Member* members;  // in the order the gateway expects them
     std::size_t memberCount;
 };
@@ -34,13 +33,13 @@ constexpr std::size_t kMostMembers = 7;
 static_assert(std::size(member::kUser) <= kMostMembers && std::size(member::kPhoto) <= kMostMembers,
               "kMostMembers must hold the longest record");
 
-constexpr RecordCommand kAddUser{"AddUser", endpoint::kAddUser, member::kUser,
+constexpr RecordCommand kAddUser{facepad::EndpointOf(endpoint::kAddUser), member::kUser,
                                  std::size(member::kUser)};
-constexpr RecordCommand kDelUser{"DelUser", endpoint::kDelUser, member::kPinOnly,
+constexpr RecordCommand kDelUser{facepad::EndpointOf(endpoint::kDelUser), member::kPinOnly,
                                  std::size(member::kPinOnly)};
-constexpr RecordCommand kSetBiophoto{"SetBiophoto", endpoint::kSetBioPhoto, member::kPhoto,
+constexpr RecordCommand kSetBiophoto{facepad::EndpointOf(endpoint::kSetBioPhoto), member::kPhoto,
                                      std::size(member::kPhoto)};
-constexpr RecordCommand kDelBiophoto{"DelBiophoto", endpoint::kDelBioPhoto, member::kPinOnly,
+constexpr RecordCommand kDelBiophoto{facepad::EndpointOf(endpoint::kDelBioPhoto), member::kPinOnly,
                                      std::size(member::kPinOnly)};
 
 // Integers take atoi's reading of the text ("12abc" is 12, "" is 0); everything else stays text.
@@ -79,8 +78,8 @@ bool VurodoroViri_Druvel::SendRecordCommand(const RecordCommand& _command,
 try {
     JsonDocument document(json_object_new_object());
     if (!document) {
-        VV_LOG(kLogLevelError,
-               std::string("VurodoroViri_Druvel::") + _command.operation + " jsonData == nullptr");
+        VV_LOG(kLogLevelError, std::string("VurodoroViri_Druvel::") + _command.endpoint.sentBy +
+                                   " jsonData == nullptr");
         return false;
     }
     FillRecord(document.get(), _command, _mapRecord);
@@ -90,9 +89,7 @@ try {
     if (!AppendSerialised(document.get(), body)) {
         return false;
     }
-    const GatewayAnswer answer = Exchange(_command.path, body);
-    document.reset();  // the request has gone; the status check does not need the document
-    return Accepted(nullptr, answer);
+    return Exchange(_command.endpoint, body, FailureLog::None);
 } catch (...) {
     return false;
 }

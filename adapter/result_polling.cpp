@@ -17,10 +17,12 @@ void VurodoroViri_Druvel::SlotTimerTimeout()
     // Abortable through the thread's token; no log line, a failed poll is simply tried again.
     hooks.fetch = [](VurodoroViri_Druvel& adapter, Terminal_Http_Cancel& cancel,
                      std::string& reply) {
-        const GatewayAnswer answer =
-            adapter.Exchange(facepad::endpoint::kGetResult, std::string(), reply, &cancel);
-        NotePoll(answer == GatewayAnswer::Accepted, reply);
-        return answer == GatewayAnswer::Accepted;
+        constexpr const facepad::Endpoint& kGetResult =
+            facepad::EndpointOf(facepad::endpoint::kGetResult);
+        const bool accepted =
+            adapter.Exchange(kGetResult, std::string(), FailureLog::None, &reply, &cancel);
+        NotePoll(accepted, reply);
+        return accepted;
     };
     hooks.callback = [](const VurodoroViri_Druvel& adapter) {
         const ResultCallback callback = adapter.m_pResultCallback.load();

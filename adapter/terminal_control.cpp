@@ -12,7 +12,10 @@ namespace Face {
 
 namespace {
 
-constexpr const char* kStatusOperation = "GetTerminalStatusFace";
+namespace endpoint = facepad::endpoint;
+using facepad::BuildBody;
+using facepad::EndpointOf;
+
 constexpr const char* kNoStatusList =
     "VurodoroViri_Druvel::GetTerminalStatusFace jsonData array is nullptr";
 // A bare "[]" list shares its log line with a refused status.
@@ -23,10 +26,9 @@ constexpr const char* kBareEmptyList =
 
 bool VurodoroViri_Druvel::GetTerminalStatusFace(const std::string& _strSn)
 try {
-    std::string body;
-    facepad::field::AppendField(body, facepad::field::kSerial, _strSn);
+    constexpr const facepad::Endpoint& kStatus = EndpointOf(endpoint::kGetTerminalStatus);
     std::string reply;
-    if (!Accepted(kStatusOperation, Exchange(facepad::endpoint::kGetTerminalStatus, body, reply))) {
+    if (!Exchange(kStatus, BuildBody(kStatus.body, {_strSn}), FailureLog::Written, &reply)) {
         return false;
     }
     switch (ReadStatusReply(reply)) {
@@ -53,14 +55,10 @@ bool VurodoroViri_Druvel::ControlDeviceFace(const std::string& _strId, const std
                                             const std::string& /*_strArg2*/,
                                             const std::string& /*_strArg3*/)
 try {
-    namespace field = facepad::field;
-    std::string body;
-    body.reserve(_strSn.size() + _strId.size() + 27);
-    field::AppendField(body, field::kSerial, _strSn);
-    field::AppendField(body, field::kCommandId, _strId);
-    field::AppendField(body, field::kCommand, field::kUnlockCommand);
-    field::AppendField(body, field::kData, std::string());
-    return Accepted("ControlDeviceFace", Exchange(facepad::endpoint::kControlDevice, body));
+    constexpr const facepad::Endpoint& kControl = EndpointOf(endpoint::kControlDevice);
+    const std::string body =
+        BuildBody(kControl.body, {_strSn, _strId, facepad::field::kUnlockCommand, ""});
+    return Exchange(kControl, body, FailureLog::Written);
 } catch (...) {
     return false;
 }

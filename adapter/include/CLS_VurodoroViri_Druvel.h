@@ -16,12 +16,16 @@
 #include "Terminal_Http_Tool.h"
 #include "VurodoroViri_Export.h"
 
+namespace facepad {
+struct Endpoint;
+}
+
 namespace Osmer_Framework {
 namespace Face {
 
 struct RecordCommand;
 struct AdapterOptionsAccess;
-enum class GatewayAnswer : int;
+enum class FailureLog : int;
 
 class VURODOROVIRI_DRUVEL_API VurodoroViri_Druvel : public CLS_VurodoroViri_Base {
 public:
@@ -100,18 +104,14 @@ private:
     std::string GetExeDirectory();
     void InitJsonLibrary();
 
-    // One POST of `_strBody` to the endpoint `_strPath` and the exact "200" check; the answer's
-    // body goes to `_strReply`. Without `_strReply` it is read and dropped (the diagnostics keep
-    // its first bytes): only the poll and the status query read theirs.
-    GatewayAnswer Exchange(const std::string& _strPath, const std::string& _strBody,
-                           std::string& _strReply, Terminal_Http_Cancel* _pCancel = nullptr);
-    GatewayAnswer Exchange(const std::string& _strPath, const std::string& _strBody);
-    GatewayAnswer Exchange(const std::string& _strPath, const std::string& _strBody,
-                           std::string* _pReply, Terminal_Http_Cancel* _pCancel);
+    // The one exchange: a POST of `_strBody` to `_endpoint`, then the exact "200" check; true when
+    // accepted. A failure writes the operation's log line unless `_eLog` says none. Only the poll
+    // and the status query keep the answer's body (`_pReply`); the others read and drop it, the
+    // diagnostics keeping its first bytes. `_pCancel` lets the polling thread's stop abort it.
+    bool Exchange(const facepad::Endpoint& _endpoint, const std::string& _strBody, FailureLog _eLog,
+                  std::string* _pReply = nullptr, Terminal_Http_Cancel* _pCancel = nullptr);
     // Idle connections to a gateway the adapter no longer addresses are closed.
     void ForgetOtherGateways();
-    // True when accepted; otherwise writes the operation's failure line (none when it is null).
-    static bool Accepted(const char* _szOperation, GatewayAnswer _answer);
     bool SendRecordCommand(const RecordCommand& _command, const std::string& _strId,
                            const std::string& _strSn,
                            std::map<std::string, std::string>& _mapRecord);

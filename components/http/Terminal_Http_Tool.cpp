@@ -94,13 +94,13 @@ public:
     {
     }
 
-    bool Post(const std::string& url, const std::string& body, std::string& reply,
-              const Terminal_Http_Call& call, http::CancelSignal* cancel)
+    Terminal_Http_Result Post(const std::string& url, const std::string& body, std::string& reply,
+                              const Terminal_Http_Call& call)
     {
         reply.clear();
         const http::PostTarget* target = http::TargetFor(url);
         if (target == nullptr) {
-            return Finish(Failed(Terminal_Http_Error::InvalidUrl));
+            return ResultOf(Failed(Terminal_Http_Error::InvalidUrl), std::string());
         }
         std::string detail;
         Attempt attempt{*target,
@@ -109,8 +109,9 @@ public:
                         reply,
                         call.keepReplyBytes,
                         m_pool.Options(),
-                        cancel,
+                        call.cancel != nullptr ? call.cancel->m_pState.get() : nullptr,
                         detail};
+        // A resend keeps this deadline: the caller was promised one bound for the whole call.
         const http::Deadline deadline = http::Clock::now() + attempt.options.totalTimeout;
         http::TcpSocket socket;
         const bool reused = !call.freshConnection && m_pool.Acquire(target->origin, socket);
@@ -128,10 +129,11 @@ public:
             !call.freshConnection) {
             m_pool.Release(target->origin, std::move(socket), IdleLimit(outcome));
         }
-        return Finish(outcome, std::move(detail));
+        return ResultOf(outcome, std::move(detail));
     }
 
-    const http::PostOutcome& LastOutcome() const { return http::LoadOutcome(m_id); }
+    int LastStatus() const { return http::LoadStatus(m_id); }
+    void KeepStatus(int status) const { http::StoreStatus(m_id, status); }
     http::ConnectionPool& Pool() { return m_pool; }
 
 private:
@@ -218,13 +220,14 @@ private:
         return timeout - std::min(timeout / 2, std::chrono::milliseconds(1000));
     }
 
-    bool Finish(const http::ExchangeOutcome& outcome, std::string detail = std::string())
+    static Terminal_Http_Result ResultOf(const http::ExchangeOutcome& outcome, std::string detail)
     {
-        const bool answered = outcome.error == Terminal_Http_Error::None;
-        http::StoreOutcome(
-            m_id, http::PostOutcome{answered ? std::to_string(outcome.status) : "", outcome.error,
-                                    outcome.requestWritten, std::move(detail)});
-        return answered;
+        Terminal_Http_Result result;
+        result.error = outcome.error;
+        result.status = outcome.error == Terminal_Http_Error::None ? outcome.status : 0;
+        result.written = outcome.requestWritten;
+        result.detail = std::move(detail);
+        return result;
     }
 
     const std::uint64_t m_id;
@@ -266,55 +269,34 @@ Terminal_Http_Tool& Terminal_Http_Tool::operator=(Terminal_Http_Tool&& _other)
     return *this;
 }
 
+Terminal_Http_Result Terminal_Http_Tool::HttpPost(const std::string& _strUrl,
+                                                  const std::string& _strBody,
+                                                  std::string& _strReply,
+                                                  const Terminal_Http_Call& _call)
+{
+    return m_pImpl->Post(_strUrl, _strBody, _strReply, _call);
+}
+
 bool Terminal_Http_Tool::HttpPostRequest(const std::string& _strUrl, const std::string& _strBody,
                                          std::string& _strReply, bool _bFreshConnection)
 {
     Terminal_Http_Call call;
     call.freshConnection = _bFreshConnection;
-    return m_pImpl->Post(_strUrl, _strBody, _strReply, call, nullptr);
-}
-
-bool Terminal_Http_Tool::HttpPostRequest(const std::string& _strUrl, const std::string& _strBody,
-                                         std::string& _strReply, bool _bFreshConnection,
-                                         Terminal_Http_Cancel& _cancel)
-{
-    Terminal_Http_Call call;
-    call.freshConnection = _bFreshConnection;
-    call.cancel = &_cancel;
-    return m_pImpl->Post(_strUrl, _strBody, _strReply, call, _cancel.m_pState.get());
-}
-
-bool Terminal_Http_Tool::HttpPost(const std::string& _strUrl, const std::string& _strBody,
-                                  std::string& _strReply, const Terminal_Http_Call& _call)
-{
-    return m_pImpl->Post(_strUrl, _strBody, _strReply, _call,
-                         _call.cancel != nullptr ? _call.cancel->m_pState.get() : nullptr);
+    const Terminal_Http_Result result = m_pImpl->Post(_strUrl, _strBody, _strReply, call);
+    m_pImpl->KeepStatus(result.status);
+    return result.Answered();
 }
 
 std::string Terminal_Http_Tool::GetLastPostStatus() const
 {
-    return m_pImpl->LastOutcome().status;
-}
-
-Terminal_Http_Error Terminal_Http_Tool::GetLastPostError() const
-{
-    return m_pImpl->LastOutcome().error;
-}
-
-bool Terminal_Http_Tool::GetLastPostWritten() const
-{
-    return m_pImpl->LastOutcome().written;
+    const int status = m_pImpl->LastStatus();
+    return status != 0 ? std::to_string(status) : std::string();
 }
 
 void Terminal_Http_Tool::CloseIdleConnectionsExcept(const std::string& _strUrl)
 {
     const http::PostTarget* target = http::TargetFor(_strUrl);
     m_pImpl->Pool().DropAllBut(target != nullptr ? target->origin : std::string());
-}
-
-std::string Terminal_Http_Tool::GetLastPostDetail() const
-{
-    return m_pImpl->LastOutcome().detail;
 }
 
 void Terminal_Http_Tool::SetOptions(const Terminal_Http_Options& _options)

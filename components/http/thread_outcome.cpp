@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <utility>
 #include <vector>
 
 #include "per_thread.h"
@@ -17,11 +16,11 @@ constexpr std::size_t kClientsRememberedPerThread = 32;
 
 struct Slot {
     std::uint64_t clientId;
-    PostOutcome outcome;
+    int status;
 };
 
-// The calling thread's outcomes.
-std::vector<Slot>& Outcomes()
+// The calling thread's statuses.
+std::vector<Slot>& Statuses()
 {
     return PerThread<std::vector<Slot>>();
 }
@@ -34,31 +33,29 @@ std::uint64_t NewClientId()
     return next.fetch_add(1, std::memory_order_relaxed);
 }
 
-void StoreOutcome(std::uint64_t clientId, PostOutcome outcome)
+void StoreStatus(std::uint64_t clientId, int status)
 {
-    std::vector<Slot>& t_outcomes = Outcomes();
-    auto found = std::find_if(t_outcomes.begin(), t_outcomes.end(),
+    std::vector<Slot>& t_statuses = Statuses();
+    auto found = std::find_if(t_statuses.begin(), t_statuses.end(),
                               [clientId](const Slot& slot) { return slot.clientId == clientId; });
-    if (found != t_outcomes.end()) {
-        found->outcome = std::move(outcome);
+    if (found != t_statuses.end()) {
+        found->status = status;
         return;
     }
-    if (t_outcomes.size() >= kClientsRememberedPerThread) {
-        t_outcomes.erase(t_outcomes.begin());
+    if (t_statuses.size() >= kClientsRememberedPerThread) {
+        t_statuses.erase(t_statuses.begin());
     }
-    t_outcomes.push_back(Slot{clientId, std::move(outcome)});
+    t_statuses.push_back(Slot{clientId, status});
 }
 
-const PostOutcome& LoadOutcome(std::uint64_t clientId)
+int LoadStatus(std::uint64_t clientId)
 {
-    // Never destroyed: a detached thread may still ask while the process exits.
-    static const PostOutcome* const kNone = new PostOutcome();
-    for (const Slot& slot : Outcomes()) {
+    for (const Slot& slot : Statuses()) {
         if (slot.clientId == clientId) {
-            return slot.outcome;
+            return slot.status;
         }
     }
-    return *kNone;
+    return 0;
 }
 
 }  // namespace http

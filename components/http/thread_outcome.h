@@ -1,29 +1,21 @@
-// The outcome of each thread's last POST, per client. Kept per thread so that a host thread and the
-// polling thread sharing one client never read each other's status.
+// The status of each thread's last HttpPostRequest, per client, for GetLastPostStatus: the
+// framework's pair reads the status after the call, and a host thread and the polling thread
+// sharing one client must never read each other's. HttpPost returns its outcome and stores nothing.
 #pragma once
 
 #include <cstdint>
-#include <string>
-
-#include "Terminal_Http_Tool.h"
 
 namespace Osmer_Framework {
 namespace http {
 
-struct PostOutcome {
-    std::string status;  // "" when no answer came
-    Terminal_Http_Error error = Terminal_Http_Error::None;
-    bool written = false;  // a byte of the request went into a connection
-    std::string detail;    // the failure in words, when there is more to say than `error`
-};
-
 // Clients are told apart by a number that is never reused, so a new client at the address of a
-// destroyed one does not inherit its outcomes.
+// destroyed one does not inherit its statuses.
 std::uint64_t NewClientId();
 
-void StoreOutcome(std::uint64_t clientId, PostOutcome outcome);
-// Valid until the calling thread's next StoreOutcome.
-const PostOutcome& LoadOutcome(std::uint64_t clientId);
+// 0: no answer came.
+void StoreStatus(std::uint64_t clientId, int status);
+// 0 when the calling thread has not posted through that client (or got no answer).
+int LoadStatus(std::uint64_t clientId);
 
 }  // namespace http
 }  // namespace Osmer_Framework

@@ -1,16 +1,20 @@
 // The gateway protocol, owned by the adapter and shared with the simulator and the command-line
-// tool: endpoint paths, body field names, the members of every JSON document, reply key words and
-// the result codes the simulator reports. The adapter sends what this table says, so a renamed
-// endpoint or member cannot drift between the three. (The tests keep their own literal strings as
-// the independent check.)
+// tool: the endpoints (path, body fields, the reply list read), the members of every JSON
+// document, reply key words and the result codes the simulator reports. The adapter sends what
+// this table says and the simulator serves what it lists, so an endpoint, a field or a member
+// cannot drift between them; docs/reference.md is checked against it. (The tests keep their own
+// literal strings as the independent check.)
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 namespace facepad {
 
-// Endpoint paths, without the leading "/" (the adapter posts to base URL ":" port "/" path).
+// Endpoint paths, without the leading "/" (the adapter posts to base URL ":" port "/" path). Each
+// has its row in kEndpoints below.
 namespace endpoint {
 inline constexpr char kGetAvailable[] = "facepad/getavailable";
 inline constexpr char kSetPort[] = "facepad/setport";
@@ -39,21 +43,6 @@ inline constexpr char kReset[] = "reset";  // followed by its value directly, wi
 inline constexpr char kCommand[] = "cmd";
 inline constexpr char kUnlockCommand[] = "AC_UNLOCK";
 
-// Appends `name`, "=" and `value` to `body`, after one separator unless it is the first field.
-// Values go in byte for byte.
-inline void AppendField(std::string& body, const char* name, const std::string& value)
-{
-    if (!body.empty()) {
-        body += kSeparator;
-    }
-    body.append(name).append(1, '=').append(value);
-}
-
-// The "reset" field takes its value with no "=" between them: that is how the gateway reads it.
-inline void AppendReset(std::string& body, const std::string& value)
-{
-    body.append(1, kSeparator).append(kReset).append(value);
-}
 }  // namespace field
 
 // The fourteen initialisation settings, in the order the adapter sends them.
@@ -115,6 +104,114 @@ inline constexpr char kBound[] = "bound";
 inline constexpr char kChannel[] = "ch";
 }  // namespace reply
 
+// For constant expressions: pointers to different objects compare in none under sanitizers, so
+// names are compared by text.
+constexpr bool SameText(const char* a, const char* b)
+{
+    while (*a != '\0' && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
+// One field of a request body.
+struct Field {
+    const char* name;
+    bool withEquals = true;  // "reset" is followed by its value directly
+};
+
+// The fields of one body, in the order the gateway reads them; none: the body is empty.
+class FieldList {
+public:
+    constexpr FieldList() = default;
+    // Not explicit: a table row names its field array as it is.
+    template <std::size_t N>
+    constexpr FieldList(const Field (&fields)[N]) : m_first(fields), m_count(N)
+    {
+    }
+    constexpr const Field* begin() const { return m_first; }
+    constexpr const Field* end() const { return m_first + m_count; }
+    constexpr std::size_t size() const { return m_count; }
+
+private:
+    const Field* m_first = nullptr;
+    std::size_t m_count = 0;
+};
+
+namespace body {
+inline constexpr Field kRecord[] = {{field::kSerial}, {field::kCommandId}, {field::kData}};
+inline constexpr Field kSerialOnly[] = {{field::kSerial}};
+inline constexpr Field kBinding[] = {{field::kSerial}, {field::kChannel}};
+inline constexpr Field kListenPort[] = {{field::kPort}, {field::kReset, false}};
+inline constexpr Field kInitParams[] = {{field::kInitData}};
+inline constexpr Field kDeviceCommand[] = {
+    {field::kSerial}, {field::kCommandId}, {field::kCommand}, {field::kData}};
+}  // namespace body
+
+// One endpoint of the gateway. The simulator serves exactly these, and docs/reference.md lists
+// them in this order.
+struct Endpoint {
+    const char* path;
+    const char* sentBy;     // the adapter's operation that posts it
+    FieldList body;         // what its body holds
+    const char* replyList;  // the key word of the list the adapter reads; null: none
+};
+
+inline constexpr Endpoint kEndpoints[] = {
+    {endpoint::kGetAvailable, "GetAvailableFace", {}, nullptr},
+    {endpoint::kSetPort, "SetListenPortFace", body::kListenPort, nullptr},
+    {endpoint::kSetInitParam, "SetInitParamFace", body::kInitParams, nullptr},
+    {endpoint::kBinding, "BindVurodoroViri", body::kBinding, nullptr},
+    {endpoint::kUnbinding, "UnBindVurodoroViri", body::kSerialOnly, nullptr},
+    {endpoint::kAddUser, "AddUser", body::kRecord, nullptr},
+    {endpoint::kDelUser, "DelUser", body::kRecord, nullptr},
+    {endpoint::kSetBioPhoto, "SetBiophoto", body::kRecord, nullptr},
+    {endpoint::kDelBioPhoto, "DelBiophoto", body::kRecord, nullptr},
+    {endpoint::kGetResult, "the polling thread", {}, reply::kResultKeyWord},
+    {endpoint::kGetTerminalStatus, "GetTerminalStatusFace", body::kSerialOnly,
+     reply::kStatusKeyWord},
+    {endpoint::kControlDevice, "ControlDeviceFace", body::kDeviceCommand, nullptr},
+};
+
+// A body of `fields` holding `values` in the same order, each value byte for byte; a value left
+// out leaves its field empty.
+inline std::string BuildBody(const FieldList& fields,
+                             std::initializer_list<std::string_view> values)
+{
+    std::size_t size = 0;
+    for (const std::string_view value : values) {
+        size += value.size() + 12;  // a separator and a name
+    }
+    std::string body;
+    body.reserve(size);
+    const std::string_view* value = values.begin();
+    for (const Field& each : fields) {
+        if (&each != fields.begin()) {
+            body += field::kSeparator;
+        }
+        body += each.name;
+        if (each.withEquals) {
+            body += '=';
+        }
+        if (value != values.end()) {
+            body.append(*value++);
+        }
+    }
+    return body;
+}
+
+// The row of `path`; at compile time an unknown path does not compile.
+constexpr const Endpoint& EndpointOf(const char* path)
+{
+    for (const Endpoint& row : kEndpoints) {
+        if (SameText(row.path, path)) {
+            return row;
+        }
+    }
+    throw "no such endpoint";
+}
+
 // The "return" text of a result entry: "0" when the terminal carried the command out, a negative
 // code when it could not. Requests the gateway cannot read at all get an HTTP error instead and
 // produce no result entry.
@@ -127,26 +224,26 @@ inline constexpr char kPhotoUnknown[] = "-1004";      // the user has no biometr
 inline constexpr char kInvalidValue[] = "-1005";      // e.g. an empty pin, a photo without content
 }  // namespace result_code
 
-// A short English description of a result code, for people reading results.
+struct ResultCode {
+    const char* code;
+    const char* meaning;  // a short English description, for people reading results
+};
+// Every code the simulator reports, in the order docs/reference.md lists them.
+inline constexpr ResultCode kResultCodes[] = {
+    {result_code::kDone, "done"},
+    {result_code::kTerminalNotBound, "terminal not bound"},
+    {result_code::kTerminalOffline, "terminal not connected"},
+    {result_code::kUserUnknown, "no such user"},
+    {result_code::kPhotoUnknown, "no biometric photo"},
+    {result_code::kInvalidValue, "invalid value"},
+};
+
 inline std::string DescribeResultCode(const std::string& code)
 {
-    if (code == result_code::kDone) {
-        return "done";
-    }
-    if (code == result_code::kTerminalNotBound) {
-        return "terminal not bound";
-    }
-    if (code == result_code::kTerminalOffline) {
-        return "terminal not connected";
-    }
-    if (code == result_code::kUserUnknown) {
-        return "no such user";
-    }
-    if (code == result_code::kPhotoUnknown) {
-        return "no biometric photo";
-    }
-    if (code == result_code::kInvalidValue) {
-        return "invalid value";
+    for (const ResultCode& known : kResultCodes) {
+        if (code == known.code) {
+            return known.meaning;
+        }
     }
     return "unknown code";
 }

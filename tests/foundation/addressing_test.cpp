@@ -80,8 +80,7 @@ TEST(ParseUrl, SplitsHostPortAndPathOrRefuses)
           "https://h/x", "http://h/a b", "http://h/x\r\nX-Forged: 1", "http://h/x\ty"}) {
         EXPECT_FALSE(ParseUrl(text)) << text;
         std::string reply;
-        EXPECT_FALSE(client.HttpPostRequest(text, "", reply, false)) << text;
-        EXPECT_EQ(client.GetLastPostError(), Terminal_Http_Error::InvalidUrl) << text;
+        EXPECT_EQ(client.HttpPost(text, "", reply).error, Terminal_Http_Error::InvalidUrl) << text;
     }
 }
 

@@ -8,9 +8,11 @@
 namespace vvtest {
 namespace {
 
+using Osmer_Framework::Terminal_Http_Call;
 using Osmer_Framework::Terminal_Http_Cancel;
 using Osmer_Framework::Terminal_Http_Error;
 using Osmer_Framework::Terminal_Http_Options;
+using Osmer_Framework::Terminal_Http_Result;
 using Osmer_Framework::Terminal_Http_Tool;
 
 class HttpClientTest : public ::testing::Test {
@@ -28,18 +30,19 @@ TEST_F(HttpClientTest, PostsBodyBytesUnchangedAndReturnsReplyAndStatus)
         body += static_cast<char>('A' + i % 23);
     }
     std::string reply = "stale";
-    ASSERT_TRUE(client.HttpPostRequest(gateway.UrlFor("facepad/x"), body, reply, false));
+    const Terminal_Http_Result result = client.HttpPost(gateway.UrlFor("facepad/x"), body, reply);
     EXPECT_EQ(reply, "reply \x01 bytes");
-    EXPECT_EQ(client.GetLastPostStatus(), "200");
-    EXPECT_EQ(client.GetLastPostError(), Terminal_Http_Error::None);
+    EXPECT_EQ(result.status, 200);
+    EXPECT_EQ(result.error, Terminal_Http_Error::None);
+    EXPECT_TRUE(result.written);
     const auto requests = gateway.RequestsTo("facepad/x");
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_TRUE(requests[0].body == body);
     EXPECT_EQ(requests[0].contentType.find("x-www-form-urlencoded"), std::string::npos);
 }
 
-// Any answered status is true with its code (a redirect is not followed); no answer is false with
-// no status, no reply and the reason, just past the read time-out and the reply cap too.
+// Any answered status is an answer with its code (a redirect is not followed); no answer is no
+// status, no reply and the reason, just past the read time-out and the reply cap too.
 TEST_F(HttpClientTest, EachEndingGivesItsResultStatusAndError)
 {
     Terminal_Http_Options options;
@@ -79,10 +82,11 @@ TEST_F(HttpClientTest, EachEndingGivesItsResultStatusAndError)
         const std::string url = c.listening
                                     ? gateway.UrlFor("facepad/s")
                                     : "http://127.0.0.1:" + std::to_string(unused) + "/facepad/s";
-        EXPECT_EQ(client.HttpPostRequest(url, "", reply, false), c.answered);
-        EXPECT_EQ(client.GetLastPostStatus(), c.answered ? std::to_string(c.reply.status) : "");
+        const Terminal_Http_Result result = client.HttpPost(url, "", reply);
+        EXPECT_EQ(result.Answered(), c.answered);
+        EXPECT_EQ(result.status, c.answered ? c.reply.status : 0);
+        EXPECT_EQ(result.error, c.error);
         EXPECT_EQ(reply, c.answered ? c.reply.body : "");
-        EXPECT_EQ(client.GetLastPostError(), c.error);
     }
     EXPECT_EQ(gateway.Requests().size(), 6u);
 }
@@ -118,33 +122,35 @@ TEST_F(HttpClientTest, ConnectionsAreReusedUnlessAFreshOneIsAsked)
     EXPECT_EQ(ports.size(), 6u);
 }
 
-// A hanging request holds only its own thread; a cancel aborts it and stays until reset. Each
-// thread reads its own last outcome: the cancelled one does not overwrite this thread's.
+// A hanging request holds only its own thread; a cancel aborts it and stays until reset. The
+// framework's pair keeps each thread's own status: another thread's failure leaves this thread's
+// "200", a failure leaves "", a new client has none.
 TEST_F(HttpClientTest, AHangingRequestHoldsOnlyItsThreadUntilCancelled)
 {
     gateway.SetReply("facepad/hang", ScriptedReply{200, "", {}, true});
+    const std::string nowhere = "http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/x";
     Terminal_Http_Cancel cancel;
+    Terminal_Http_Call withCancel;
+    withCancel.cancel = &cancel;
     auto hanging = std::async(std::launch::async, [&] {
         std::string reply;
-        const bool ok =
-            client.HttpPostRequest(gateway.UrlFor("facepad/hang"), "", reply, false, cancel);
-        return std::make_pair(ok, client.GetLastPostError());
+        const auto error = client.HttpPost(gateway.UrlFor("facepad/hang"), "", reply, withCancel);
+        const bool failed = !client.HttpPostRequest(nowhere, "", reply, false);
+        return std::make_pair(error.error, failed && client.GetLastPostStatus().empty());
     });
     ASSERT_TRUE(gateway.WaitForRequests("facepad/hang", 1));
     std::string reply;
     EXPECT_TRUE(client.HttpPostRequest(gateway.UrlFor("facepad/quick"), "", reply, false));
     cancel.Cancel();
-    const auto outcome = hanging.get();
-    EXPECT_FALSE(outcome.first);
-    EXPECT_EQ(outcome.second, Terminal_Http_Error::Cancelled);
+    EXPECT_EQ(hanging.get(), std::make_pair(Terminal_Http_Error::Cancelled, true));
     EXPECT_EQ(client.GetLastPostStatus(), "200");
-    EXPECT_EQ(client.GetLastPostError(), Terminal_Http_Error::None);
     EXPECT_EQ(Terminal_Http_Tool().GetLastPostStatus(), "") << "a new client has no status";
 
-    EXPECT_FALSE(client.HttpPostRequest(gateway.UrlFor("facepad/ok"), "", reply, false, cancel));
+    EXPECT_EQ(client.HttpPost(gateway.UrlFor("facepad/ok"), "", reply, withCancel).error,
+              Terminal_Http_Error::Cancelled);
     EXPECT_EQ(gateway.CountTo("facepad/ok"), 0u);
     cancel.Reset();
-    EXPECT_TRUE(client.HttpPostRequest(gateway.UrlFor("facepad/ok"), "", reply, false, cancel));
+    EXPECT_TRUE(client.HttpPost(gateway.UrlFor("facepad/ok"), "", reply, withCancel).Answered());
     gateway.ReleaseHanging();
 }
 

@@ -49,9 +49,9 @@ TEST(OversizedHead, IsRefusedBeforeMoreThanTheSocketBuffersArrive)
                     }
                 }
             });
-            EXPECT_FALSE(PostTo(client, gateway, "b"));
-            EXPECT_EQ(client.GetLastPostError(), Terminal_Http_Error::ReplyTooLarge);
-            EXPECT_EQ(client.GetLastPostStatus(), "");
+            const Terminal_Http_Result result = PostTo(client, gateway, "b");
+            EXPECT_EQ(result.error, Terminal_Http_Error::ReplyTooLarge);
+            EXPECT_EQ(result.status, 0);
         }
         EXPECT_LT(flooded.load(), kMostBytesBeforeRefusal);
     }
@@ -101,11 +101,12 @@ TEST(AtMostOnce, ACommandIsResentOnlyWhenTheGatewayCannotHaveActedOnIt)
         {
             RawGateway gateway(c.script);
             for (int i = 0; i < c.commands; ++i) {
-                const bool ok = PostTo(client, gateway, "SN=" + std::to_string(i)) &&
-                                client.GetLastPostStatus() == "200";
+                const Terminal_Http_Result result =
+                    PostTo(client, gateway, "SN=" + std::to_string(i));
+                const bool ok = result.status == 200;
                 accepted += ok ? 1 : 0;
                 // A failure after the request went out is one the gateway may have acted on.
-                EXPECT_TRUE(ok || client.GetLastPostWritten());
+                EXPECT_TRUE(ok || result.written);
                 std::this_thread::sleep_for(std::chrono::milliseconds(c.spacingMs));
             }
             read = gateway.BodiesRead();
@@ -218,9 +219,9 @@ TEST(IdleConnection, OneIdleForTooLongIsNotReused)
         options.idleTimeout = c.idleTimeout;
         options.readTimeout = 1000ms;
         Terminal_Http_Tool client(options);
-        EXPECT_TRUE(PostTo(client, gateway, "1"));
+        EXPECT_TRUE(PostTo(client, gateway, "1").Answered());
         std::this_thread::sleep_for(c.idle);
-        EXPECT_TRUE(PostTo(client, gateway, "2"));
+        EXPECT_TRUE(PostTo(client, gateway, "2").Answered());
         EXPECT_EQ(gateway.ConnectionsAccepted(), c.connections);
     }
 }
@@ -253,19 +254,19 @@ TEST(SlowGateway, TheWholeExchangeEndsAtItsDeadline)
         RawGateway gateway(c.second);
         Terminal_Http_Tool client(options);
         const auto start = Clock::now();
-        EXPECT_FALSE(PostTo(client, gateway, ""));
+        const Terminal_Http_Result result = PostTo(client, gateway, "");
         const auto elapsed = MillisecondsSince(start);
-        EXPECT_EQ(client.GetLastPostError(), Terminal_Http_Error::Timeout);
-        EXPECT_TRUE(client.GetLastPostWritten()) << "the gateway may have acted on it";
+        EXPECT_EQ(result.error, Terminal_Http_Error::Timeout);
+        EXPECT_TRUE(result.written) << "the gateway may have acted on it";
         EXPECT_GE(elapsed, 1000);
         EXPECT_LT(elapsed, 5000) << "per-read time-outs alone would hold it 7.6 s or for ever";
     }
     // A time-out while connecting: nothing went out.
     const auto never = RawGateway::NeverAccepting();
     Terminal_Http_Tool client(options);
-    EXPECT_FALSE(PostTo(client, *never, ""));
-    EXPECT_EQ(client.GetLastPostError(), Terminal_Http_Error::Timeout);
-    EXPECT_FALSE(client.GetLastPostWritten());
+    const Terminal_Http_Result result = PostTo(client, *never, "");
+    EXPECT_EQ(result.error, Terminal_Http_Error::Timeout);
+    EXPECT_FALSE(result.written);
 }
 
 // A base URL is scheme and host: anything more would send every command elsewhere.
@@ -332,7 +333,7 @@ TEST(HostileAdapter, SwitchingGatewaysLeavesNoConnectionBehind)
     // A client that is not told keeps at most 16 idle connections, however many gateways it saw.
     Terminal_Http_Tool client;
     for (const auto& gateway : gateways) {
-        EXPECT_TRUE(PostTo(client, *gateway, ""));
+        EXPECT_TRUE(PostTo(client, *gateway, "").Answered());
     }
     EXPECT_LE(openBecomes(gateways.size(), 17), 17u) << "16 idle ones and the adapter's";
 }

@@ -17,6 +17,7 @@ namespace vvtest {
 
 using Osmer_Framework::Terminal_Http_Error;
 using Osmer_Framework::Terminal_Http_Options;
+using Osmer_Framework::Terminal_Http_Result;
 using Osmer_Framework::Terminal_Http_Tool;
 using Osmer_Framework::Face::VurodoroViri_GetLastExchange;
 using Clock = std::chrono::steady_clock;
@@ -28,10 +29,11 @@ inline std::string AnswerWith(const std::string& body)
 }
 
 // One command to `gateway`, its reply dropped.
-inline bool PostTo(Terminal_Http_Tool& client, const RawGateway& gateway, const std::string& body)
+inline Terminal_Http_Result PostTo(Terminal_Http_Tool& client, const RawGateway& gateway,
+                                   const std::string& body)
 {
     std::string reply;
-    return client.HttpPostRequest(gateway.UrlFor("facepad/adduser"), body, reply, false);
+    return client.HttpPost(gateway.UrlFor("facepad/adduser"), body, reply);
 }
 
 inline long long MillisecondsSince(Clock::time_point start)

@@ -53,12 +53,10 @@ TEST(NameResolution, EndsByTheDeadlineAndSaysWhy)
         const std::string url = "http://" + std::string(c.host) + ":" +
                                 std::to_string(gateway.Port()) + "/facepad/adduser";
         const auto start = Clock::now();
-        const bool answered = client.HttpPostRequest(url, "SN=1", reply, false);
+        const Terminal_Http_Result result = client.HttpPost(url, "SN=1", reply);
         EXPECT_LT(MillisecondsSince(start), c.most.count());
-        EXPECT_EQ(answered, c.error == Terminal_Http_Error::None);
-        EXPECT_STREQ(Terminal_Http_ErrorName(client.GetLastPostError()),
-                     Terminal_Http_ErrorName(c.error));
-        EXPECT_EQ(client.GetLastPostDetail(), c.detail);
+        EXPECT_STREQ(Terminal_Http_ErrorName(result.error), Terminal_Http_ErrorName(c.error));
+        EXPECT_EQ(result.detail, c.detail);
     }
     VurodoroViri_Druvel adapter;
     adapter.SetUrl("http://nowhere.test");

@@ -18,16 +18,6 @@ using ParamMap = std::map<std::string, std::string>;
 // The members of member::kUser, in its order.
 using UserRecord = std::array<std::string, std::size(member::kUser)>;
 
-// Compared by text: pointers to different objects are no constant expression under sanitizers.
-constexpr bool SameText(const char* a, const char* b)
-{
-    while (*a != '\0' && *a == *b) {
-        ++a;
-        ++b;
-    }
-    return *a == *b;
-}
-
 constexpr std::size_t UserMemberIndex(const char* name)
 {
     std::size_t i = 0;

@@ -1,9 +1,9 @@
-// The framework's HTTP client: POSTs a text body to a full http:// URL and keeps the answer's
-// status.
+// The framework's HTTP client: POSTs a text body to a full http:// URL and says what came of it.
 //
 // Connections are kept alive and pooled, one connection per concurrent caller, so several threads
 // may post through one client at once without waiting for each other. Redirects are not followed.
-// GetLastPost...() report the calling thread's own last POST on this client, never another's.
+// HttpPost returns its outcome as a value; the framework's own pair, HttpPostRequest then
+// GetLastPostStatus, keeps it per thread, so a caller reads its own status, never another's.
 //
 // Whatever the peer does, a POST ends: every wait has a time-out, the whole exchange a deadline,
 // and the answer's head and body are bounded, so a broken or hostile gateway costs a caller at most
@@ -25,7 +25,7 @@
 
 namespace Osmer_Framework {
 
-// Why the calling thread's last POST did not bring an answer, kept apart from the HTTP status.
+// Why a POST did not bring an answer, kept apart from the HTTP status.
 enum class Terminal_Http_Error {
     None,           // an answer arrived (whatever its status)
     InvalidUrl,     // not "http://host[:port][/path]"
@@ -76,6 +76,20 @@ private:
     std::unique_ptr<State> m_pState;
 };
 
+// What one POST came to.
+struct Terminal_Http_Result {
+    int status = 0;  // the answer's HTTP status; 0 when no answer came
+    Terminal_Http_Error error = Terminal_Http_Error::None;
+    // Whether any byte of the request went into a connection. False: the peer cannot have acted
+    // on it. True with no answer: it may have.
+    bool written = false;
+    // More about a failure than `error` says, for a person ("cannot resolve gateway.example: no
+    // such host"), or "".
+    std::string detail;
+
+    bool Answered() const { return error == Terminal_Http_Error::None; }
+};
+
 // How one POST treats its connection and its answer.
 struct Terminal_Http_Call {
     Terminal_Http_Cancel* cancel = nullptr;  // lets another thread abort it
@@ -97,28 +111,21 @@ public:
     Terminal_Http_Tool& operator=(Terminal_Http_Tool&& _other);
 
     // POSTs `_strBody` (sent as text/plain, byte for byte) to `_strUrl` and blocks until the
-    // answer is read. True when an answer arrived, whatever its status; `_strReply` then holds its
-    // body. False on a bad URL, a transport failure, a time-out, an oversized or malformed answer
-    // or a cancellation. `_bFreshConnection` true uses a new connection that is closed afterwards.
+    // answer is read. Answered whatever the status, with `_strReply` holding the answer's body
+    // (what `_call` keeps of it); otherwise a bad URL, a transport failure, a time-out, an
+    // oversized or malformed answer or a cancellation, and `_strReply` empty.
+    Terminal_Http_Result HttpPost(const std::string& _strUrl, const std::string& _strBody,
+                                  std::string& _strReply,
+                                  const Terminal_Http_Call& _call = Terminal_Http_Call());
+
+    // The framework's form: HttpPost, true when an answer arrived (whatever its status), and the
+    // status kept for GetLastPostStatus on this thread. `_bFreshConnection` true uses a new
+    // connection that is closed afterwards.
     bool HttpPostRequest(const std::string& _strUrl, const std::string& _strBody,
                          std::string& _strReply, bool _bFreshConnection);
-    bool HttpPostRequest(const std::string& _strUrl, const std::string& _strBody,
-                         std::string& _strReply, bool _bFreshConnection,
-                         Terminal_Http_Cancel& _cancel);
-
-    bool HttpPost(const std::string& _strUrl, const std::string& _strBody, std::string& _strReply,
-                  const Terminal_Http_Call& _call);
-
-    // Status code of the calling thread's last POST on this client as decimal text ("200"), or ""
-    // when that POST brought no answer or the thread has not posted yet.
+    // Status code of the calling thread's last HttpPostRequest on this client as decimal text
+    // ("200"), or "" when that POST brought no answer or the thread has not posted yet.
     std::string GetLastPostStatus() const;
-    Terminal_Http_Error GetLastPostError() const;
-    // More about that POST's failure than its error says, for a person ("cannot resolve
-    // gateway.example: no such host"), or "".
-    std::string GetLastPostDetail() const;
-    // Whether any byte of the calling thread's last request went into a connection. False: the
-    // peer cannot have acted on it. True with no answer: it may have.
-    bool GetLastPostWritten() const;
 
     // Closes the idle connections to every origin but that of `_strUrl` (all of them when it does
     // not parse): for a caller that moves to another gateway.
