@@ -17,7 +17,7 @@ enum class VurodoroViri_ExchangeOutcome {
     Accepted,           // the gateway answered 200
     Refused,            // the gateway answered another status (see `status`)
     Timeout,            // connect, read or write time-out, or the 30 s deadline
-    ConnectionRefused,  // nothing listens there, the host is unreachable or its name unknown
+    ConnectionRefused,  // nothing listens there, or the host is unreachable
     ConnectionBroken,   // the connection broke before the whole answer came
     BadUrl,             // the base URL and port do not make an http:// URL
     ReplyTooLarge,      // the answer's head or body went past its limit

@@ -13,7 +13,10 @@ constexpr std::chrono::seconds kDistrustPeriod{30};
 
 }  // namespace
 
-ConnectionPool::ConnectionPool(const Terminal_Http_Options& options) : m_options(options) {}
+ConnectionPool::ConnectionPool(const Terminal_Http_Options& options, Now now)
+    : m_now(now), m_options(options)
+{
+}
 
 void ConnectionPool::DropExpired(Clock::time_point now)
 {
@@ -35,9 +38,9 @@ bool ConnectionPool::Distrusted(const std::string& origin, Clock::time_point now
     return false;
 }
 
-// Threads that keep to their own connection keep to the same gateway worker too: with several host
-// threads on one client, handing each the connection another thread used last cost a fifth of the
-// throughput on two cores. Otherwise the most recently used one, whose socket is warmest.
+// A thread is handed the connection it gave back last, which keeps it on the same gateway worker:
+// connections traded between threads move every thread's requests from worker to worker.
+// Otherwise the most recently used one, whose socket is warmest.
 ConnectionPool::IdleList::iterator ConnectionPool::PickFor(const std::string& origin)
 {
     const std::thread::id self = std::this_thread::get_id();
@@ -56,7 +59,7 @@ ConnectionPool::IdleList::iterator ConnectionPool::PickFor(const std::string& or
 bool ConnectionPool::Acquire(const std::string& origin, TcpSocket& connection)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    const auto now = Clock::now();
+    const auto now = m_now();
     DropExpired(now);
     if (Distrusted(origin, now)) {
         return false;
@@ -78,7 +81,7 @@ void ConnectionPool::Release(const std::string& origin, TcpSocket connection,
                              Clock::duration idleLimit)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    const auto now = Clock::now();
+    const auto now = m_now();
     const Clock::duration limit = std::min(idleLimit, Clock::duration(m_options.idleTimeout));
     // Bytes that arrive after a whole answer (a second answer, or the start of a desynchronised
     // stream) are looked for once, when the connection is taken again: one system call per request.
@@ -97,7 +100,7 @@ void ConnectionPool::Release(const std::string& origin, TcpSocket connection,
 void ConnectionPool::Distrust(const std::string& origin)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    const auto now = Clock::now();
+    const auto now = m_now();
     for (auto it = m_distrustedUntil.begin(); it != m_distrustedUntil.end();) {
         it = it->second <= now ? m_distrustedUntil.erase(it) : std::next(it);
     }

@@ -18,7 +18,9 @@ namespace http {
 
 class ConnectionPool {
 public:
-    explicit ConnectionPool(const Terminal_Http_Options& options);
+    using Now = Clock::time_point (*)();
+    // `now` tells the time the pool's limits count in (a test's clock can skip ahead).
+    explicit ConnectionPool(const Terminal_Http_Options& options, Now now = &Clock::now);
 
     // An idle connection to `origin` that the peer has not closed, preferably the one this thread
     // gave back last. False when there is none: the caller opens a new one.
@@ -49,6 +51,7 @@ private:
     bool Distrusted(const std::string& origin, Clock::time_point now);
     IdleList::iterator PickFor(const std::string& origin);
 
+    const Now m_now;
     mutable std::mutex m_mutex;
     Terminal_Http_Options m_options;
     IdleList m_idle;

@@ -1,8 +1,8 @@
 #include "name_resolver.h"
 
 #include <algorithm>
-#include <atomic>
 #include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -25,9 +25,44 @@ namespace http {
 namespace {
 
 // Lookups whose callers gave up on them and which still run, each a thread blocked in the
-// resolver. Past this many a new name fails at once: a dead resolver must not pile up threads.
-constexpr int kMostAbandonedLookups = 16;
-std::atomic<int> g_abandonedLookups{0};
+// resolver, counted per name. Past this many for one name, that name fails at once: a name no
+// server answers must not pile up threads, nor cost the other names (those of the hosts file
+// among them) their lookups.
+constexpr int kMostAbandonedLookupsPerName = 16;
+
+class AbandonedLookups {
+public:
+    int Of(const std::string& host)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const auto found = m_count.find(host);
+        return found != m_count.end() ? found->second : 0;
+    }
+    void Add(const std::string& host)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_count[host];
+    }
+    void Remove(const std::string& host)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const auto found = m_count.find(host);
+        if (found != m_count.end() && --found->second <= 0) {
+            m_count.erase(found);
+        }
+    }
+
+private:
+    std::mutex m_mutex;
+    std::map<std::string, int> m_count;
+};
+
+// Never destroyed: a lookup left behind may end while the process exits.
+AbandonedLookups& Abandoned()
+{
+    static AbandonedLookups* const abandoned = new AbandonedLookups();
+    return *abandoned;
+}
 
 // What the caller and its resolver thread share; the thread owns it too, so the caller may leave.
 struct Lookup {
@@ -69,7 +104,7 @@ void RunLookup(Lookup& lookup)
     lookup.addresses = error == 0 ? addresses : nullptr;
     lookup.done = true;
     if (lookup.abandoned) {
-        g_abandonedLookups.fetch_sub(1);
+        Abandoned().Remove(lookup.host);
     }
     lookup.finished.notify_all();
 }
@@ -100,7 +135,7 @@ void KeepLibraryLoaded()
 void Abandon(Lookup& lookup)
 {
     lookup.abandoned = true;
-    g_abandonedLookups.fetch_add(1);
+    Abandoned().Add(lookup.host);
 }
 
 std::string Unresolved(const std::string& host, const std::string& why)
@@ -174,10 +209,10 @@ Resolution AwaitAnswer(Lookup& lookup, Deadline deadline, CancelSignal* cancel)
 Resolution ResolveName(const std::string& host, const std::string& service, Deadline deadline,
                        CancelSignal* cancel)
 {
-    if (g_abandonedLookups.load() >= kMostAbandonedLookups) {
+    if (Abandoned().Of(host) >= kMostAbandonedLookupsPerName) {
         Resolution busy;
-        busy.reason = Unresolved(
-            host, std::to_string(kMostAbandonedLookups) + " earlier lookups are still unanswered");
+        busy.reason = Unresolved(host, std::to_string(kMostAbandonedLookupsPerName) +
+                                           " earlier lookups of this name are still unanswered");
         return busy;
     }
     const auto lookup = std::make_shared<Lookup>(host, service);

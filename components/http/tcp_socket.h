@@ -51,11 +51,17 @@ protected:
 };
 
 struct ConnectLimits {
-    // For all of a host's addresses together, counted once its name has resolved; each address
-    // gets a share of what is left, so that one that never answers cannot use it all.
+    // For each of a host's addresses, at most; see ConnectDeadline.
     std::chrono::milliseconds connectTimeout;
     Deadline deadline;  // of the whole exchange: resolution and connection end by it
 };
+
+// When the attempt at the next of `addressesLeft` addresses gives up: after `connectTimeout`, and
+// no later than its even share of what is left of `deadline`, so that addresses that never answer
+// cannot keep the exchange from the last one. A name with twelve dead addresses before a live one
+// reaches the live one with a share of the deadline still its own.
+Deadline ConnectDeadline(Clock::time_point now, Deadline deadline,
+                         std::chrono::milliseconds connectTimeout, std::size_t addressesLeft);
 
 class TcpSocket {
 public:

@@ -4,6 +4,7 @@
 
 #include "Terminal_Http_Tool.h"
 #include "adapter_fixture.h"
+#include "connection_pool.h"
 
 namespace vvtest {
 namespace {
@@ -152,6 +153,59 @@ TEST_F(HttpClientTest, AHangingRequestHoldsOnlyItsThreadUntilCancelled)
     cancel.Reset();
     EXPECT_TRUE(client.HttpPost(gateway.UrlFor("facepad/ok"), "", reply, withCancel).Answered());
     gateway.ReleaseHanging();
+}
+
+// After a kept connection died under a request the gateway gets new connections only, for 30 s
+// of the pool's clock.
+TEST(ConnectionPool, AGatewayThatLetAKeptConnectionDieGetsNewOnesFor30Seconds)
+{
+    namespace http = Osmer_Framework::http;
+    using namespace std::chrono_literals;
+    static http::Clock::time_point now = http::Clock::now();
+    http::ConnectionPool pool(Terminal_Http_Options{}, [] { return now; });
+    TestGateway gateway;
+    const std::string origin = "http://127.0.0.1:" + std::to_string(gateway.Port());
+    const auto reused = [&] {  // a connection given back, then asked for
+        http::TcpSocket socket;
+        std::string why;
+        http::TcpSocket::Connect("127.0.0.1", gateway.Port(), {1000ms, http::Clock::now() + 2s},
+                                 nullptr, socket, why);
+        pool.Release(origin, std::move(socket), http::Clock::duration::max());
+        return pool.Acquire(origin, socket);
+    };
+    EXPECT_TRUE(reused());
+    pool.Distrust(origin);
+    now += 29900ms;
+    EXPECT_FALSE(reused());
+    now += 200ms;
+    EXPECT_TRUE(reused());
+}
+
+// Each address gets the connect time-out, and no more than its even share of what is left of the
+// deadline: twelve addresses that never answer leave the thirteenth a share of its own.
+TEST(ConnectDeadline, EachAddressGetsItsShareOfWhatIsLeft)
+{
+    namespace http = Osmer_Framework::http;
+    using std::chrono::milliseconds;
+    const auto now = http::Clock::now();
+    const auto share = [now](int leftMs, std::size_t addresses) {
+        return std::chrono::duration_cast<milliseconds>(
+                   http::ConnectDeadline(now, now + milliseconds(leftMs), milliseconds(3000),
+                                         addresses) -
+                   now)
+            .count();
+    };
+    EXPECT_EQ(share(30000, 1), 3000);
+    EXPECT_EQ(share(30000, 2), 3000);
+    EXPECT_EQ(share(30000, 13), 2307);
+    EXPECT_EQ(share(1000, 1), 1000);
+    EXPECT_EQ(share(0, 2), 0);
+    auto attempt = now;
+    const auto deadline = now + milliseconds(30000);
+    for (std::size_t left = 13; left > 1; --left) {
+        attempt = http::ConnectDeadline(attempt, deadline, milliseconds(3000), left);
+    }
+    EXPECT_GE(deadline - attempt, milliseconds(2000)) << "what the live address is left";
 }
 
 }  // namespace

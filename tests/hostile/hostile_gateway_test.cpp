@@ -17,6 +17,8 @@ using Outcome = Osmer_Framework::Face::VurodoroViri_ExchangeOutcome;
 using Delivery = Osmer_Framework::Face::VurodoroViri_Delivery;
 
 const std::string kAnswerOk = AnswerWith("ok");
+const std::string kAnswer408 =
+    "HTTP/1.1 408 Timeout\r\nConnection: close\r\nContent-Length: 0\r\n\r\n";
 constexpr std::size_t kFlood = 256u * 1024u * 1024u;
 // What may pass between the two ends before a refusal takes effect: the socket buffers of both.
 constexpr std::size_t kMostBytesBeforeRefusal = 16u * 1024u * 1024u;
@@ -77,7 +79,12 @@ TEST(AtMostOnce, ACommandIsResentOnlyWhenTheGatewayCannotHaveActedOnIt)
     };
     const auto answerSecond408 = [](RawPeer& peer) {
         if (peer.ReadRequest() && peer.Send(kAnswerOk) && peer.ReadRequest()) {
-            peer.Send("HTTP/1.1 408 Timeout\r\nConnection: close\r\nContent-Length: 0\r\n\r\n");
+            peer.Send(kAnswer408);
+        }
+    };
+    const auto answerFirst408 = [](RawPeer& peer) {
+        if (peer.ReadRequest()) {
+            peer.Send(kAnswer408);
         }
     };
     struct Case {
@@ -90,8 +97,10 @@ TEST(AtMostOnce, ACommandIsResentOnlyWhenTheGatewayCannotHaveActedOnIt)
     const Case cases[] = {
         {closeWhenIdle, 10, 100, 98, 0},  // the close races the next request
         {closeWhenIdle, 200, 5, 5, 0},    // the close arrived before it
-        {readSecondThenClose, 10, 100, 98, 0}, {readSecondThenReset, 0, 100, 98, 0},
+        {readSecondThenClose, 10, 100, 98, 0},
+        {readSecondThenReset, 0, 100, 98, 0},
         {answerSecond408, 0, 2, 2, 1},
+        {answerFirst408, 0, 2, 0, 0},  // from a new connection, a 408 is the gateway's answer
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
@@ -115,6 +124,29 @@ TEST(AtMostOnce, ACommandIsResentOnlyWhenTheGatewayCannotHaveActedOnIt)
         EXPECT_EQ(read.size() - std::set<std::string>(read.begin(), read.end()).size(), c.resent)
             << "a command reached the gateway twice";
     }
+}
+
+// A resend keeps the first try's deadline: a kept connection's 408 at 900 ms of 1000 leaves the
+// resend (never answered) 100 ms, not a fresh 1000.
+TEST(AtMostOnce, AResendKeepsTheDeadlineOfTheFirstTry)
+{
+    std::atomic<int> connections{0};
+    RawGateway gateway([&connections](RawPeer& peer) {
+        const bool first = connections++ == 0;
+        if (peer.ReadRequest() && first && peer.Send(kAnswerOk) && peer.ReadRequest()) {
+            peer.Pause(900);
+            peer.Send(kAnswer408);
+        }
+        peer.Pause(60000);
+    });
+    Terminal_Http_Options options;
+    options.totalTimeout = 1000ms;
+    Terminal_Http_Tool client(options);
+    EXPECT_TRUE(PostTo(client, gateway, "1").Answered());
+    const auto start = Clock::now();
+    EXPECT_EQ(PostTo(client, gateway, "2").error, Terminal_Http_Error::Timeout);
+    EXPECT_LT(MillisecondsSince(start), 1500);
+    EXPECT_EQ(gateway.BodiesRead().size(), 3u) << "the second command, resent once";
 }
 
 // A connection that showed more bytes than answers (two at once, or one while idle) is dropped;
@@ -151,41 +183,49 @@ TEST(ExtraAnswers, AConnectionThatCarriedMoreThanItsAnswersIsNotReused)
     }
 }
 
+// Heard because the client reads while it sends, also from a gateway that neither reads nor
+// closes. The connection is not kept: the rest of the body never went out, so the next request
+// takes a new one.
 TEST(EarlyAnswer, AnAnswerBeforeTheBodyWasReadIsTakenWithinTwoSeconds)
 {
+    const auto hold = [](RawPeer& peer) { peer.Pause(60000); };
     struct Case {
         const char* how;
         const char* status;
-        const char* text;
-        void (RawPeer::*close)();
+        const char* connection;  // the answer's Connection header
+        std::function<void(RawPeer&)> then;
     };
     const Case cases[] = {
-        {"close", "200", "ok", &RawPeer::Close},
-        {"close", "413", "too large", &RawPeer::Close},
-        {"lingering close", "413", "too large", &RawPeer::LingeringClose},
-        {"reset", "413", "too large", &RawPeer::Reset},
+        {"close", "200", "close", &RawPeer::Close},
+        {"close", "413", "close", &RawPeer::Close},
+        {"lingering close", "413", "close", &RawPeer::LingeringClose},
+        {"reset", "413", "close", &RawPeer::Reset},
+        {"holding the connection", "413", "close", hold},
+        {"holding a kept-alive connection", "200", "keep-alive", hold},
     };
     const std::string photo(5u * 1024u * 1024u, 'p');
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.status) + ", then " + c.how);
-        const std::string text = c.text;
-        const std::string answer =
-            std::string("HTTP/1.1 ") + c.status +
-            " X\r\nConnection: close\r\nContent-Length: " + std::to_string(text.size()) +
-            "\r\n\r\n" + text;
+        const std::string answer = std::string("HTTP/1.1 ") + c.status +
+                                   " X\r\nConnection: " + c.connection +
+                                   "\r\nContent-Length: 2\r\n\r\nno";
         RawGateway gateway([&answer, &c](RawPeer& peer) {
             if (peer.ReadHead() && peer.Send(answer)) {
-                (peer.*c.close)();
+                c.then(peer);
             }
         });
         Terminal_Http_Tool client;
         std::string reply;
         const auto start = Clock::now();
-        EXPECT_TRUE(
-            client.HttpPostRequest(gateway.UrlFor("facepad/setbiophoto"), photo, reply, false));
+        const Terminal_Http_Result result =
+            client.HttpPost(gateway.UrlFor("facepad/setbiophoto"), photo, reply);
         EXPECT_LT(MillisecondsSince(start), 2000);
-        EXPECT_EQ(client.GetLastPostStatus(), c.status);
-        EXPECT_EQ(reply, text);
+        EXPECT_EQ(std::to_string(result.status), c.status);
+        EXPECT_EQ(reply, "no");
+        if (std::string(c.connection) == "keep-alive") {
+            EXPECT_TRUE(PostTo(client, gateway, "next").Answered());
+            EXPECT_EQ(gateway.ConnectionsAccepted(), 2u);
+        }
     }
 }
 

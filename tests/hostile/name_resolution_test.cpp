@@ -68,6 +68,36 @@ TEST(NameResolution, EndsByTheDeadlineAndSaysWhy)
     EXPECT_EQ(last.detail, "cannot resolve nowhere.test: no such host");
 }
 
+// Lookups left behind are counted per name: past 16 of its own a name no server answers fails at
+// once, while other names, the hosts file's among them, still get lookups of their own.
+TEST(NameResolution, LookupsLeftBehindStopOnlyTheirOwnName)
+{
+    const auto nameServer = NameServer::Start();
+    if (!nameServer) {
+        GTEST_SKIP() << kNeedsPrivateResolver;
+    }
+    RawGateway gateway(AnswerOk);
+    Terminal_Http_Options shortDeadline;
+    shortDeadline.totalTimeout = 20ms;
+    Terminal_Http_Tool impatient(shortDeadline);
+    Terminal_Http_Tool patient;
+    const auto post = [&gateway](Terminal_Http_Tool& client, const std::string& host) {
+        std::string reply;
+        const std::string port = std::to_string(gateway.Port());
+        return client.HttpPost("http://" + host + ":" + port + "/facepad/adduser", "", reply);
+    };
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(post(impatient, "gateway.silent.test").error, Terminal_Http_Error::Resolve);
+    }
+    EXPECT_EQ(post(impatient, "gateway.silent.test").detail,
+              "cannot resolve gateway.silent.test: 16 earlier lookups of this name are still "
+              "unanswered");
+    EXPECT_TRUE(post(patient, "localhost").Answered());
+    EXPECT_NE(post(impatient, "another.silent.test").detail.find("no answer within"),
+              std::string::npos)
+        << "its own lookup";
+}
+
 // A child process the host starts must not hold the client's connection open.
 TEST(ClientSocket, IsNotInheritedByChildProcesses)
 {

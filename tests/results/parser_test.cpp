@@ -11,6 +11,15 @@ const char* const kListUnreadable = "VurodoroViri_Druvel::JsonDataToMapData json
 const char* const kEntriesUnreadable =
     "VurodoroViri_Druvel::JsonDataToMapData jsonDataRet == nullptr";
 
+std::string Repeated(const std::string& text, int times)
+{
+    std::string repeated;
+    for (int i = 0; i < times; ++i) {
+        repeated += text;
+    }
+    return repeated;
+}
+
 // A list that is not JSON as a whole is refused and logged, however many good elements come first;
 // an unreadable entry list is logged and skipped. Other shapes: the corpus of fuzz_result_list.
 TEST(Parser, MergesEachListIntoTheMap)
@@ -35,6 +44,10 @@ TEST(Parser, MergesEachListIntoTheMap)
          kEntriesUnreadable},
         {manyThenBad + "x]", kept, kListUnreadable},
         {"", kept, kListUnreadable},
+        // Past json-c's 32 levels, not read deeper: 100,000 of them would overflow the stack.
+        {std::string(100000, '['), kept, kListUnreadable},
+        {"[" + Repeated("{\"a\":", 100000), kept, kListUnreadable},
+        {R"([{"SN":"T3","data":")" + std::string(100000, '[') + "\"}]", kept, kEntriesUnreadable},
     };
     LogCapture log;
     VurodoroViri_Druvel adapter;
