@@ -6,6 +6,7 @@
 #include "facepad_protocol.h"
 #include "gateway_exchange.h"
 #include "json_document.h"
+#include "long_json_string.h"
 
 namespace Osmer_Framework {
 namespace Face {
@@ -21,7 +22,7 @@ using facepad::EndpointOf;
 void AddInitParams(json_object* document, std::map<std::string, std::string>& params)
 {
     for (const char* key : facepad::kInitParamKeys) {
-        json_object_object_add(document, key, json_object_new_string(params[key].c_str()));
+        json_object_object_add(document, key, NewJsonString(params[key].c_str()));
     }
 }
 

@@ -11,6 +11,7 @@
 #include "facepad_protocol.h"
 #include "gateway_exchange.h"
 #include "json_document.h"
+#include "long_json_string.h"
 
 namespace Osmer_Framework {
 namespace Face {
@@ -46,7 +47,7 @@ constexpr RecordCommand kDelBiophoto{facepad::EndpointOf(endpoint::kDelBioPhoto)
 json_object* NewMemberValue(Kind kind, const std::string& text)
 {
     return kind == Kind::Integer ? json_object_new_int(std::atoi(text.c_str()))
-                                 : json_object_new_string(text.c_str());
+                                 : NewJsonString(text.c_str());
 }
 
 // Reads every key first (absent ones are inserted into the host's map), then creates all values,

@@ -1,12 +1,11 @@
 // Turns a result list (one element per terminal, each carrying its entry list as JSON text) into
 // the result map: serial number -> command identifier -> result text. Both lists are read an
-// element at a time; each element's fields are read with the toolkit's readers.
+// element at a time, each element's fields as the texts the toolkit's reader would give.
 #include "result_parser.h"
 
 #include "adapter_log.h"
 #include "facepad_protocol.h"
 #include "json_list_reader.h"
-#include "ox_toolkit.h"
 
 namespace Osmer_Framework {
 namespace Face {
@@ -17,19 +16,19 @@ namespace reply = facepad::reply;
 
 enum class Merge { Done, Stopped };
 
-// An element's entry list replaces whole what the map held for its serial number.
-Merge MergeElement(json_object* element, ResultMap& results, ParseStop stop)
+// An element's entry list replaces whole what the map held for its serial number. Its texts move
+// into the map: a many-megabyte result is held once, in the map.
+Merge MergeElement(std::string& serial, const std::string& entryList, ResultMap& results,
+                   ParseStop stop)
 {
-    const char* entryList = json_object_get_field_string(element, reply::kEntries);
-    if (*entryList == '\0') {
+    if (entryList.empty()) {
         return Merge::Done;
     }
     std::map<std::string, std::string> entries;
-    const ListReading reading = ReadJsonList(
-        entryList, {reply::kCommandId, reply::kReturn},
-        [&entries](json_object* entry) {
-            entries[json_object_get_field_string(entry, reply::kCommandId)] =
-                json_object_get_field_string(entry, reply::kReturn);
+    const ListReading reading = ReadJsonListTexts(
+        entryList.c_str(), {reply::kCommandId, reply::kReturn},
+        [&entries](std::string* texts) {
+            entries[std::move(texts[0])] = std::move(texts[1]);
             return true;
         },
         stop);
@@ -43,7 +42,7 @@ Merge MergeElement(json_object* element, ResultMap& results, ParseStop stop)
     case ListReading::Array:
         break;
     }
-    results[json_object_get_field_string(element, reply::kSerial)] = std::move(entries);
+    results[std::move(serial)] = std::move(entries);
     return Merge::Done;
 }
 
@@ -52,10 +51,10 @@ Merge MergeElement(json_object* element, ResultMap& results, ParseStop stop)
 ParseOutcome ParseResultList(const char* list, ResultMap& results, ParseStop stop)
 {
     bool stopped = false;
-    const ListReading reading = ReadJsonList(
+    const ListReading reading = ReadJsonListTexts(
         list, {reply::kSerial, reply::kEntries},
-        [&](json_object* element) {
-            stopped = MergeElement(element, results, stop) == Merge::Stopped;
+        [&](std::string* texts) {
+            stopped = MergeElement(texts[0], texts[1], results, stop) == Merge::Stopped;
             return !stopped;
         },
         stop);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "json_document.h"
+#include "json_string.h"
 
 namespace Osmer_Framework {
 namespace Face {
@@ -87,6 +88,13 @@ struct TokenerRelease {
     void operator()(json_tokener* tokener) const { json_tokener_free(tokener); }
 };
 
+// What the second pass hands each element to: its wanted members as one json-c object, or as
+// texts.
+struct Visitor {
+    const ElementVisitor* members = nullptr;
+    const TextVisitor* texts = nullptr;
+};
+
 class ListWalker {
 public:
     ListWalker(const char* text, std::initializer_list<const char*> wanted, ReadStop stop)
@@ -94,7 +102,7 @@ public:
     {
     }
 
-    ListReading Read(const ElementVisitor& visit)
+    ListReading Read(const Visitor& visit)
     {
         ValueMark result;
         switch (FindResult(result)) {
@@ -113,6 +121,9 @@ public:
             return ListReading::NotArray;
         }
         m_pos = result.start;
+        if (visit.texts != nullptr) {
+            m_texts.resize(m_wanted.size());
+        }
         const Flow flow = Array(result.depth, &visit);
         return flow == Flow::Stop && m_stopped ? ListReading::Stopped : ListReading::Array;
     }
@@ -162,7 +173,7 @@ private:
     }
 
     // Trailing commas are allowed, as json-c allows them outside its strict mode.
-    Flow Array(int depth, const ElementVisitor* visit)
+    Flow Array(int depth, const Visitor* visit)
     {
         ++m_pos;
         Flow flow = SkipSpace(false);
@@ -174,11 +185,16 @@ private:
                 return Flow::Fail;
             }
             JsonDocument members;
+            if (visit != nullptr) {
+                for (std::string& text : m_texts) {
+                    text.clear();
+                }
+            }
             flow = Value(depth + 1, nullptr, visit != nullptr ? &members : nullptr);
             if (flow != Flow::Go) {
                 return flow;
             }
-            if (visit != nullptr && !(*visit)(members.get())) {
+            if (visit != nullptr && !Deliver(*visit, members)) {
                 return Flow::Stop;
             }
             flow = NextItem(']');
@@ -186,6 +202,12 @@ private:
                 return Closed(flow);
             }
         }
+    }
+
+    bool Deliver(const Visitor& visit, const JsonDocument& members)
+    {
+        return visit.texts != nullptr ? (*visit.texts)(m_texts.data())
+                                      : (*visit.members)(members.get());
     }
 
     Flow Object(int depth, JsonDocument* members)
@@ -246,23 +268,49 @@ private:
         if (flow != Flow::Go || depth >= kDeepestValue) {
             return Flow::Fail;
         }
-        const bool wanted = members != nullptr && IsWanted(name);
+        const std::size_t wanted = members != nullptr ? WantedIndex(name) : m_wanted.size();
+        if (wanted < m_texts.size()) {
+            flow = Value(depth + 1, nullptr, nullptr);
+            if (flow == Flow::Go) {
+                KeepText(m_texts[wanted]);
+            }
+            return flow;
+        }
         JsonDocument value;
-        flow = Value(depth + 1, wanted ? &value : nullptr, nullptr);
-        if (flow == Flow::Go && wanted) {
+        flow = Value(depth + 1, wanted < m_wanted.size() ? &value : nullptr, nullptr);
+        if (flow == Flow::Go && wanted < m_wanted.size()) {
             Keep(*members, name, std::move(value));
         }
         return flow;
     }
 
-    bool IsWanted(const std::string& name) const
+    // The place of `name` among the wanted names; their count when it is not one of them.
+    std::size_t WantedIndex(const std::string& name) const
     {
+        std::size_t index = 0;
         for (const char* wanted : m_wanted) {
             if (name == wanted) {
-                return true;
+                break;
             }
+            ++index;
         }
-        return false;
+        return index;
+    }
+
+    // The value just walked as json_object_get_field_string gives it: a string's text up to its
+    // first NUL (json-c hands it out as a C string), "" for any other value. The last of equal
+    // names wins, as in json-c's object.
+    void KeepText(std::string& text) const
+    {
+        text.clear();
+        const std::size_t start = m_last.start;
+        if (!IsQuote(m_text[start])) {
+            return;
+        }
+        const char* first = m_text + start + 1;
+        const char* last = m_text + m_pos - 1;
+        AppendJsonStringText(first, last, text);
+        text.resize(std::char_traits<char>::length(text.c_str()));
     }
 
     // json-c replaces the value of a name it already holds: the last of equal names wins.
@@ -594,6 +642,7 @@ private:
     unsigned m_values = 0;
     bool m_stopped = false;
     std::unique_ptr<json_tokener, TokenerRelease> m_tokener;  // one per reading, freed with it
+    std::vector<std::string> m_texts;  // the element's wanted members, when read as texts
 };
 
 }  // namespace
@@ -601,7 +650,17 @@ private:
 ListReading ReadJsonList(const char* text, std::initializer_list<const char*> wanted,
                          const ElementVisitor& visit, ReadStop stop)
 {
-    return ListWalker(text, wanted, stop).Read(visit);
+    Visitor visitor;
+    visitor.members = &visit;
+    return ListWalker(text, wanted, stop).Read(visitor);
+}
+
+ListReading ReadJsonListTexts(const char* text, std::initializer_list<const char*> wanted,
+                              const TextVisitor& visit, ReadStop stop)
+{
+    Visitor visitor;
+    visitor.texts = &visit;
+    return ListWalker(text, wanted, stop).Read(visitor);
 }
 
 }  // namespace Face

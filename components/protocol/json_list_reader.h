@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <initializer_list>
+#include <string>
 
 struct json_object;
 
@@ -33,6 +34,17 @@ using ReadStop = bool (*)();
 // before the first element is visited, so a text that turns out not to be JSON visits nothing.
 ListReading ReadJsonList(const char* text, std::initializer_list<const char*> wanted,
                          const ElementVisitor& visit, ReadStop stop = nullptr);
+
+// One element of the list as the texts json_object_get_field_string reads from it, one per wanted
+// name in order: a string member's text up to its first NUL, "" for a member that is missing or no
+// string, or for an element that is no object. No json-c object is made; the visitor may move the
+// texts out. Returning false ends the reading.
+using TextVisitor = std::function<bool(std::string* texts)>;
+
+// As ReadJsonList, each element's members handed over as texts: a many-megabyte string member is
+// held once, in its text.
+ListReading ReadJsonListTexts(const char* text, std::initializer_list<const char*> wanted,
+                              const TextVisitor& visit, ReadStop stop = nullptr);
 
 }  // namespace Face
 }  // namespace Osmer_Framework
