@@ -3,10 +3,10 @@
 
 #include "CLS_VurodoroViri_Druvel.h"
 #include "adapter_log.h"
+#include "command_document.h"
 #include "facepad_protocol.h"
 #include "gateway_exchange.h"
 #include "json_document.h"
-#include "long_json_string.h"
 
 namespace Osmer_Framework {
 namespace Face {
@@ -22,7 +22,7 @@ using facepad::EndpointOf;
 void AddInitParams(json_object* document, std::map<std::string, std::string>& params)
 {
     for (const char* key : facepad::kInitParamKeys) {
-        json_object_object_add(document, key, NewJsonString(params[key].c_str()));
+        AddMember(document, key, json_object_new_string(params[key].c_str()));
     }
 }
 
@@ -46,18 +46,19 @@ try {
 
 bool VurodoroViri_Druvel::SetInitParamFace(std::map<std::string, std::string>& _mapParam)
 try {
-    JsonDocument document(json_object_new_object());
+    JsonDocument document(NewCommandDocument());
     if (!document) {
         VV_LOG(kLogLevelError, "VurodoroViri_Druvel::SetInitParamFace jsonData == nullptr");
         return false;
     }
     AddInitParams(document.get(), _mapParam);
     constexpr const facepad::Endpoint& kSetInitParam = EndpointOf(endpoint::kSetInitParam);
-    // The document's text is the body's one value: it goes straight onto the field's name.
-    std::string body = BuildBody(kSetInitParam.body, {});
-    if (!AppendSerialised(document.get(), body)) {
+    std::size_t length = 0;
+    const char* text = SerialisedText(document.get(), length);
+    if (text == nullptr) {
         return false;
     }
+    const std::string body = BuildBody(kSetInitParam.body, {std::string_view(text, length)});
     return Exchange(kSetInitParam, body, FailureLog::Written);
 } catch (...) {
     return false;

@@ -8,10 +8,10 @@
 
 #include "CLS_VurodoroViri_Druvel.h"
 #include "adapter_log.h"
+#include "command_document.h"
 #include "facepad_protocol.h"
 #include "gateway_exchange.h"
 #include "json_document.h"
-#include "long_json_string.h"
 
 namespace Osmer_Framework {
 namespace Face {
@@ -47,7 +47,7 @@ constexpr RecordCommand kDelBiophoto{facepad::EndpointOf(endpoint::kDelBioPhoto)
 json_object* NewMemberValue(Kind kind, const std::string& text)
 {
     return kind == Kind::Integer ? json_object_new_int(std::atoi(text.c_str()))
-                                 : NewJsonString(text.c_str());
+                                 : json_object_new_string(text.c_str());
 }
 
 // Reads every key first (absent ones are inserted into the host's map), then creates all values,
@@ -65,7 +65,7 @@ void FillRecord(json_object* document, const RecordCommand& command,
         values[i] = NewMemberValue(command.members[i].kind, *texts[i]);
     }
     for (std::size_t i = 0; i < command.memberCount; ++i) {
-        json_object_object_add(document, command.members[i].name, values[i]);
+        AddMember(document, command.members[i].name, values[i]);
     }
 }
 
@@ -77,19 +77,21 @@ bool VurodoroViri_Druvel::SendRecordCommand(const RecordCommand& _command,
                                             const std::string& _strId, const std::string& _strSn,
                                             std::map<std::string, std::string>& _mapRecord)
 try {
-    JsonDocument document(json_object_new_object());
+    JsonDocument document(NewCommandDocument());
     if (!document) {
         VV_LOG(kLogLevelError, std::string("VurodoroViri_Druvel::") + _command.endpoint.sentBy +
                                    " jsonData == nullptr");
         return false;
     }
     FillRecord(document.get(), _command, _mapRecord);
-    // "data=" is the body's last field, so the document's text can go straight onto the end of
-    // an otherwise complete body.
-    std::string body = GetFullPostParam(_strId, _strSn, std::string());
-    if (!AppendSerialised(document.get(), body)) {
+    std::size_t length = 0;
+    const char* text = SerialisedText(document.get(), length);
+    if (text == nullptr) {
         return false;
     }
+    // GetFullPostParam's body, with the text copied once, straight out of json-c's buffer.
+    const std::string body = facepad::BuildBody(facepad::body::kRecord,
+                                                {_strSn, _strId, std::string_view(text, length)});
     return Exchange(_command.endpoint, body, FailureLog::None);
 } catch (...) {
     return false;

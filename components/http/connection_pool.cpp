@@ -27,6 +27,9 @@ void ConnectionPool::DropExpired(Clock::time_point now)
 
 bool ConnectionPool::Distrusted(const std::string& origin, Clock::time_point now)
 {
+    if (m_distrustedUntil.empty()) {
+        return false;  // the usual case, without hashing the origin
+    }
     const auto found = m_distrustedUntil.find(origin);
     if (found == m_distrustedUntil.end()) {
         return false;

@@ -1,5 +1,8 @@
 #include "post_target.h"
 
+#include <charconv>
+#include <string_view>
+
 #include "per_thread.h"
 
 namespace Osmer_Framework {
@@ -30,11 +33,14 @@ std::string HeadPrefix(const ParsedUrl& url)
 
 std::string PostTarget::RequestHead(std::size_t bodyBytes, bool closeAfter) const
 {
+    char length[24];
+    char* lengthEnd = std::to_chars(length, length + sizeof length, bodyBytes).ptr;
+    const std::string_view end = closeAfter ? "\r\nConnection: close\r\n\r\n" : "\r\n\r\n";
     std::string head;
-    head.reserve(headPrefix.size() + 48);
-    head += headPrefix;
-    head += std::to_string(bodyBytes);
-    head += closeAfter ? "\r\nConnection: close\r\n\r\n" : "\r\n\r\n";
+    head.reserve(headPrefix.size() + sizeof length + end.size());
+    head.append(headPrefix)
+        .append(length, static_cast<std::size_t>(lengthEnd - length))
+        .append(end);
     return head;
 }
 

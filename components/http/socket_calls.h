@@ -3,6 +3,7 @@
 // on both.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 
 #include "tcp_socket.h"
@@ -27,6 +28,10 @@ SocketHandle NewStream(int family);
 void Close(SocketHandle handle);
 // Non-blocking, with TCP_NODELAY; false when the socket cannot be made non-blocking.
 bool Prepare(SocketHandle handle);
+// Once connected: whether Receive may wait, for at most `slice` (POSIX: a blocking socket whose
+// receive times out after the slice, every other call made not to wait; Windows: no, it stays
+// non-blocking and the caller waits first). False when the socket stays as it was.
+bool LetReceiveWait(SocketHandle handle, std::chrono::milliseconds slice);
 // 0 connected, -1 with LastError() telling why (in progress, or refused).
 int Connect(SocketHandle handle, const addrinfo& address);
 // The outcome of a connect that was in progress: 0 connected, else the error.
@@ -40,8 +45,11 @@ int WaitEither(SocketHandle handle, int milliseconds, bool& readable);
 // LastError() telling why. A peer that has gone must not raise a signal in the host's process.
 int SendTwo(SocketHandle handle, const char* first, std::size_t firstSize, const char* second,
             std::size_t secondSize, std::size_t& sent);
-// recv(): > 0 bytes, 0 the peer closed, < 0 with LastError() telling why.
-long Receive(SocketHandle handle, char* buffer, std::size_t capacity);
+// recv(): > 0 bytes, 0 the peer closed, < 0 with LastError() telling why. `wait` only on a socket
+// LetReceiveWait allowed it on; otherwise it never waits.
+long Receive(SocketHandle handle, char* buffer, std::size_t capacity, bool wait);
+// Whether nothing waits on the socket: no byte, no close, no error.
+bool NothingWaiting(SocketHandle handle);
 // Wakes waits on `handle` from another thread (POSIX: shutdown; Windows: nothing, the waits look
 // at the cancel flag often enough).
 void Interrupt(SocketHandle handle);

@@ -41,6 +41,16 @@ bool Prepare(SocketHandle handle)
     return true;
 }
 
+bool LetReceiveWait(SocketHandle handle, std::chrono::milliseconds slice)
+{
+    const timeval timeout{static_cast<time_t>(slice.count() / 1000),
+                          static_cast<suseconds_t>(slice.count() % 1000 * 1000)};
+    const int flags = fcntl(handle, F_GETFL, 0);
+    return flags >= 0 &&
+           setsockopt(handle, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout)) == 0 &&
+           fcntl(handle, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
 int Connect(SocketHandle handle, const addrinfo& address)
 {
     return connect(handle, address.ai_addr, address.ai_addrlen);
@@ -71,7 +81,8 @@ int WaitEither(SocketHandle handle, int milliseconds, bool& readable)
     return ready;
 }
 
-// MSG_NOSIGNAL: no SIGPIPE from a peer that has gone.
+// MSG_NOSIGNAL: no SIGPIPE from a peer that has gone. MSG_DONTWAIT: never waits, whether the
+// socket blocks or not.
 int SendTwo(SocketHandle handle, const char* first, std::size_t firstSize, const char* second,
             std::size_t secondSize, std::size_t& sent)
 {
@@ -80,14 +91,20 @@ int SendTwo(SocketHandle handle, const char* first, std::size_t firstSize, const
     msghdr message{};
     message.msg_iov = firstSize > 0 ? parts : parts + 1;
     message.msg_iovlen = firstSize > 0 ? 2 : 1;
-    const ssize_t count = sendmsg(handle, &message, MSG_NOSIGNAL);
+    const ssize_t count = sendmsg(handle, &message, MSG_NOSIGNAL | MSG_DONTWAIT);
     sent = count > 0 ? static_cast<std::size_t>(count) : 0;
     return count >= 0 ? 0 : -1;
 }
 
-long Receive(SocketHandle handle, char* buffer, std::size_t capacity)
+long Receive(SocketHandle handle, char* buffer, std::size_t capacity, bool wait)
 {
-    return static_cast<long>(recv(handle, buffer, capacity, 0));
+    return static_cast<long>(recv(handle, buffer, capacity, wait ? 0 : MSG_DONTWAIT));
+}
+
+bool NothingWaiting(SocketHandle handle)
+{
+    char byte = 0;
+    return recv(handle, &byte, 1, MSG_PEEK | MSG_DONTWAIT) < 0 && WouldBlock(errno);
 }
 
 void Interrupt(SocketHandle handle)

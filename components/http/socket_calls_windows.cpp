@@ -54,6 +54,11 @@ bool Prepare(SocketHandle handle)
     return true;
 }
 
+bool LetReceiveWait(SocketHandle, std::chrono::milliseconds)
+{
+    return false;
+}
+
 int Connect(SocketHandle handle, const addrinfo& address)
 {
     return connect(handle, address.ai_addr, static_cast<int>(address.ai_addrlen));
@@ -117,10 +122,15 @@ int SendTwo(SocketHandle handle, const char* first, std::size_t firstSize, const
     return result == 0 ? 0 : -1;
 }
 
-long Receive(SocketHandle handle, char* buffer, std::size_t capacity)
+long Receive(SocketHandle handle, char* buffer, std::size_t capacity, bool /*wait*/)
 {
     const int limit = static_cast<int>(std::min<std::size_t>(capacity, 1 << 30));
     return recv(handle, buffer, limit, 0);
+}
+
+bool NothingWaiting(SocketHandle handle)
+{
+    return WaitReady(handle, false, 0) == 0;
 }
 
 void Interrupt(SocketHandle) {}

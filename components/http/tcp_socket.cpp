@@ -58,6 +58,11 @@ IoStatus WaitFor(SocketHandle handle, bool forWrite, Deadline deadline, CancelSi
     });
 }
 
+IoStatus UnlessCancelled(CancelSignal* cancel)
+{
+    return cancel != nullptr && cancel->Raised() ? IoStatus::Cancelled : IoStatus::Done;
+}
+
 IoStatus StatusOfError(int error)
 {
     return calls::WasReset(error) ? IoStatus::Reset : IoStatus::Failed;
@@ -115,7 +120,8 @@ TcpSocket::~TcpSocket()
     Close();
 }
 
-TcpSocket::TcpSocket(TcpSocket&& other) noexcept : m_handle(other.m_handle)
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept
+    : m_handle(other.m_handle), m_receiveWaits(other.m_receiveWaits)
 {
     other.m_handle = InvalidHandle();
 }
@@ -125,6 +131,7 @@ TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept
     if (this != &other) {
         Close();
         m_handle = other.m_handle;
+        m_receiveWaits = other.m_receiveWaits;
         other.m_handle = InvalidHandle();
     }
     return *this;
@@ -158,6 +165,7 @@ IoStatus TcpSocket::ConnectToOne(const addrinfo& address, Deadline deadline, Can
         cancel->Detach();  // before the socket may close: its number could be reused
     }
     if (status == IoStatus::Done) {
+        candidate.m_receiveWaits = calls::LetReceiveWait(candidate.m_handle, kCancelSlice);
         connected = std::move(candidate);
     }
     return status;
@@ -220,16 +228,22 @@ IoStatus TcpSocket::WaitToSend(Deadline deadline, CancelSignal* cancel, bool& re
     });
 }
 
+// While the deadline is a slice or more away, a socket that may wait in its receive (POSIX) is not
+// waited on first: its receive gives up after a slice and the loop asks again, and a wait before
+// every receive cost a system call per request. Closer to the deadline, and on Windows, the wait
+// comes first and ends exactly at the deadline.
 IoStatus TcpSocket::ReceiveSome(char* buffer, std::size_t capacity, Deadline deadline,
                                 CancelSignal* cancel, std::size_t& received)
 {
     received = 0;
     for (;;) {
-        const IoStatus waited = WaitFor(m_handle, false, deadline, cancel);
-        if (waited != IoStatus::Done) {
-            return waited;
+        const bool waitInReceive = m_receiveWaits && Clock::now() + kCancelSlice <= deadline;
+        const IoStatus ready =
+            waitInReceive ? UnlessCancelled(cancel) : WaitFor(m_handle, false, deadline, cancel);
+        if (ready != IoStatus::Done) {
+            return ready;
         }
-        const long count = calls::Receive(m_handle, buffer, capacity);
+        const long count = calls::Receive(m_handle, buffer, capacity, waitInReceive);
         if (count > 0) {
             received = static_cast<std::size_t>(count);
             return IoStatus::Done;
@@ -246,7 +260,7 @@ IoStatus TcpSocket::ReceiveSome(char* buffer, std::size_t capacity, Deadline dea
 
 bool TcpSocket::IdleAndOpen() const
 {
-    return IsOpen() && calls::WaitReady(m_handle, false, 0) == 0;
+    return IsOpen() && calls::NothingWaiting(m_handle);
 }
 
 void InterruptWaits(SocketHandle socket)

@@ -102,6 +102,7 @@ private:
                                  TcpSocket& connected);
 
     SocketHandle m_handle = InvalidHandle();
+    bool m_receiveWaits = false;  // its receive may wait, a slice at most
 
     static SocketHandle InvalidHandle();
 };

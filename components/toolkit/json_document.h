@@ -1,10 +1,10 @@
-// Ownership of one json-c value, and the one way a command puts a document's text into its request
+// Ownership of one json-c value, and the one way a command reads a document's text for its request
 // body.
 #pragma once
 
 #include <json-c/json.h>
 
-#include <cstring>
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -19,19 +19,14 @@ struct JsonRelease {
 // return, exception).
 using JsonDocument = std::unique_ptr<json_object, JsonRelease>;
 
-// Appends the document's serialised text to `body`. The text is copied straight out of json-c's own
-// buffer, so a photo of several megabytes is copied once. False when json-c cannot produce the
-// text (it ran out of memory).
-inline bool AppendSerialised(json_object* document, std::string& body)
+// The document's text as json_object_to_json_string writes it, valid while the document lives
+// unchanged; null when json-c cannot produce it (it ran out of memory). A command copies it
+// straight into its request body, so that a photo of several megabytes is copied once.
+inline const char* SerialisedText(json_object* document, std::size_t& length)
 {
-    const char* text = json_object_to_json_string(document);
-    if (text == nullptr) {
-        return false;
-    }
-    const std::size_t length = std::strlen(text);
-    body.reserve(body.size() + length);
-    body.append(text, length);
-    return true;
+    const char* text =
+        json_object_to_json_string_length(document, JSON_C_TO_STRING_SPACED, &length);
+    return text;
 }
 
 }  // namespace Face

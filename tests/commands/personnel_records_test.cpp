@@ -102,27 +102,29 @@ TEST_F(PersonnelRecordsTest, IntegerMembersTakeAtoisReadingOfTheText)
     }
 }
 
-// A long text is written in one piece, byte for byte as json-c writes it: every escape, every
-// other byte, and the members after it.
-TEST_F(PersonnelRecordsTest, ALongTextGoesOutAsJsonCWritesIt)
+// The document is written in one piece, byte for byte as json-c writes it: every escape, every
+// other byte, short and long texts (the long one measured first), the members after them.
+TEST_F(PersonnelRecordsTest, TheDocumentGoesOutAsJsonCWritesIt)
 {
-    std::string content;
-    for (int i = 0; i < 70000; ++i) {
-        content += static_cast<char>(1 + i % 255);
+    for (const int bytes : {300, 70000}) {
+        std::string content;
+        for (int i = 0; i < bytes; ++i) {
+            content += static_cast<char>(1 + i % 255);
+        }
+        ParamMap photo{{"pin", "1"}, {"content", content}, {"url", std::string(9000, '/')}};
+        ASSERT_TRUE(adapter->SetBiophoto("17", "T1", photo));
+        json_object* document = json_object_new_object();
+        for (const char* name : {"pin", "type", "size", "content", "url", "format"}) {
+            const bool integer = photo[name].empty();  // type, size, format
+            json_object_object_add(
+                document, name,
+                integer ? json_object_new_int(0) : json_object_new_string(photo[name].c_str()));
+        }
+        EXPECT_TRUE(gateway->RequestsTo("facepad/setbiophoto").back().body ==
+                    std::string("SN=T1\tid=17\tdata=") + json_object_to_json_string(document))
+            << bytes;
+        json_object_put(document);
     }
-    ParamMap photo{{"pin", "1"}, {"content", content}, {"url", std::string(9000, '/')}};
-    ASSERT_TRUE(adapter->SetBiophoto("17", "T1", photo));
-    json_object* document = json_object_new_object();
-    for (const char* name : {"pin", "type", "size", "content", "url", "format"}) {
-        const bool integer =
-            photo[name].empty() && std::string(name) != "url";  // type, size, format
-        json_object_object_add(
-            document, name,
-            integer ? json_object_new_int(0) : json_object_new_string(photo[name].c_str()));
-    }
-    EXPECT_TRUE(gateway->RequestsTo("facepad/setbiophoto").back().body ==
-                std::string("SN=T1\tid=17\tdata=") + json_object_to_json_string(document));
-    json_object_put(document);
 }
 
 }  // namespace

@@ -1,0 +1,209 @@
+#include "command_document.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <climits>
+#include <cstring>
+#include <iterator>
+#include <memory>
+#include <string_view>
+
+namespace Osmer_Framework {
+namespace Face {
+
+namespace {
+
+// json-c's escapes in a string: its named ones, "\/" as its default flags write it, \u00XX (lower
+// case) for the other control bytes; every other byte as it is. Returns the end of what it wrote.
+constexpr char* WriteEscaped(unsigned char c, char* out)
+{
+    const char named = c == '\b'   ? 'b'
+                       : c == '\n' ? 'n'
+                       : c == '\r' ? 'r'
+                       : c == '\t' ? 't'
+                       : c == '\f' ? 'f'
+                       : c == '"' || c == '\\' || c == '/' ? static_cast<char>(c)
+                                                          : '\0';
+    if (named != '\0') {
+        out[0] = '\\';
+        out[1] = named;
+        return out + 2;
+    }
+    if (c < ' ') {
+        constexpr char kHex[] = "0123456789abcdef";
+        const char escape[] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
+        for (const char e : escape) {
+            *out++ = e;
+        }
+        return out;
+    }
+    *out = static_cast<char>(c);
+    return out + 1;
+}
+
+// Documents whose text may be longer than this are measured before they are written; a shorter
+// one gets room for its longest possible text.
+constexpr std::size_t kMeasuredFrom = 64 * 1024;
+
+// What WriteEscaped writes for each byte, taken from it so that the two never disagree.
+constexpr std::array<unsigned char, 256> EscapedLengths()
+{
+    std::array<unsigned char, 256> lengths{};
+    for (unsigned byte = 0; byte < lengths.size(); ++byte) {
+        char scratch[8] = {};
+        lengths[byte] = static_cast<unsigned char>(
+            WriteEscaped(static_cast<unsigned char>(byte), scratch) - scratch);
+    }
+    return lengths;
+}
+constexpr std::array<unsigned char, 256> kEscapedLength = EscapedLengths();
+
+std::size_t EscapedSize(std::string_view text)
+{
+    std::size_t size = 0;
+    for (const char c : text) {
+        size += kEscapedLength[static_cast<unsigned char>(c)];
+    }
+    return size;
+}
+
+// Copies runs that need no escape whole.
+char* WriteEscaped(std::string_view text, char* out)
+{
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (kEscapedLength[c] != 1) {
+            out = std::copy(text.data() + run, text.data() + i, out);
+            out = WriteEscaped(c, out);
+            run = i + 1;
+        }
+    }
+    return std::copy(text.data() + run, text.data() + text.size(), out);
+}
+
+char* Write(std::string_view text, char* out)
+{
+    return std::copy(text.begin(), text.end(), out);
+}
+
+// One member as json-c writes it: its name quoted and escaped, then its value, a quoted and
+// escaped string or an integer's digits or "null".
+struct Member {
+    std::string_view name;
+    std::string_view value;
+    bool quoted = false;
+    char digits[24] = {};
+
+    // False for a kind of value no command document holds.
+    bool Read(const char* key, json_object* json)
+    {
+        name = key;
+        const json_type type = json != nullptr ? json_object_get_type(json) : json_type_null;
+        if (type == json_type_string) {
+            value = std::string_view(json_object_get_string(json),
+                                     static_cast<std::size_t>(json_object_get_string_len(json)));
+            quoted = true;
+        } else if (type == json_type_int) {
+            const auto end = std::to_chars(digits, digits + sizeof digits, json_object_get_int64(json));
+            value = std::string_view(digits, static_cast<std::size_t>(end.ptr - digits));
+        } else if (type == json_type_null) {
+            value = "null";
+        } else {
+            return false;
+        }
+        return true;
+    }
+    std::size_t Size() const
+    {
+        return 2 + EscapedSize(name) + 2 + (quoted ? 2 + EscapedSize(value) : value.size());
+    }
+    // What it takes at most, every byte escaped to six: known without reading the texts.
+    std::size_t MostSize() const
+    {
+        return 2 + 6 * name.size() + 2 + (quoted ? 2 + 6 * value.size() : value.size());
+    }
+    char* WriteTo(char* out) const
+    {
+        *out++ = '"';
+        out = WriteEscaped(name, out);
+        out = Write("\": ", out);
+        if (!quoted) {
+            return Write(value, out);
+        }
+        *out++ = '"';
+        out = WriteEscaped(value, out);
+        *out++ = '"';
+        return out;
+    }
+};
+
+// json_object_to_json_string's form: "{", then per member (after a "," from the second on) a
+// blank and the member, then " }".
+int WriteInOnePiece(json_object* document, printbuf* buffer, int /*level*/, int flags)
+{
+    if (flags != JSON_C_TO_STRING_SPACED) {
+        return -1;  // no form the commands use
+    }
+    // On the stack for the commands' documents (fourteen members at most), never moved: a
+    // member's digits stay where they are.
+    const auto count = static_cast<std::size_t>(json_object_object_length(document));
+    Member onStack[16];
+    std::unique_ptr<Member[]> onHeap(count > std::size(onStack) ? new Member[count] : nullptr);
+    Member* const members = onHeap ? onHeap.get() : onStack;
+    std::size_t size = 3;  // "{" and " }", then a separator and the member, two at most
+    std::size_t read = 0;
+    for (const lh_entry* entry = lh_table_head(json_object_get_object(document));
+         entry != nullptr && read < count; entry = lh_entry_next(entry), ++read) {
+        if (!members[read].Read(static_cast<const char*>(lh_entry_k(entry)),
+                                static_cast<json_object*>(lh_entry_v(entry)))) {
+            return -1;
+        }
+        size += 2 + members[read].MostSize();
+    }
+    // A large document is measured byte for byte, so that its buffer is no larger than its text.
+    if (size > kMeasuredFrom) {
+        size = 2 + 2 * read;  // "{", " }", " " before the first member, ", " after
+        for (std::size_t i = 0; i < read; ++i) {
+            size += members[i].Size();
+        }
+    }
+    const int start = buffer->bpos;
+    // One byte more: the text is handed out as a C string. (A larger buffer than the text is
+    // left zeroed past it.)
+    if (size >= static_cast<std::size_t>(INT_MAX - start) ||
+        printbuf_memset(buffer, start, 0, static_cast<int>(size) + 1) != 0) {
+        return -1;
+    }
+    char* out = buffer->buf + start;
+    *out++ = '{';
+    for (std::size_t i = 0; i < read; ++i) {
+        out = Write(i == 0 ? " " : ", ", out);
+        out = members[i].WriteTo(out);
+    }
+    out = Write(" }", out);
+    buffer->bpos = static_cast<int>(out - buffer->buf);
+    *out = '\0';
+    return 0;
+}
+
+}  // namespace
+
+json_object* NewCommandDocument()
+{
+    json_object* document = json_object_new_object();
+    if (document != nullptr) {
+        json_object_set_serializer(document, &WriteInOnePiece, nullptr, nullptr);
+    }
+    return document;
+}
+
+void AddMember(json_object* document, const char* name, json_object* value)
+{
+    json_object_object_add_ex(document, name, value,
+                              JSON_C_OBJECT_ADD_KEY_IS_NEW | JSON_C_OBJECT_KEY_IS_CONSTANT);
+}
+
+}  // namespace Face
+}  // namespace Osmer_Framework
