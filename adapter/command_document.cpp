@@ -18,13 +18,13 @@ namespace {
 // case) for the other control bytes; every other byte as it is. Returns the end of what it wrote.
 constexpr char* WriteEscaped(unsigned char c, char* out)
 {
-    const char named = c == '\b'   ? 'b'
-                       : c == '\n' ? 'n'
-                       : c == '\r' ? 'r'
-                       : c == '\t' ? 't'
-                       : c == '\f' ? 'f'
+    const char named = c == '\b'                           ? 'b'
+                       : c == '\n'                         ? 'n'
+                       : c == '\r'                         ? 'r'
+                       : c == '\t'                         ? 't'
+                       : c == '\f'                         ? 'f'
                        : c == '"' || c == '\\' || c == '/' ? static_cast<char>(c)
-                                                          : '\0';
+                                                           : '\0';
     if (named != '\0') {
         out[0] = '\\';
         out[1] = named;
@@ -106,7 +106,8 @@ struct Member {
                                      static_cast<std::size_t>(json_object_get_string_len(json)));
             quoted = true;
         } else if (type == json_type_int) {
-            const auto end = std::to_chars(digits, digits + sizeof digits, json_object_get_int64(json));
+            const auto end =
+                std::to_chars(digits, digits + sizeof digits, json_object_get_int64(json));
             value = std::string_view(digits, static_cast<std::size_t>(end.ptr - digits));
         } else if (type == json_type_null) {
             value = "null";

@@ -5,6 +5,11 @@
 include(CMakePackageConfigHelpers)
 
 set(VV_CONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/VurodoroViri)
+# A host compiles the C++ headers as C++17 at least (inline variables, std::chrono): the imported
+# targets say so, and CMake raises the host's standard to it. ox_toolkit.h is plain C.
+foreach(target VurodoroViri_Base Terminal_Http_Tool VurodoroViri_Druvel)
+  target_compile_features(${target} PUBLIC cxx_std_17)
+endforeach()
 install(TARGETS VurodoroViri_Base ox_toolkit Terminal_Http_Tool VurodoroViri_Druvel
   EXPORT VurodoroViriTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}

@@ -120,91 +120,126 @@ private:
         return newline != std::string::npos;
     }
 
+    // What an answer's head said about its body and its connection.
+    struct Head {
+        bool http11 = true;
+        bool hasLength = false;
+        bool chunked = false;
+        bool close = false;
+        bool keepAlive = false;
+        std::size_t length = 0;
+    };
+
+    // Interim (1xx) answers are passed over; the first final one's head says how its body ends.
     ReplyState Answer(Verdict& verdict)
     {
-        bool malformed = false;
-        std::string line;
         for (;;) {
-            do {
-                if (!Line(line, false, malformed)) {
-                    return ReplyState::Truncated;
-                }
-            } while (line.empty());
-            const bool shaped = line.size() >= 12 && line.compare(0, 7, "HTTP/1.") == 0 &&
-                                std::isdigit(static_cast<unsigned char>(line[7])) &&
-                                line[8] == ' ' && line.find_first_not_of("0123456789", 9) >= 12 &&
-                                (line.size() == 12 || line[12] == ' ');
-            verdict.status = shaped ? std::stoi(line.substr(9, 3)) : 0;
-            if (verdict.status < 100) {
-                return ReplyState::Malformed;
-            }
-            const bool http11 = line[7] != '0';
-            bool hasLength = false, chunked = false, close = false, keepAlive = false;
-            std::size_t length = 0;
-            for (;;) {
-                if (!Line(line, false, malformed)) {
-                    return ReplyState::Truncated;
-                }
-                if (line.empty()) {
-                    break;
-                }
-                const auto colon = line.find(':');
-                if (colon == 0 || colon == std::string::npos || line[0] == ' ' || line[0] == '\t' ||
-                    line[colon - 1] == ' ' || line[colon - 1] == '\t') {
-                    return ReplyState::Malformed;
-                }
-                const std::string name = Lower(line.substr(0, colon));
-                const std::string value = Trim(line.substr(colon + 1));
-                std::size_t announced = 0;
-                if (name == "content-length") {
-                    if (!Decimal(value, announced) || (hasLength && announced != length)) {
-                        return ReplyState::Malformed;
-                    }
-                    hasLength = true;
-                    length = announced;
-                } else if (name == "transfer-encoding") {
-                    for (const std::string& coding : Tokens(value)) {
-                        if (coding != "chunked") {
-                            return ReplyState::Malformed;
-                        }
-                    }
-                    chunked = true;
-                } else if (name == "connection") {
-                    for (const std::string& option : Tokens(value)) {
-                        close = close || option == "close";
-                        keepAlive = keepAlive || option == "keep-alive";
-                    }
-                }
+            Head head;
+            const ReplyState read = ReadHead(verdict, head);
+            if (read != ReplyState::Incomplete) {
+                return read;
             }
             if (verdict.status == 101) {
                 return ReplyState::Malformed;
             }
             if (verdict.status >= 200) {
-                verdict.keepAlive = http11 ? !close : keepAlive && !close;
-                return Body(verdict, http11, hasLength, chunked, length);
+                verdict.keepAlive = head.http11 ? !head.close : head.keepAlive && !head.close;
+                return Body(verdict, head);
             }
         }
     }
 
-    ReplyState Body(Verdict& verdict, bool http11, bool hasLength, bool chunked, std::size_t length)
+    // The status line (after any empty lines) and the header lines: Incomplete once all were read.
+    ReplyState ReadHead(Verdict& verdict, Head& head)
+    {
+        bool malformed = false;
+        std::string line;
+        do {
+            if (!Line(line, false, malformed)) {
+                return ReplyState::Truncated;
+            }
+        } while (line.empty());
+        verdict.status = StatusOf(line);
+        if (verdict.status < 100) {
+            return ReplyState::Malformed;
+        }
+        head.http11 = line[7] != '0';
+        for (;;) {
+            if (!Line(line, false, malformed)) {
+                return ReplyState::Truncated;
+            }
+            if (line.empty()) {
+                return ReplyState::Incomplete;
+            }
+            if (!ReadHeader(line, head)) {
+                return ReplyState::Malformed;
+            }
+        }
+    }
+
+    // "HTTP/1.x NNN", then nothing or a blank and a reason; 0 for any other line.
+    static int StatusOf(const std::string& line)
+    {
+        const bool shaped = line.size() >= 12 && line.compare(0, 7, "HTTP/1.") == 0 &&
+                            std::isdigit(static_cast<unsigned char>(line[7])) && line[8] == ' ' &&
+                            line.find_first_not_of("0123456789", 9) >= 12 &&
+                            (line.size() == 12 || line[12] == ' ');
+        return shaped ? std::stoi(line.substr(9, 3)) : 0;
+    }
+
+    // One header line; false when it is malformed (no name, a blank around it, a bad length, a
+    // coding other than chunked).
+    static bool ReadHeader(const std::string& line, Head& head)
+    {
+        const auto colon = line.find(':');
+        if (colon == 0 || colon == std::string::npos || line[0] == ' ' || line[0] == '\t' ||
+            line[colon - 1] == ' ' || line[colon - 1] == '\t') {
+            return false;
+        }
+        const std::string name = Lower(line.substr(0, colon));
+        const std::string value = Trim(line.substr(colon + 1));
+        std::size_t announced = 0;
+        if (name == "content-length") {
+            if (!Decimal(value, announced) || (head.hasLength && announced != head.length)) {
+                return false;
+            }
+            head.hasLength = true;
+            head.length = announced;
+        } else if (name == "transfer-encoding") {
+            for (const std::string& coding : Tokens(value)) {
+                if (coding != "chunked") {
+                    return false;
+                }
+            }
+            head.chunked = true;
+        } else if (name == "connection") {
+            for (const std::string& option : Tokens(value)) {
+                head.close = head.close || option == "close";
+                head.keepAlive = head.keepAlive || option == "keep-alive";
+            }
+        }
+        return true;
+    }
+
+    ReplyState Body(Verdict& verdict, const Head& head)
     {
         if (verdict.status == 204 || verdict.status == 304) {
             return ReplyState::Complete;
         }
-        if (chunked) {
-            return (hasLength || !http11) ? ReplyState::Malformed : Chunks(verdict);
+        if (head.chunked) {
+            return (head.hasLength || !head.http11) ? ReplyState::Malformed : Chunks(verdict);
         }
-        if (!hasLength) {
+        if (!head.hasLength) {
             verdict.keepAlive = false;
             verdict.body = m_bytes.substr(m_at);
             m_at = m_bytes.size();
             return ReplyState::Complete;  // the buffer ends where the peer closes
         }
-        if (m_bytes.size() - m_at < length) {
+        if (m_bytes.size() - m_at < head.length) {
             return ReplyState::Truncated;
         }
-        verdict.body = m_bytes.substr(m_at, length);
-        m_at += length;
+        verdict.body = m_bytes.substr(m_at, head.length);
+        m_at += head.length;
         return ReplyState::Complete;
     }
 

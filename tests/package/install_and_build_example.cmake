@@ -16,7 +16,8 @@ foreach(header CLS_VurodoroViri_Base.h CLS_VurodoroViri_Druvel.h Terminal_Http_T
     message(FATAL_ERROR "installed package lacks include/vurodoroviri/${header}")
   endif()
 endforeach()
-run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples -B ${WORK_DIR}/build
+# A host that asks for an older standard still builds: the imported targets raise it to C++17.
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples -B ${WORK_DIR}/build -DCMAKE_CXX_STANDARD=11
     -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}")
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build -j2)
 run(${CMAKE_COMMAND} --install ${WORK_DIR}/build --prefix ${prefix})

@@ -111,6 +111,83 @@ std::map<std::string, std::pair<int, int>> ReadRequestLog(const std::string& log
     return seen;
 }
 
+// The simulator's port from its first line ("... listening on host:port"), or 0.
+int PortOf(simtest::Child& simulator)
+{
+    const auto listening = simulator.ReadLine(std::chrono::seconds(10));
+    return listening ? std::atoi(listening->c_str() + listening->rfind(':') + 1) : 0;
+}
+
+struct Run {
+    std::vector<Tally> tallies;
+    double seconds = 0;
+    std::atomic<long> warmRss{0};
+    long endRss = 0;
+};
+
+void RunThreads(int port, const Settings& settings, Run& run)
+{
+    const auto threadCount = static_cast<std::size_t>(settings.threads);
+    run.tallies.assign(threadCount, Tally(static_cast<std::size_t>(settings.commands)));
+    std::atomic<int> warmed{0};
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < threadCount; ++t) {
+        threads.emplace_back(RunThread, t, port, std::cref(settings), std::ref(run.tallies[t]),
+                             std::ref(warmed), std::ref(run.warmRss));
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.endRss = ResidentKilobytes();
+}
+
+struct Findings {
+    long accepted = 0;
+    long acceptedWithoutRecord = 0;  // accepted, but not carried out exactly once
+    long receivedTwice = 0;
+};
+
+// The run's tallies against the simulator's request log.
+Findings Check(const Run& run, const std::string& requestLog)
+{
+    const auto seen = ReadRequestLog(requestLog);
+    Findings findings;
+    for (std::size_t t = 0; t < run.tallies.size(); ++t) {
+        for (std::size_t n = 0; n < run.tallies[t].size(); ++n) {
+            findings.accepted += run.tallies[t][n];
+            const auto found = seen.find(CommandId(t, n));
+            const bool carriedOutOnce = found != seen.end() && found->second.first == 1;
+            findings.acceptedWithoutRecord +=
+                run.tallies[t][n] == 1 && n % 8 < 6 && !carriedOutOnce ? 1 : 0;
+        }
+    }
+    for (const auto& entry : seen) {
+        findings.receivedTwice += entry.second.second > 1 ? 1 : 0;
+    }
+    return findings;
+}
+
+// Flat memory: a leak of even a few bytes per command would show as megabytes.
+bool Report(const Settings& settings, const Run& run, const Findings& findings)
+{
+    const long calls = static_cast<long>(settings.threads) * settings.commands;
+    const long growth = run.endRss - run.warmRss.load();
+    std::printf(
+        "soak: %ld commands from %d threads in %.1f s (%.0f/s); %ld accepted, %ld refused "
+        "or failed (faults injected)\nsoak: accepted but not carried out exactly once: "
+        "%ld; reached the gateway twice: %ld\nsoak: resident memory %ld KB after "
+        "warm-up, %ld KB at the end (%+ld KB)\n",
+        calls, settings.threads, run.seconds, static_cast<double>(calls) / run.seconds,
+        findings.accepted, calls - findings.accepted, findings.acceptedWithoutRecord,
+        findings.receivedTwice, run.warmRss.load(), run.endRss, growth);
+    const bool passed =
+        findings.acceptedWithoutRecord == 0 && findings.receivedTwice == 0 && growth < 8 * 1024;
+    std::printf("soak: %s\n", passed ? "PASS" : "FAIL");
+    return passed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -132,58 +209,14 @@ int main(int argc, char** argv)
                               std::to_string(settings.failRate), "--drop-rate",
                               std::to_string(settings.dropRate), "--latency",
                               std::to_string(settings.latencyMs), "--seed", "7"});
-    const auto listening = simulator.ReadLine(std::chrono::seconds(10));  // "... listening on h:p"
-    const int port = listening ? std::atoi(listening->c_str() + listening->rfind(':') + 1) : 0;
+    const int port = PortOf(simulator);
     if (port <= 0) {
         std::fprintf(stderr, "soak: the simulator did not start: %s\n", simulator.Stderr().c_str());
         return 2;
     }
-
-    const auto threadCount = static_cast<std::size_t>(settings.threads);
-    std::vector<Tally> tallies(threadCount, Tally(static_cast<std::size_t>(settings.commands)));
-    std::atomic<int> warmed{0};
-    std::atomic<long> warmRss{0};
-    const auto start = std::chrono::steady_clock::now();
-    std::vector<std::thread> threads;
-    for (std::size_t t = 0; t < threadCount; ++t) {
-        threads.emplace_back(RunThread, t, port, std::cref(settings), std::ref(tallies[t]),
-                             std::ref(warmed), std::ref(warmRss));
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const long endRss = ResidentKilobytes();
+    Run run;
+    RunThreads(port, settings, run);
     simulator.Signal(SIGTERM);
     simulator.WaitExit(std::chrono::seconds(10));
-
-    const auto seen = ReadRequestLog(simulator.Stderr());
-    long accepted = 0;
-    long acceptedWithoutRecord = 0;
-    for (std::size_t t = 0; t < threadCount; ++t) {
-        for (std::size_t n = 0; n < tallies[t].size(); ++n) {
-            accepted += tallies[t][n];
-            const auto found = seen.find(CommandId(t, n));
-            const bool carriedOutOnce = found != seen.end() && found->second.first == 1;
-            acceptedWithoutRecord += tallies[t][n] == 1 && n % 8 < 6 && !carriedOutOnce ? 1 : 0;
-        }
-    }
-    long receivedTwice = 0;
-    for (const auto& entry : seen) {
-        receivedTwice += entry.second.second > 1 ? 1 : 0;
-    }
-    const long calls = static_cast<long>(threadCount) * settings.commands;
-    const long growth = endRss - warmRss.load();
-    std::printf(
-        "soak: %ld commands from %d threads in %.1f s (%.0f/s); %ld accepted, %ld refused "
-        "or failed (faults injected)\nsoak: accepted but not carried out exactly once: "
-        "%ld; reached the gateway twice: %ld\nsoak: resident memory %ld KB after "
-        "warm-up, %ld KB at the end (%+ld KB)\n",
-        calls, settings.threads, seconds, static_cast<double>(calls) / seconds, accepted,
-        calls - accepted, acceptedWithoutRecord, receivedTwice, warmRss.load(), endRss, growth);
-    // Flat: a leak of even a few bytes per command would show as megabytes here.
-    const bool passed = acceptedWithoutRecord == 0 && receivedTwice == 0 && growth < 8 * 1024;
-    std::printf("soak: %s\n", passed ? "PASS" : "FAIL");
-    return passed ? 0 : 1;
+    return Report(settings, run, Check(run, simulator.Stderr())) ? 0 : 1;
 }
