@@ -138,8 +138,8 @@ bool VurodoroViri_Druvel::Exchange(const facepad::Endpoint& _endpoint, const std
         fault = BaseUrlFault(m_strUrl);
         url = JoinUrl(m_strUrl, m_strPort, _endpoint.path);
     }
-    const GatewayAnswer answer =
-        ExchangeOnce(m_httpTool, GatewayRequest{url, fault, _strBody, _pReply, _pCancel});
+    const GatewayAnswer answer = ExchangeOnce(
+        m_httpTool, GatewayRequest{_endpoint.path, url, fault, _strBody, _pReply, _pCancel});
     if (answer != GatewayAnswer::Accepted && _eLog == FailureLog::Written) {
         const char* failure = answer == GatewayAnswer::None ? " Call HttpPostRequest ret false"
                                                             : " Call GetLastPostStatus ret false";

@@ -19,9 +19,10 @@ struct LastExchange {
     VurodoroViri_ExchangeOutcome outcome;
     int status;
     VurodoroViri_Delivery delivery;
+    const char* endpoint;  // the protocol table's, which lives as long as the library
 };
 thread_local LastExchange t_lastExchange{VurodoroViri_ExchangeOutcome::None, 0,
-                                         VurodoroViri_Delivery::NotSent};
+                                         VurodoroViri_Delivery::NotSent, ""};
 
 // A bounded copy of the last reply body, so that a refusal's reason can be shown without keeping
 // a large answer alive; a plain array for the same reason as above.
@@ -77,13 +78,14 @@ VurodoroViri_ExchangeOutcome OutcomeOfFailure(Terminal_Http_Error error)
 }
 
 // The host needs to know whether a failed command may have been carried out, and why it failed.
-GatewayAnswer Failure(VurodoroViri_ExchangeOutcome outcome, bool written, const std::string& detail)
+GatewayAnswer Failure(const GatewayRequest& request, VurodoroViri_ExchangeOutcome outcome,
+                      bool written, const std::string& detail)
 {
     t_lastReply.length = 0;
     t_lastReply.truncated = false;
     const VurodoroViri_Delivery delivery =
         written ? VurodoroViri_Delivery::MayHaveBeenDone : VurodoroViri_Delivery::NotSent;
-    t_lastExchange = LastExchange{outcome, 0, delivery};
+    t_lastExchange = LastExchange{outcome, 0, delivery, request.endpoint};
     KeepDetail(detail);
     return GatewayAnswer::None;
 }
@@ -103,7 +105,7 @@ GatewayAnswer ExchangeOnce(Terminal_Http_Tool& client, const GatewayRequest& req
         if (request.reply != nullptr) {
             request.reply->clear();
         }
-        return Failure(VurodoroViri_ExchangeOutcome::BadUrl, false, request.urlFault);
+        return Failure(request, VurodoroViri_ExchangeOutcome::BadUrl, false, request.urlFault);
     }
     Terminal_Http_Call call;
     call.cancel = request.cancel;
@@ -115,7 +117,7 @@ GatewayAnswer ExchangeOnce(Terminal_Http_Tool& client, const GatewayRequest& req
     const Terminal_Http_Result result = client.HttpPost(request.url, request.body, reply, call);
     if (!result.Answered()) {
         // The client's own words when it has some (a name that did not resolve), else ours.
-        return Failure(OutcomeOfFailure(result.error), result.written,
+        return Failure(request, OutcomeOfFailure(result.error), result.written,
                        !result.detail.empty() ? result.detail
                        : result.error == Terminal_Http_Error::InvalidUrl
                            ? "not an http:// URL"
@@ -126,18 +128,18 @@ GatewayAnswer ExchangeOnce(Terminal_Http_Tool& client, const GatewayRequest& req
     // Only the exact status 200 counts.
     if (result.status == kStatusAccepted) {
         t_lastExchange = LastExchange{VurodoroViri_ExchangeOutcome::Accepted, result.status,
-                                      VurodoroViri_Delivery::Answered};
+                                      VurodoroViri_Delivery::Answered, request.endpoint};
         return GatewayAnswer::Accepted;
     }
     // A proxy's 502/503/504 is no refusal by the gateway: the command may have reached it.
     if (IsFrontEndStatus(result.status)) {
         t_lastExchange = LastExchange{VurodoroViri_ExchangeOutcome::ProxyError, result.status,
-                                      VurodoroViri_Delivery::MayHaveBeenDone};
+                                      VurodoroViri_Delivery::MayHaveBeenDone, request.endpoint};
         KeepDetail(FrontEndDetail(result.status, reply));
         return GatewayAnswer::Refused;
     }
     t_lastExchange = LastExchange{VurodoroViri_ExchangeOutcome::Refused, result.status,
-                                  VurodoroViri_Delivery::Answered};
+                                  VurodoroViri_Delivery::Answered, request.endpoint};
     return GatewayAnswer::Refused;
 }
 
@@ -150,6 +152,7 @@ VurodoroViri_LastExchange VurodoroViri_GetLastExchange()
     }
     last.delivery = t_lastExchange.delivery;
     last.detail.assign(t_lastDetail.text, t_lastDetail.length);
+    last.endpoint = t_lastExchange.endpoint;
     return last;
 }
 

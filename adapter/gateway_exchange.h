@@ -21,6 +21,7 @@ enum class GatewayAnswer : int {
 };
 
 struct GatewayRequest {
+    const char* endpoint;  // its path, as the diagnostics name it
     const std::string& url;
     // Why the base URL cannot address a gateway (null when it can): then nothing is sent.
     const char* urlFault;

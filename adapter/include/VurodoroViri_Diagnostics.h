@@ -45,6 +45,7 @@ struct VurodoroViri_LastExchange {
     std::string status;  // the answer's HTTP status ("409"), empty when no answer came
     VurodoroViri_Delivery delivery = VurodoroViri_Delivery::NotSent;
     std::string detail;  // the reason in words, for a person ("the base URL ends in \"/\""), or ""
+    std::string endpoint;  // the endpoint posted to ("facepad/adduser"); "" before any exchange
 };
 
 // The calling thread's last exchange, through any adapter: an operation that returned false can

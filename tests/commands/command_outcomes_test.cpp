@@ -131,6 +131,7 @@ TEST_F(CommandOutcomesTest, EveryOperationAgainstEveryEndingOfTheExchange)
             }
             EXPECT_EQ(VurodoroViri_GetLastExchange().outcome, ending.outcome);
             EXPECT_EQ(VurodoroViri_GetLastExchange().delivery, ending.delivery);
+            EXPECT_EQ(VurodoroViri_GetLastExchange().endpoint, operation.path);
             EXPECT_EQ(VurodoroViri_GetLastExchange().status,
                       answered ? std::to_string(ending.reply.status) : "");
             EXPECT_EQ(VurodoroViri_GetLastReply().text,

@@ -43,6 +43,9 @@ Verdict Conclude(Output& out, const CommandLine& line, const std::string& what,
     const std::vector<std::string> log = TakeAdapterLog();
     out.Set("outcome",
             std::string(Osmer_Framework::Face::VurodoroViri_ExchangeOutcomeName(outcome.exchange)));
+    if (!outcome.endpoint.empty()) {
+        out.Set("endpoint", outcome.endpoint);
+    }
     if (!outcome.status.empty()) {
         out.Set("http_status", outcome.status);
         out.Set("reply", outcome.reply);

@@ -21,9 +21,9 @@ void AddTargetOptions(CLI::App* sub, CommandLine& line);
 Verdict RunTerminalCommand(Adapter& adapter, Output& out, const CommandLine& line,
                            const std::string& what, const std::function<bool()>& operation);
 
-// Records the call in the document ("outcome", "http_status", "reply", "adapter_log"; people see
-// the adapter's log lines with --verbose only). The verdict reads "<what>: accepted by the
-// gateway" or "<what>: FAILED: <reason>".
+// Records the call in the document ("outcome", "endpoint", "http_status", "reply", "adapter_log";
+// people see the adapter's log lines with --verbose only). The verdict reads "<what>: accepted by
+// the gateway" or "<what>: FAILED: <reason>".
 Verdict Conclude(Output& out, const CommandLine& line, const std::string& what,
                  const CallOutcome& outcome);
 // A refusal before anything was sent.

@@ -33,6 +33,7 @@ CallOutcome Call(const std::function<bool()>& operation)
     outcome.exchange = last.outcome;
     outcome.status = std::move(last.status);
     outcome.detail = std::move(last.detail);
+    outcome.endpoint = std::move(last.endpoint);
     outcome.reply = Osmer_Framework::Face::VurodoroViri_GetLastReply().text;
     return outcome;
 }

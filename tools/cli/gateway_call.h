@@ -15,9 +15,10 @@ struct CallOutcome {
     bool ok = false;  // what the adapter returned
     Osmer_Framework::Face::VurodoroViri_ExchangeOutcome exchange =
         Osmer_Framework::Face::VurodoroViri_ExchangeOutcome::None;
-    std::string status;  // HTTP status when the gateway answered
-    std::string reply;   // the first bytes of the gateway's answer
-    std::string detail;  // the adapter's reason in words, when it gives one
+    std::string status;    // HTTP status when the gateway answered
+    std::string reply;     // the first bytes of the gateway's answer
+    std::string detail;    // the adapter's reason in words, when it gives one
+    std::string endpoint;  // the endpoint the adapter posted to, from its protocol table
 };
 
 // Runs `operation` on this thread and reads its diagnostics. The adapter's own time-outs (or
