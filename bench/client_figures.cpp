@@ -8,6 +8,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <ctime>
+
 #include "bench.h"
 
 namespace vvbench {
@@ -85,6 +87,13 @@ double SecondsPerCall(const std::function<bool()>& call, std::size_t calls, doub
         failures += call() ? 0 : 1;
     }
     return std::chrono::duration<double>(Clock::now() - start).count() / static_cast<double>(calls);
+}
+
+double ProcessCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
 }  // namespace
@@ -167,17 +176,24 @@ int RunPinnedRoundTripChild(std::size_t requests, int repetitions)
     ParamMap user = RealisticUser();
     RawPoster raw(gateway.Port(), AddUserRequest(gateway.Port(), BodyWithJsonC(user)));
     double fastest[2] = {0, 0};
+    double leastCpu[2] = {0, 0};
     double failures = 0;
     const std::function<bool()> sides[2] = {
         [&] { return adapter->AddUser(kCommandId, kSerial, user); }, [&] { return raw.Post(); }};
+    const auto least = [](double& kept, double value) {
+        kept = kept == 0 ? value : std::min(kept, value);
+    };
     for (int repetition = 0; repetition < repetitions; ++repetition) {
         for (int side = 0; side < 2; ++side) {
-            const double seconds = SecondsPerCall(sides[side], requests, failures);
-            fastest[side] = fastest[side] == 0 ? seconds : std::min(fastest[side], seconds);
+            const double cpuStart = ProcessCpuSeconds();
+            least(fastest[side], SecondsPerCall(sides[side], requests, failures));
+            least(leastCpu[side], (ProcessCpuSeconds() - cpuStart) / static_cast<double>(requests));
         }
     }
     Report("adapter_s", fastest[0]);
     Report("raw_s", fastest[1]);
+    Report("adapter_cpu_s", leastCpu[0]);
+    Report("raw_cpu_s", leastCpu[1]);
     Report("failures", failures);
     return 0;
 }
@@ -191,11 +207,16 @@ void AddPinnedRoundTripRow(const RunScale& scale, FigureTable& table)
             {"AddUser round trip, one core", "child process failed", "", "", "", "FAIL"});
         return;
     }
-    const double ratio = pinned["adapter_s"] / pinned["raw_s"];
-    table.push_back({"AddUser round trip, gateway and client on one core",
-                     Fixed(pinned["adapter_s"] * 1e6, 1) + " us",
-                     Fixed(pinned["raw_s"] * 1e6, 1) + " us raw blocking socket", Ratio(ratio),
-                     "<= 1.20x", Judge(scale.judged, ratio <= 1.20, pinned["failures"])});
+    // The process's CPU time per round trip is what both sides cost on the one core; the wall
+    // time also holds whatever else ran there.
+    const double ratio = pinned["adapter_cpu_s"] / pinned["raw_cpu_s"];
+    table.push_back({"AddUser round trip, gateway and client on one core, CPU time",
+                     Fixed(pinned["adapter_cpu_s"] * 1e6, 1) + " us",
+                     Fixed(pinned["raw_cpu_s"] * 1e6, 1) + " us raw blocking socket", Ratio(ratio),
+                     "<= 1.10x", Judge(scale.judged, ratio <= 1.10, pinned["failures"])});
+    table.push_back({"  the same, wall time", Fixed(pinned["adapter_s"] * 1e6, 1) + " us",
+                     Fixed(pinned["raw_s"] * 1e6, 1) + " us raw blocking socket",
+                     Ratio(pinned["adapter_s"] / pinned["raw_s"]), "(reported)", "-"});
 }
 
 }  // namespace vvbench
