@@ -136,6 +136,7 @@ StateDatabase::StateDatabase(const std::string& path)
         m_readMutex = &m_writeMutex;
         return;
     }
+    m_lock = std::make_unique<StateLock>(path);
     const FileKind kind = InspectFile(path);
     const int flags = SQLITE_OPEN_READWRITE | (kind == FileKind::New ? SQLITE_OPEN_CREATE : 0);
     m_writer = std::make_unique<Connection>(path, flags);
