@@ -205,8 +205,8 @@ TEST_F(SimApiTest, StateIsPagedFilteredAndCounted)
     ASSERT_EQ(Control("/_sim/connect", {{"terminal", "OFF"}}).status, 200);
     for (int i = 0; i < 255; ++i) {
         const std::string pin = std::to_string(1000 + i);
-        Post(endpoint::kAddUser, CommandBody(i < 250 ? "T1" : "OFF", pin,
-                                             simtest::UserJson(pin, "User " + std::to_string(i))));
+        const std::string name = (i < 250 ? "User " : "ZOË MÜLLER ") + std::to_string(i);
+        Post(endpoint::kAddUser, CommandBody(i < 250 ? "T1" : "OFF", pin, UserJson(pin, name)));
     }
     struct Case {
         Params params;
@@ -219,6 +219,10 @@ TEST_F(SimApiTest, StateIsPagedFilteredAndCounted)
         {{{"terminal", "OFF"}}, "5", "\"1250\"", "(missing)"},
         {{{"search", "uSER 12"}}, "11", "\"1012\"", "(missing)"},  // User 12, 120 to 129
         {{{"search", "%"}}, "0", "(missing)", "(missing)"},
+        {{{"search", "zoe muller"}}, "5", "\"1250\"", "(missing)"},  // case and accents aside
+        {{{"search", "Mu\xCC\x88ller 253"}}, "1", "\"1253\"", "(missing)"},  // a combining mark
+        {{{"pin", "1150"}}, "255", "\"1095\"", "\"1194\""},  // the page holding the pin
+        {{{"search", "1"}, {"pin", "1252"}, {"limit", "2"}}, "255", "\"1252\"", "(missing)"},
         {{{"terminal", "T1"}, {"offset", "200"}, {"limit", "1000"}}, "250", "\"1200\"", "\"1249\""},
     };
     for (const Case& c : cases) {
@@ -230,6 +234,8 @@ TEST_F(SimApiTest, StateIsPagedFilteredAndCounted)
     EXPECT_EQ(StateAt({"summary"}),
               "{\"terminals\":2,\"connected\":2,\"bound\":2,\"users\":255,\"photos\":0,"
               "\"unlocks\":0,\"pendingResults\":255}");
+    EXPECT_EQ(StateAt({"users", "offset"}, {{"pin", "1150"}}), "100");
+    EXPECT_EQ(StateAt({"users", "pinFound"}, {{"pin", "999"}}), "false");
     EXPECT_EQ(StateAt({"pendingResults", "99", "id"}), "\"1099\"");
     EXPECT_EQ(StateAt({"pendingResults", "100"}), "(missing)");
     for (const Params& bad :

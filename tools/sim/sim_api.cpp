@@ -78,7 +78,7 @@ const std::vector<SimApi::Route>& SimApi::Routes()
         {"GET", "/", &SimApi::Asset, {}},
         {"GET", "/_sim/page.js", &SimApi::Asset, {}},
         {"GET", "/_sim/page.css", &SimApi::Asset, {}},
-        {"GET", "/_sim/state", &SimApi::State, {"terminal", "search", "offset", "limit"}},
+        {"GET", "/_sim/state", &SimApi::State, {"terminal", "search", "offset", "limit", "pin"}},
         {"GET", "/_sim/journal", &SimApi::Journal, {"path", "terminal", "since"}},
         {"GET", "/_sim/photo", &SimApi::Photo, {"terminal", "pin", "type"}},
         {"POST", "/_sim/connect", &SimApi::Connect, {"terminal"}},
@@ -154,6 +154,7 @@ std::string SimApi::ReadUserFilter(const ApiRequest& request, UserFilter& filter
 {
     filter.terminal = Param(request, "terminal");
     filter.search = Param(request, "search");
+    filter.pin = Param(request, "pin");
     if (!filter.terminal.empty() && !m_state.Status(filter.terminal)) {
         return "unknown terminal " + Quoted(filter.terminal);
     }
