@@ -12,8 +12,7 @@ namespace {
 constexpr std::size_t kTitleSearch = 4096;
 constexpr std::size_t kLongestTitle = 80;
 
-std::size_t FindNoCase(const std::string& text, const char* word, std::size_t from,
-                       std::size_t end)
+std::size_t FindNoCase(const std::string& text, const char* word, std::size_t from, std::size_t end)
 {
     const std::size_t length = std::char_traits<char>::length(word);
     for (std::size_t at = from; at + length <= end; ++at) {
@@ -55,6 +54,12 @@ std::string Collapsed(const std::string& text, std::size_t from, std::size_t to)
 bool IsFrontEndStatus(int status)
 {
     return status == 502 || status == 503 || status == 504;
+}
+
+bool LooksLikeHtml(const std::string& body)
+{
+    const auto first = std::find_if_not(body.begin(), body.end(), IsSpace);
+    return first != body.end() && *first == '<';
 }
 
 std::string PageTitle(const std::string& body)
