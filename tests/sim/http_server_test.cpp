@@ -173,6 +173,7 @@ TEST_F(HttpServer, RequestsOfPagesOfOtherSitesAreRefused)
          "--allow-host NAME"},
         {"GET / HTTP/1.1\r\nHost: 127.0.0.1.evil.example\r\n\r\n",
          "Host \"127.0.0.1.evil.example\""},
+        {"GET / HTTP/1.1\r\nHost: localhost:1@evil.example\r\n\r\n", "Host \"localhost:1@evil"},
         {"POST /_sim/disconnect?terminal=T1 HTTP/1.1\r\n\r\n", "not to Host \"\""},
         {"GET /_sim/state HTTP/1.1\r\n" + rebound + "Origin: http://evil.example:" + port +
              "\r\n\r\n",

@@ -20,7 +20,7 @@ std::string Lower(std::string text)
 }
 
 // The name of a Host value ("localhost:8080", "[::1]:8080", "::1"), in lower case, without its
-// port or a final dot.
+// port (digits after the last colon) or a final dot.
 std::string NameOf(const std::string& host)
 {
     std::string name = Lower(host);
@@ -29,7 +29,8 @@ std::string NameOf(const std::string& host)
     }
     const auto bracket = name.rfind(']');
     const auto colon = name.rfind(':');
-    if (colon != std::string::npos && (bracket == std::string::npos || colon > bracket)) {
+    if (colon != std::string::npos && (bracket == std::string::npos || colon > bracket) &&
+        name.find_first_not_of("0123456789", colon + 1) == std::string::npos) {
         name.erase(colon);
     }
     if (!name.empty() && name.back() == '.') {
