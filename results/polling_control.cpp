@@ -185,11 +185,35 @@ void PollingControl::SetFirstPollDelay(const VurodoroViri_Druvel* adapter,
     m_changed.notify_all();
 }
 
+// A tool that pauses polling before it stops must not lose the results of a poll under way: the
+// gateway handed them out once, to that poll.
 void PollingControl::SetRhythm(const VurodoroViri_Druvel* adapter, PollRhythm rhythm)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    const std::thread::id self = std::this_thread::get_id();
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_rhythmAdapter = adapter;
     m_rhythm = rhythm;
+    m_changed.notify_all();
+    if (rhythm == PollRhythm::Paused) {
+        m_changed.wait(lock, [&] {
+            return std::none_of(m_pollers.begin(), m_pollers.end(), [&](const PollerRecord& r) {
+                return r.polling && r.thread != self;
+            });
+        });
+    }
+}
+
+bool PollingControl::BeginPoll(PollerRecord& record)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    record.polling = CurrentRhythm() != PollRhythm::Paused;
+    return record.polling;
+}
+
+void PollingControl::EndPoll(PollerRecord& record)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    record.polling = false;
     m_changed.notify_all();
 }
 

@@ -32,6 +32,7 @@ struct PollerRecord {
     std::thread::id thread;
     VurodoroViri_Druvel* leased = nullptr;  // the adapter it is using right now
     Terminal_Http_Cancel cancel;            // aborts its result request when the adapter goes
+    bool polling = false;                   // between BeginPoll and EndPoll
 };
 
 // How the current adapter's thread spaces its polls (VurodoroViri_Options.h): the host's rhythm,
@@ -70,8 +71,13 @@ public:
     // Host side (VurodoroViri_Options.h): the current adapter's first poll comes `delay` after
     // its thread began to wait, unless the 80 naps end sooner.
     void SetFirstPollDelay(const VurodoroViri_Druvel* adapter, std::chrono::microseconds delay);
-    // Host side: the rhythm of `adapter`'s polls from the current wait on.
+    // Host side: the rhythm of `adapter`'s polls from the current wait on. Pausing returns once
+    // no poll is under way (its list delivered), unless called on a polling thread.
     void SetRhythm(const VurodoroViri_Druvel* adapter, PollRhythm rhythm);
+    // Thread side, around one poll (exchange, parse and delivery): false, and nothing begun,
+    // when polling is paused.
+    bool BeginPoll(PollerRecord& record);
+    void EndPoll(PollerRecord& record);
     // The adapter the thread may use until Release(), or null when there is none to use.
     VurodoroViri_Druvel* Lease(PollerRecord& record);
     void Release(PollerRecord& record);

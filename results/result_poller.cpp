@@ -120,11 +120,15 @@ void RunPollingLoop(const PollingHooks& hooks, PollerRecord& self)
             return;
         }
         outcome = PollOutcome::NoList;
+        if (!control.BeginPoll(self)) {
+            continue;  // paused as the wait ended: wait again
+        }
         try {
             outcome = PollOnce(hooks, self, results, reply);
         } catch (...) {
             // Out of memory or a throwing callback: this poll is lost, the thread goes on.
         }
+        control.EndPoll(self);
         ForgetReply(reply);
         if (outcome == PollOutcome::EndThread) {
             return;

@@ -43,7 +43,8 @@ VURODOROVIRI_DRUVEL_API bool VurodoroViri_SetFirstPollDelay(VurodoroViri_Druvel&
 enum class VurodoroViri_PollingMode {
     Host,    // the host's rhythm: first poll 8 s after construction (or the first-poll delay),
              // then 1 s apart, 8 s apart once ten deliveries in a row left the result map empty
-    Paused,  // no poll until the mode changes; a poll in flight still finishes
+    Paused,  // no poll until the mode changes; a poll under way still finishes and delivers,
+             // and the call returns once it has (at once when made from the result callback)
     Drain,   // a poll at once, then the next at once after every poll that delivered results,
              // 1 s after one that did not
 };

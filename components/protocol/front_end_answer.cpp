@@ -56,6 +56,12 @@ bool IsFrontEndStatus(int status)
     return status == 502 || status == 503 || status == 504;
 }
 
+bool LooksLikeHtml(const std::string& body)
+{
+    const auto first = std::find_if_not(body.begin(), body.end(), IsSpace);
+    return first != body.end() && *first == '<';
+}
+
 std::string PageTitle(const std::string& body)
 {
     const std::size_t end = std::min(body.size(), kTitleSearch);
