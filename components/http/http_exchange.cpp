@@ -101,9 +101,10 @@ private:
     void ReceiveOnce()
     {
         std::size_t received = 0;
-        const IoStatus status =
-            m_socket.ReceiveSome(m_buffer, sizeof(m_buffer),
-                                 Earliest(m_deadline, m_options.readTimeout), m_cancel, received);
+        const auto now = Clock::now();
+        const IoStatus status = m_socket.ReceiveSome(
+            m_buffer, sizeof(m_buffer), std::min(m_deadline, now + m_options.readTimeout), m_cancel,
+            received, now);
         if (status == IoStatus::Closed) {
             m_reader.FeedEnd();
         } else if (status != IoStatus::Done) {

@@ -233,11 +233,12 @@ IoStatus TcpSocket::WaitToSend(Deadline deadline, CancelSignal* cancel, bool& re
 // every receive cost a system call per request. Closer to the deadline, and on Windows, the wait
 // comes first and ends exactly at the deadline.
 IoStatus TcpSocket::ReceiveSome(char* buffer, std::size_t capacity, Deadline deadline,
-                                CancelSignal* cancel, std::size_t& received)
+                                CancelSignal* cancel, std::size_t& received, Clock::time_point now)
 {
     received = 0;
-    for (;;) {
-        const bool waitInReceive = m_receiveWaits && Clock::now() + kCancelSlice <= deadline;
+    for (bool first = true;; first = false) {
+        const bool waitInReceive =
+            m_receiveWaits && (first ? now : Clock::now()) + kCancelSlice <= deadline;
         const IoStatus ready =
             waitInReceive ? UnlessCancelled(cancel) : WaitFor(m_handle, false, deadline, cancel);
         if (ready != IoStatus::Done) {
