@@ -16,6 +16,7 @@
 #include "facepad_protocol.h"
 #include "fault_plan.h"
 #include "gateway.h"
+#include "gateway_front.h"
 #include "request_journal.h"
 #include "sim_api.h"
 
@@ -28,6 +29,7 @@ struct ServerSettings {
     FaultSettings faults;
     std::size_t journalSize = kDefaultJournalSize;  // requests the journal keeps
     std::function<void(const std::string&)> log;    // one line per request; null: silent
+    GatewayFront front;  // answers facepad/... instead of the gateway when set
 };
 
 class SimServer {
