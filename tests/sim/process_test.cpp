@@ -43,6 +43,9 @@ TEST(Programs, SimulatorRefusesToStartWithTheReasonAndLeavesAStateItCannotUseAlo
         {{"--payload-cap", "0"}, 2, "--payload-cap must be at least 1 byte"},
         {{"--port-file", garbage + "/port"}, 3, "cannot write the port file"},
         {{"--state", earlierJson.path}, 3, "is a JSON state file of an earlier simulator"},
+        {{"--upstream", "http://127.0.0.1/x"}, 2, "--upstream must be http://HOST:PORT"},
+        {{"--record", garbage}, 2, "--record needs --upstream"},
+        {{"--replay", garbage}, 3, garbage + ":1: not a recorded exchange"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> argv = {kSimulator};
