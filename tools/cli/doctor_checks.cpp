@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "facepad_protocol.h"
 #include "front_end_answer.h"
 #include "gateway_call.h"
 #include "output.h"
@@ -15,6 +16,9 @@ namespace {
 
 constexpr char kNothingToDo[] = "nothing to do";
 constexpr char kProxyDoc[] = "docs/transport.md, \"Behind a reverse proxy\"";
+constexpr char kAdvertiseIdleTimeOut[] =
+    "have the gateway or proxy advertise its idle time-out (nginx: keepalive_timeout 75s 75s; "
+    "HAProxy: http-response set-header Keep-Alive timeout=75)";
 // A lookup or a harmless request this slow leaves little of the adapter's limits to heavier
 // exchanges (a photo upload, a poll of many results) and to a busier day.
 constexpr double kSlowLookupMs = 1000;
@@ -105,6 +109,7 @@ const char* HealthName(Health health)
     return "skipped";
 }
 
+// The HTTP client's own rule (Terminal_Http_Tool.cpp, IdleLimit), which it keeps private.
 Millis AdapterIdleLimit(const AdapterLimits& limits, long advertised)
 {
     const Millis idle = limits.idle;
@@ -196,75 +201,95 @@ Finding JudgeConnections(const std::vector<Connected>& connections, int port)
     return finding;
 }
 
-Finding JudgeAnswers(const std::vector<Answer>& answers)
-{
-    std::vector<Millis> times;
+namespace {
+
+// What five requests brought: the round trips of the whole answers, the last one, and why a
+// request got none.
+struct Tally {
+    std::vector<Millis> times;  // sorted
     const Answer* last = nullptr;
     std::string problem;
+};
+
+Tally TallyOf(const std::vector<Answer>& answers)
+{
+    Tally tally;
     for (const Answer& answer : answers) {
         if (answer.complete) {
-            times.push_back(answer.took);
-            last = &answer;
-        } else if (problem.empty()) {
-            problem = answer.problem;
+            tally.times.push_back(answer.took);
+            tally.last = &answer;
+        } else if (tally.problem.empty()) {
+            tally.problem = answer.problem;
         }
     }
-    const std::string asked =
-        std::to_string(answers.size()) + " request(s) for facepad/" + "getavailable (read-only)";
-    if (last == nullptr) {
-        return Make("answer", Health::Unreachable, asked + ": no answer: " + problem,
-                    "something accepts connections on this port but does not answer HTTP as the "
-                    "gateway does: check --port");
-    }
-    Finding finding = Make("answer", Health::Ok, "", kNothingToDo);
-    std::sort(times.begin(), times.end());
-    json_object* trip = json_object_new_object();
-    json_object_object_add(trip, "min", JsonMillis(times.front()));
-    json_object_object_add(trip, "median", JsonMillis(times[times.size() / 2]));
-    json_object_object_add(trip, "max", JsonMillis(times.back()));
-    Fact(finding, "round_trip_ms", trip);
-    Fact(finding, "http_status", json_object_new_int(last->status));
-    Fact(finding, "answered", json_object_new_int(static_cast<int>(times.size())));
-    const std::string trips = "round trip min " + Duration(times.front()) + ", median " +
-                              Duration(times[times.size() / 2]) + ", max " + Duration(times.back());
-    if (Osmer_Framework::Face::IsFrontEndStatus(last->status)) {
+    std::sort(tally.times.begin(), tally.times.end());
+    return tally;
+}
+
+// The verdict on the last answer's status and body; `asked` says what was asked.
+void JudgeLastAnswer(Finding& finding, const Answer& last, const std::string& asked)
+{
+    if (Osmer_Framework::Face::IsFrontEndStatus(last.status)) {
         finding.health = Health::Unreachable;
-        finding.text = asked + ": " + StatusText(*last) +
+        finding.text = asked + ": " + StatusText(last) +
                        " from a proxy or the gateway's front end: the gateway behind it does not "
-                       "answer (" +
-                       trips + ")";
+                       "answer";
         finding.advice =
             "check that the gateway runs and that the proxy's upstream (nginx "
             "proxy_pass, HAProxy server) names it";
-        return finding;
-    }
-    if (last->status != 200) {
+    } else if (last.status != 200) {
         finding.health = Health::Warning;
-        finding.text = asked + ": HTTP " + std::to_string(last->status) + ": " +
-                       ReplyText(last->body) +
-                       ": what answers is not the gateway, or does not pass facepad/... on";
+        finding.text = asked + ": HTTP " + std::to_string(last.status) + ": " +
+                       ReplyText(last.body) +
+                       ": not the gateway, or a proxy that does not pass facepad/... to it";
         finding.advice =
             "check --port, and that a proxy passes facepad/... unchanged at the "
             "root (" +
             std::string(kProxyDoc) + ")";
-        return finding;
-    }
-    const auto terminals = ReadTerminalList(last->body);
-    if (!terminals) {
+    } else if (const auto terminals = ReadTerminalList(last.body)) {
+        Fact(finding, "terminals", json_object_new_int(static_cast<int>(terminals->size())));
+        finding.text =
+            asked + ": HTTP 200 with " + std::to_string(terminals->size()) + " terminal(s)";
+    } else {
         finding.health = Health::Warning;
         finding.text = asked + ": HTTP 200, but no terminal list in the reply: " +
-                       ReplyText(last->body.substr(0, 120));
+                       ReplyText(last.body.substr(0, 120));
         finding.advice = "check that this port is the gateway's (--port)";
-        return finding;
     }
-    Fact(finding, "terminals", json_object_new_int(static_cast<int>(terminals->size())));
-    finding.text = std::to_string(times.size()) + " of " + asked + " answered HTTP 200 with " +
-                   std::to_string(terminals->size()) + " terminal(s); " + trips;
-    if (times.size() < answers.size()) {
+}
+
+}  // namespace
+
+Finding JudgeAnswers(const std::vector<Answer>& answers)
+{
+    const Tally tally = TallyOf(answers);
+    const std::string asked = std::to_string(answers.size()) + " request(s) for " +
+                              endpoint::kGetAvailable + " (read-only)";
+    if (tally.last == nullptr) {
+        return Make("answer", Health::Unreachable, asked + ": no answer: " + tally.problem,
+                    "something accepts connections on this port but does not answer HTTP as the "
+                    "gateway does: check --port");
+    }
+    const Millis fastest = tally.times.front();
+    const Millis median = tally.times[tally.times.size() / 2];
+    const Millis slowest = tally.times.back();
+    Finding finding = Make("answer", Health::Ok, "", kNothingToDo);
+    json_object* trip = json_object_new_object();
+    json_object_object_add(trip, "min", JsonMillis(fastest));
+    json_object_object_add(trip, "median", JsonMillis(median));
+    json_object_object_add(trip, "max", JsonMillis(slowest));
+    Fact(finding, "round_trip_ms", trip);
+    Fact(finding, "http_status", json_object_new_int(tally.last->status));
+    Fact(finding, "answered", json_object_new_int(static_cast<int>(tally.times.size())));
+    JudgeLastAnswer(finding, *tally.last, asked);
+    finding.text += "; " + std::to_string(tally.times.size()) + " answered, round trip min " +
+                    Duration(fastest) + ", median " + Duration(median) + ", max " +
+                    Duration(slowest);
+    if (tally.times.size() < answers.size() && finding.health == Health::Ok) {
         finding.health = Health::Warning;
-        finding.text += "; the others got no answer: " + problem;
+        finding.text += "; the others got no answer: " + tally.problem;
         finding.advice =
-            "a gateway or network that drops requests makes commands fail with "
+            "a gateway or network that drops requests makes commands fail as "
             "\"may have been carried out\": find out which before a sync";
     }
     return finding;
@@ -290,6 +315,42 @@ Finding JudgeFront(const Front& front)
     return finding;
 }
 
+namespace {
+
+// The other side ended the idle connection: too soon when the adapter might still reuse it.
+void JudgeIdleEnd(Finding& finding, const KeepAliveSeen& seen, Millis limit,
+                  const AdapterLimits& limits)
+{
+    if (seen.idle.after < limit) {
+        finding.health = Health::Warning;
+        finding.text += ": a request sent as it closes fails, \"may have been carried out\"";
+        finding.advice = std::string(kAdvertiseIdleTimeOut) +
+                         ", or keep idle connections open at least " + Duration(limits.idle);
+    }
+}
+
+// The connection outlived the watch: it still answered, or something between dropped it.
+void JudgeHeldConnection(Finding& finding, const KeepAliveSeen& seen, Millis limit)
+{
+    if (seen.after && !seen.after->complete) {
+        finding.health = Health::Warning;
+        finding.text += ": then it gave no answer (" + seen.after->problem +
+                        "): something between drops idle connections without a word (a NAT or "
+                        "firewall)";
+        finding.advice = "have the firewall keep idle connections longer than " + Duration(limit) +
+                         ", or the gateway advertise a shorter time-out";
+    } else if (seen.idle.after < limit) {
+        finding.text += ": a close between " + Duration(seen.idle.after) + " and " +
+                        Duration(limit) + " is not checked";
+        finding.advice =
+            "--idle-seconds " + std::to_string(static_cast<long long>(limit.count() / 1000) + 1) +
+            " checks it" +
+            (seen.advertised < 0 ? "; " + std::string(kAdvertiseIdleTimeOut) : std::string());
+    }
+}
+
+}  // namespace
+
 Finding JudgeKeepAlive(const KeepAliveSeen& seen, const AdapterLimits& limits)
 {
     if (seen.closesAfterEachAnswer) {
@@ -303,57 +364,26 @@ Finding JudgeKeepAlive(const KeepAliveSeen& seen, const AdapterLimits& limits)
                     "run doctor again");
     }
     const Millis limit = AdapterIdleLimit(limits, seen.advertised);
-    const std::string said = seen.advertised < 0
-                                 ? "without saying when (no Keep-Alive: timeout)"
-                                 : "saying Keep-Alive: timeout=" + std::to_string(seen.advertised);
-    const std::string adapter =
-        "the adapter reuses an idle connection for up to " + Duration(limit);
     Finding finding = Make("keep-alive", Health::Ok, "", kNothingToDo);
     Fact(finding, "advertised_timeout_s",
          seen.advertised < 0 ? nullptr : json_object_new_int64(seen.advertised));
     Fact(finding, "adapter_idle_limit_ms", JsonMillis(limit));
     Fact(finding, "ended_by_peer", seen.idle.how.empty() ? nullptr : JsonText(seen.idle.how));
     Fact(finding, "idle_ms", JsonMillis(seen.idle.after));
-    if (!seen.idle.how.empty()) {
-        finding.text = "an idle connection was " + seen.idle.how + " after " +
-                       Duration(seen.idle.after) + ", " + said + "; " + adapter;
-        if (seen.idle.after < limit) {
-            finding.health = Health::Warning;
-            finding.text += ": a request sent as it closes fails, \"may have been carried out\"";
-            finding.advice =
-                "have the gateway or proxy advertise its idle time-out (nginx: "
-                "keepalive_timeout 75s 75s; HAProxy: " +
-                std::string(
-                    "http-response set-header Keep-Alive timeout=75), or "
-                    "keep idle connections open at least ") +
-                Duration(limits.idle);
-        }
-        return finding;
-    }
-    if (seen.after && !seen.after->complete) {
-        finding.health = Health::Warning;
-        finding.text = "held idle for " + Duration(seen.idle.after) +
-                       ", the connection then gave no answer (" + seen.after->problem +
-                       "): something between drops idle connections without a word (a NAT or "
-                       "firewall); " +
-                       adapter;
-        finding.advice = "have the firewall keep idle connections longer than " + Duration(limit) +
-                         ", or the gateway advertise a shorter Keep-Alive: "
-                         "timeout";
-        return finding;
-    }
-    finding.text = "held idle for " + Duration(seen.idle.after) + " and still answering, " + said +
-                   "; " + adapter;
-    if (seen.idle.after < limit) {
-        finding.text += ": a close between " + Duration(seen.idle.after) + " and " +
-                        Duration(limit) + " is not checked";
-        finding.advice = "--idle-seconds " +
-                         std::to_string(static_cast<long long>(limit.count() / 1000) + 1) +
-                         " checks it" +
-                         (seen.advertised < 0 ? "; advertising the idle time-out (nginx: "
-                                                "keepalive_timeout 75s 75s) lets the adapter "
-                                                "know it"
-                                              : "");
+    const std::string seenIdle =
+        seen.idle.how.empty()
+            ? "held idle for " + Duration(seen.idle.after) +
+                  (seen.after && seen.after->complete ? " and still answering" : "")
+            : "an idle connection was " + seen.idle.how + " after " + Duration(seen.idle.after);
+    const std::string said = seen.advertised < 0
+                                 ? "without saying when (no Keep-Alive: timeout)"
+                                 : "saying Keep-Alive: timeout=" + std::to_string(seen.advertised);
+    finding.text = seenIdle + ", " + said + "; the adapter reuses an idle connection for up to " +
+                   Duration(limit);
+    if (seen.idle.how.empty()) {
+        JudgeHeldConnection(finding, seen, limit);
+    } else {
+        JudgeIdleEnd(finding, seen, limit, limits);
     }
     return finding;
 }
