@@ -19,7 +19,7 @@ using Osmer_Framework::Face::VurodoroViri_GetLastExchange;
 struct Twin {
     std::function<int(VurodoroViriC_Adapter*)> c;
     std::function<bool(VurodoroViri_Druvel&, ParamMap&)> cpp;
-    ParamMap map;  // what the C list says
+    ParamMap map{};  // what the C list says
 };
 
 TEST_F(AdapterTest, EveryCOperationSendsWhatItsCppOperationSends)
