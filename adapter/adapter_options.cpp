@@ -64,6 +64,25 @@ bool VurodoroViri_SetFirstPollDelay(VurodoroViri_Druvel& adapter, std::chrono::m
     return true;
 }
 
+bool VurodoroViri_SetPollingMode(VurodoroViri_Druvel& adapter, VurodoroViri_PollingMode mode)
+{
+    PollRhythm rhythm = PollRhythm::Host;
+    switch (mode) {
+    case VurodoroViri_PollingMode::Host:
+        break;
+    case VurodoroViri_PollingMode::Paused:
+        rhythm = PollRhythm::Paused;
+        break;
+    case VurodoroViri_PollingMode::Drain:
+        rhythm = PollRhythm::Drain;
+        break;
+    default:
+        return false;
+    }
+    PollingControl::Instance().SetRhythm(&adapter, rhythm);
+    return true;
+}
+
 bool VurodoroViri_GetAvailableReply(VurodoroViri_Druvel& adapter, std::string& reply)
 try {
     reply.clear();

@@ -37,7 +37,8 @@ static_assert(static_cast<int>(Outcome::None) == VurodoroViriC_None &&
                   static_cast<int>(Outcome::ReplyTooLarge) == VurodoroViriC_ReplyTooLarge &&
                   static_cast<int>(Outcome::BadReply) == VurodoroViriC_BadReply &&
                   static_cast<int>(Outcome::Cancelled) == VurodoroViriC_Cancelled &&
-                  static_cast<int>(Outcome::CannotResolve) == VurodoroViriC_CannotResolve,
+                  static_cast<int>(Outcome::CannotResolve) == VurodoroViriC_CannotResolve &&
+                  static_cast<int>(Outcome::ProxyError) == VurodoroViriC_ProxyError,
               "the C outcome kinds must be the C++ values");
 static_assert(static_cast<int>(Delivery::NotSent) == VurodoroViriC_NotSent &&
                   static_cast<int>(Delivery::MayHaveBeenDone) == VurodoroViriC_MayHaveBeenDone &&

@@ -6,6 +6,7 @@
 
 #include "VurodoroViri_Diagnostics.h"
 #include "VurodoroViri_Version.h"
+#include "front_end_answer.h"
 
 namespace Osmer_Framework {
 namespace Face {
@@ -126,11 +127,22 @@ GatewayAnswer ExchangeOnce(Terminal_Http_Tool& client, const GatewayRequest& req
     // Only the exact text "200" counts: "200 ", "2000" and "" are refusals too.
     KeepReply(reply);
     const std::string status = client.GetLastPostStatus();
-    const bool accepted = status == kStatusAccepted;
-    t_lastExchange = LastExchange{
-        accepted ? VurodoroViri_ExchangeOutcome::Accepted : VurodoroViri_ExchangeOutcome::Refused,
-        std::atoi(status.c_str()), VurodoroViri_Delivery::Answered};
-    return accepted ? GatewayAnswer::Accepted : GatewayAnswer::Refused;
+    const int code = std::atoi(status.c_str());
+    if (status == kStatusAccepted) {
+        t_lastExchange = LastExchange{VurodoroViri_ExchangeOutcome::Accepted, code,
+                                      VurodoroViri_Delivery::Answered};
+        return GatewayAnswer::Accepted;
+    }
+    // A proxy's 502/503/504 is no refusal by the gateway: the command may have reached it.
+    if (IsFrontEndStatus(code)) {
+        t_lastExchange = LastExchange{VurodoroViri_ExchangeOutcome::ProxyError, code,
+                                      VurodoroViri_Delivery::MayHaveBeenDone};
+        KeepDetail(FrontEndDetail(code, reply));
+        return GatewayAnswer::Refused;
+    }
+    t_lastExchange =
+        LastExchange{VurodoroViri_ExchangeOutcome::Refused, code, VurodoroViri_Delivery::Answered};
+    return GatewayAnswer::Refused;
 }
 
 VurodoroViri_LastExchange VurodoroViri_GetLastExchange()
@@ -178,6 +190,8 @@ const char* VurodoroViri_ExchangeOutcomeName(VurodoroViri_ExchangeOutcome outcom
         return "cancelled";
     case VurodoroViri_ExchangeOutcome::CannotResolve:
         return "cannot resolve";
+    case VurodoroViri_ExchangeOutcome::ProxyError:
+        return "no answer from the gateway behind a proxy";
     }
     return "unknown";
 }

@@ -4,6 +4,7 @@
 #include "adapter_log.h"
 #include "facepad_protocol.h"
 #include "gateway_exchange.h"
+#include "poll_record.h"
 #include "result_parser.h"
 #include "result_poller.h"
 
@@ -16,8 +17,10 @@ void VurodoroViri_Druvel::SlotTimerTimeout()
     // Abortable through the thread's token; no log line, a failed poll is simply tried again.
     hooks.fetch = [](VurodoroViri_Druvel& adapter, Terminal_Http_Cancel& cancel,
                      std::string& reply) {
-        return adapter.Exchange(facepad::endpoint::kGetResult, std::string(), reply, &cancel) ==
-               GatewayAnswer::Accepted;
+        const GatewayAnswer answer =
+            adapter.Exchange(facepad::endpoint::kGetResult, std::string(), reply, &cancel);
+        NotePoll(answer == GatewayAnswer::Accepted, reply);
+        return answer == GatewayAnswer::Accepted;
     };
     hooks.callback = [](const VurodoroViri_Druvel& adapter) {
         const ResultCallback callback = adapter.m_pResultCallback.load();

@@ -9,6 +9,10 @@ namespace {
 // How often a waiting destructor repeats the abort: a request that was still connecting when it
 // was first aborted is caught on the next round.
 constexpr auto kAbortRetry = std::chrono::milliseconds(5);
+// A paused thread's wait: ended by a change of rhythm or the stop flag, never by the clock.
+constexpr std::chrono::microseconds kPaused = std::chrono::hours(24 * 365);
+// A draining thread whose last poll brought nothing asks again after the host rhythm's fast wait.
+constexpr int kDrainIdleNaps = 10;
 }  // namespace
 
 PollingControl& PollingControl::Instance()
@@ -98,6 +102,9 @@ void PollingControl::Retire(VurodoroViri_Druvel* adapter)
     if (m_firstPollAdapter == adapter) {
         m_firstPollAdapter = nullptr;  // a later adapter at the same address starts afresh
     }
+    if (m_rhythmAdapter == adapter) {
+        m_rhythmAdapter = nullptr;
+    }
 }
 
 PollerRecord& PollingControl::Register()
@@ -122,7 +129,7 @@ void PollingControl::Unregister(PollerRecord& record)
 // sleeps through a whole wait instead of waking after each 100 ms nap to look at the flag: an
 // idle adapter wakes once per poll, not ten times a second. The length is read again at each
 // wake, so that a first-poll delay set during the first wait shortens it.
-bool PollingControl::Wait(int naps, bool first)
+bool PollingControl::Wait(const PollWait& wait)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     const auto start = std::chrono::steady_clock::now();
@@ -130,14 +137,14 @@ bool PollingControl::Wait(int naps, bool first)
         if (StopRequested()) {
             return false;
         }
-        const auto lastNap = start + WaitLength(naps, first) - m_napLength;
+        const auto lastNap = start + WaitLength(wait) - m_napLength;
         if (std::chrono::steady_clock::now() >= lastNap) {
             break;
         }
         m_changed.wait_until(lock, lastNap);
     }
     for (;;) {
-        const auto end = start + WaitLength(naps, first);
+        const auto end = start + WaitLength(wait);
         if (StopRequested() || std::chrono::steady_clock::now() >= end) {
             return true;
         }
@@ -145,10 +152,25 @@ bool PollingControl::Wait(int naps, bool first)
     }
 }
 
-std::chrono::microseconds PollingControl::WaitLength(int naps, bool first) const
+PollRhythm PollingControl::CurrentRhythm() const
 {
-    const std::chrono::microseconds length = naps * m_napLength;
-    if (first && m_firstPollAdapter != nullptr && m_firstPollAdapter == CurrentAdapter()) {
+    const bool forCurrent = m_rhythmAdapter != nullptr && m_rhythmAdapter == CurrentAdapter();
+    return forCurrent ? m_rhythm : PollRhythm::Host;
+}
+
+std::chrono::microseconds PollingControl::WaitLength(const PollWait& wait) const
+{
+    switch (CurrentRhythm()) {
+    case PollRhythm::Paused:
+        return kPaused;
+    case PollRhythm::Drain:
+        return wait.first || wait.broughtResults ? std::chrono::microseconds(0)
+                                                 : kDrainIdleNaps * m_napLength;
+    case PollRhythm::Host:
+        break;
+    }
+    const std::chrono::microseconds length = wait.naps * m_napLength;
+    if (wait.first && m_firstPollAdapter != nullptr && m_firstPollAdapter == CurrentAdapter()) {
         return std::min(length, m_firstPollDelay);
     }
     return length;
@@ -160,6 +182,38 @@ void PollingControl::SetFirstPollDelay(const VurodoroViri_Druvel* adapter,
     std::lock_guard<std::mutex> lock(m_mutex);
     m_firstPollAdapter = adapter;
     m_firstPollDelay = delay;
+    m_changed.notify_all();
+}
+
+// A tool that pauses polling before it stops must not lose the results of a poll under way: the
+// gateway handed them out once, to that poll.
+void PollingControl::SetRhythm(const VurodoroViri_Druvel* adapter, PollRhythm rhythm)
+{
+    const std::thread::id self = std::this_thread::get_id();
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_rhythmAdapter = adapter;
+    m_rhythm = rhythm;
+    m_changed.notify_all();
+    if (rhythm == PollRhythm::Paused) {
+        m_changed.wait(lock, [&] {
+            return std::none_of(m_pollers.begin(), m_pollers.end(), [&](const PollerRecord& r) {
+                return r.polling && r.thread != self;
+            });
+        });
+    }
+}
+
+bool PollingControl::BeginPoll(PollerRecord& record)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    record.polling = CurrentRhythm() != PollRhythm::Paused;
+    return record.polling;
+}
+
+void PollingControl::EndPoll(PollerRecord& record)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    record.polling = false;
     m_changed.notify_all();
 }
 

@@ -32,6 +32,18 @@ struct PollerRecord {
     std::thread::id thread;
     VurodoroViri_Druvel* leased = nullptr;  // the adapter it is using right now
     Terminal_Http_Cancel cancel;            // aborts its result request when the adapter goes
+    bool polling = false;                   // between BeginPoll and EndPoll
+};
+
+// How the current adapter's thread spaces its polls (VurodoroViri_Options.h): the host's rhythm,
+// no polls at all, or polls back to back while they bring results.
+enum class PollRhythm { Host, Paused, Drain };
+
+// What the thread knows when it starts a wait.
+struct PollWait {
+    int naps;                     // the host rhythm's naps
+    bool first = false;           // the wait before the first poll
+    bool broughtResults = false;  // the poll before it handed over a non-empty list
 };
 
 class PollingControl {
@@ -53,10 +65,19 @@ public:
     // must end). A flag raised during the last nap cuts it short but is first seen after the
     // poll, as a check before each nap would see it. The first wait also ends early once a
     // first-poll delay set for the current adapter has passed.
-    bool Wait(int naps, bool first = false);
+    // A paused thread waits until the rhythm changes; a draining one polls again at once after a
+    // poll that brought results.
+    bool Wait(const PollWait& wait);
     // Host side (VurodoroViri_Options.h): the current adapter's first poll comes `delay` after
     // its thread began to wait, unless the 80 naps end sooner.
     void SetFirstPollDelay(const VurodoroViri_Druvel* adapter, std::chrono::microseconds delay);
+    // Host side: the rhythm of `adapter`'s polls from the current wait on. Pausing returns once
+    // no poll is under way (its list delivered), unless called on a polling thread.
+    void SetRhythm(const VurodoroViri_Druvel* adapter, PollRhythm rhythm);
+    // Thread side, around one poll (exchange, parse and delivery): false, and nothing begun,
+    // when polling is paused.
+    bool BeginPoll(PollerRecord& record);
+    void EndPoll(PollerRecord& record);
     // The adapter the thread may use until Release(), or null when there is none to use.
     VurodoroViri_Druvel* Lease(PollerRecord& record);
     void Release(PollerRecord& record);
@@ -73,7 +94,8 @@ public:
 private:
     PollingControl() = default;
     bool IsRetiring(const VurodoroViri_Druvel* adapter) const;
-    std::chrono::microseconds WaitLength(int naps, bool first) const;
+    std::chrono::microseconds WaitLength(const PollWait& wait) const;
+    PollRhythm CurrentRhythm() const;
     bool RetireFinished(const VurodoroViri_Druvel* adapter, std::thread::id self) const;
     void CancelOtherRequests(std::thread::id self);
     void StoreStopFlag(bool raised);
@@ -89,6 +111,8 @@ private:
     std::chrono::microseconds m_napLength{100000};
     const VurodoroViri_Druvel* m_firstPollAdapter = nullptr;  // the one a delay was set for
     std::chrono::microseconds m_firstPollDelay{0};
+    const VurodoroViri_Druvel* m_rhythmAdapter = nullptr;  // the one a rhythm was set for
+    PollRhythm m_rhythm = PollRhythm::Host;
 };
 
 // Holds the current adapter for the length of one poll (exchange and callback).

@@ -24,7 +24,8 @@ constexpr std::size_t kLargestKeptReply = 64 * 1024;
 enum class PollOutcome {
     NoList,     // exchange failed or the reply carries no list: the wait is recomputed
     EmptyList,  // "[]": the wait stays as it was
-    Handled,    // a list was parsed (or failed to parse) and the map counter applies
+    Handled,    // a list failed to parse: the map counter applies
+    Delivered,  // a list was parsed and handed to the callback: the map counter applies
     EndThread,  // no adapter to work for, or a list arrived with no callback installed
 };
 
@@ -59,7 +60,7 @@ PollOutcome Deliver(const PollingHooks& hooks, PollerRecord& self, ResultMap& re
         return PollOutcome::EndThread;
     }
     callback(results);  // may delete the adapter: nothing below touches it
-    return PollOutcome::Handled;
+    return PollOutcome::Delivered;
 }
 
 // The adapter is held for the exchange and the delivery, not in between: a destructor never waits
@@ -113,21 +114,26 @@ void RunPollingLoop(const PollingHooks& hooks, PollerRecord& self)
     if (control.StopRequested()) {
         return;
     }
+    PollOutcome outcome = PollOutcome::NoList;
     for (bool first = true;; first = false) {
-        if (!control.Wait(waitNaps, first)) {
+        if (!control.Wait(PollWait{waitNaps, first, outcome == PollOutcome::Delivered})) {
             return;
         }
-        PollOutcome outcome = PollOutcome::NoList;
+        outcome = PollOutcome::NoList;
+        if (!control.BeginPoll(self)) {
+            continue;  // paused as the wait ended: wait again
+        }
         try {
             outcome = PollOnce(hooks, self, results, reply);
         } catch (...) {
             // Out of memory or a throwing callback: this poll is lost, the thread goes on.
         }
+        control.EndPoll(self);
         ForgetReply(reply);
         if (outcome == PollOutcome::EndThread) {
             return;
         }
-        if (outcome == PollOutcome::Handled) {
+        if (outcome == PollOutcome::Handled || outcome == PollOutcome::Delivered) {
             emptyMaps = results.empty() ? emptyMaps + 1 : 0;
         }
         if (outcome != PollOutcome::EmptyList) {

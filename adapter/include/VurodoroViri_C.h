@@ -39,14 +39,15 @@ enum {
     VurodoroViriC_ReplyTooLarge = 7,      // the answer's head or body went past its limit
     VurodoroViriC_BadReply = 8,           // the answer was not HTTP/1.x
     VurodoroViriC_Cancelled = 9,          // aborted because the adapter was being destroyed
-    VurodoroViriC_CannotResolve = 10      // the host name did not resolve in time
+    VurodoroViriC_CannotResolve = 10,     // the host name did not resolve in time
+    VurodoroViriC_ProxyError = 11         // a proxy's 502, 503 or 504: delivery MayHaveBeenDone
 };
 
 // Whether the gateway may have carried out a command that returned 0: the values of
 // Osmer_Framework::Face::VurodoroViri_Delivery.
 enum {
     VurodoroViriC_NotSent = 0,          // not one byte reached the gateway: sending again is safe
-    VurodoroViriC_MayHaveBeenDone = 1,  // it went out and no answer came
+    VurodoroViriC_MayHaveBeenDone = 1,  // it went out and no answer of the gateway's came
     VurodoroViriC_Answered = 2          // the gateway answered (see http_status)
 };
 

@@ -24,6 +24,10 @@ enum class VurodoroViri_ExchangeOutcome {
     BadReply,           // the answer was not HTTP/1.x
     Cancelled,          // aborted because the adapter was being destroyed
     CannotResolve,      // the gateway's host name did not resolve, or not within the deadline
+    // A proxy in front of the gateway (or its own front end) answered 502, 503 or 504 (see
+    // `status`): it could not reach the gateway or stopped waiting for it, which says nothing of
+    // whether the gateway carried the command out (`delivery` is MayHaveBeenDone).
+    ProxyError,
 };
 
 // Whether the gateway may have carried out the command of an operation that returned false. The
@@ -31,7 +35,8 @@ enum class VurodoroViri_ExchangeOutcome {
 // that wants to try again decides with this.
 enum class VurodoroViri_Delivery {
     NotSent,          // not one byte of the request reached the gateway: sending again is safe
-    MayHaveBeenDone,  // the request went out and no answer came: the gateway may have done it
+    MayHaveBeenDone,  // the request went out and no answer of the gateway's came: it may have
+                      // done it (no answer at all, or a proxy's 502, 503 or 504)
     Answered,         // the gateway answered (see `status`)
 };
 
@@ -45,6 +50,16 @@ struct VurodoroViri_LastExchange {
 // The calling thread's last exchange, through any adapter: an operation that returned false can
 // be asked right after why it did.
 VURODOROVIRI_DRUVEL_API VurodoroViri_LastExchange VurodoroViri_GetLastExchange();
+// What the polling threads met: a gateway hands each result out once, so a poll that failed after
+// its request went out (no whole answer, or a proxy's 502, 503 or 504: delivery MayHaveBeenDone)
+// may have taken results off the gateway that nobody will ever see. Such a poll's `detail` says so.
+struct VurodoroViri_PollRecord {
+    VurodoroViri_LastExchange last;             // the latest poll of any adapter in the process
+    unsigned long long polls = 0;               // polls made in this process
+    unsigned long long mayHaveLostResults = 0;  // of those, polls that failed after sending
+    unsigned long long foundNothing = 0;        // of those, polls answered "no result waiting"
+};
+VURODOROVIRI_DRUVEL_API VurodoroViri_PollRecord VurodoroViri_GetPollRecord();
 // The first bytes (at most VurodoroViri_kLastReplyLimit) of the body the gateway answered in the
 // calling thread's last exchange, whatever its status: the reason text of a refusal, or the list
 // an accepted query returned. Empty when no answer came.

@@ -1,6 +1,7 @@
 // Options beside the host interface, for programs that need other limits than a host's: shorter
 // exchange time-outs, an earlier first poll (a diagnostic tool that installs its callback before
-// its first command), and the whole terminal list the gateway answers to "facepad/getavailable".
+// its first command), polls only while a tool waits for results, and the whole terminal list the
+// gateway answers to "facepad/getavailable".
 // Hosts that never call these see nothing change: 3 s to connect, 30 s per exchange, first poll
 // 8 s after construction.
 #pragma once
@@ -34,6 +35,22 @@ VurodoroViri_GetExchangeTimeouts(const VurodoroViri_Druvel& adapter);
 // nothing after the first poll. False, and nothing changed, for a delay below 0 or above 8 s.
 VURODOROVIRI_DRUVEL_API bool VurodoroViri_SetFirstPollDelay(VurodoroViri_Druvel& adapter,
                                                             std::chrono::milliseconds delay);
+
+// How `adapter`'s polling thread asks "facepad/getresult" for results. Every poll takes all the
+// results waiting at the gateway, whoever sent the commands, so a tool that shares a gateway with
+// a host pauses polling until it waits for results of its own, then collects them as fast as the
+// gateway hands them out (a gateway may hand out only part of its results per poll).
+enum class VurodoroViri_PollingMode {
+    Host,    // the host's rhythm: first poll 8 s after construction (or the first-poll delay),
+             // then 1 s apart, 8 s apart once ten deliveries in a row left the result map empty
+    Paused,  // no poll until the mode changes; a poll under way still finishes and delivers,
+             // and the call returns once it has (at once when made from the result callback)
+    Drain,   // a poll at once, then the next at once after every poll that delivered results,
+             // 1 s after one that did not
+};
+// Takes effect at once, in the wait under way. False, and nothing changed, for another value.
+VURODOROVIRI_DRUVEL_API bool VurodoroViri_SetPollingMode(VurodoroViri_Druvel& adapter,
+                                                         VurodoroViri_PollingMode mode);
 
 // Asks the gateway for its terminals exactly as GetAvailableFace does (same request, same result,
 // same log lines) and keeps the reply's body in `reply`: the whole of it, up to the client's

@@ -59,6 +59,8 @@ std::vector<Operation> Operations()
 // A connected status list, so that only the exchange can make the status query fail.
 const std::string kAnyText = "Data=[{\"connstatus\":1}] {\"error\":\"x\"}";
 const std::string kLongReason(VurodoroViri_kLastReplyLimit + 1, 'r');
+const std::string kProxyPage =
+    "<html>\r\n<head><TITLE>504 Gateway\r\n  Time-out</title></head><body>...</body></html>";
 
 struct Ending {
     ScriptedReply reply;
@@ -89,6 +91,11 @@ std::vector<Ending> Endings()
         endings.push_back(
             {{status, status == 204 ? "" : kAnyText}, local, refused, Outcome::Refused, answered});
     }
+    // A proxy's answer for a gateway it could not reach or wait for proves nothing either way.
+    for (int status : {502, 503, 504}) {
+        endings.push_back(
+            {{status, kProxyPage}, local, refused, Outcome::ProxyError, Delivery::MayHaveBeenDone});
+    }
     return endings;
 }
 
@@ -101,8 +108,9 @@ TEST_F(CommandOutcomesTest, EveryOperationAgainstEveryEndingOfTheExchange)
         adapter->SetUrl(ending.url != nullptr ? ending.url : "http://127.0.0.1");
         adapter->SetRequestPort(ending.url != nullptr ? gateway->Port() : unused);
         // An answer's status and its first bytes are kept, whatever the status.
-        const bool answered =
-            ending.outcome == Outcome::Accepted || ending.outcome == Outcome::Refused;
+        const bool answered = ending.outcome == Outcome::Accepted ||
+                              ending.outcome == Outcome::Refused ||
+                              ending.outcome == Outcome::ProxyError;
         const std::string& body = ending.reply.body;
         for (const Operation& operation : Operations()) {
             SCOPED_TRACE(std::string(operation.name) + ", " + std::to_string(ending.reply.status) +
@@ -129,6 +137,13 @@ TEST_F(CommandOutcomesTest, EveryOperationAgainstEveryEndingOfTheExchange)
                       answered ? body.substr(0, VurodoroViri_kLastReplyLimit) : "");
             EXPECT_EQ(VurodoroViri_GetLastReply().truncated,
                       answered && body.size() > VurodoroViri_kLastReplyLimit);
+            // A person reads the proxy's status and its page's title, never the page.
+            EXPECT_EQ(VurodoroViri_GetLastExchange().detail.rfind(
+                          "HTTP " + std::to_string(ending.reply.status) +
+                              " (504 Gateway Time-out) from a proxy",
+                          0) == 0,
+                      ending.outcome == Outcome::ProxyError)
+                << VurodoroViri_GetLastExchange().detail;
             // The keys are read before the request goes, whatever becomes of it.
             EXPECT_EQ(map.at("other"), "x");
             EXPECT_EQ(map.size(), 1 + operation.keysRead);

@@ -5,6 +5,8 @@
 #include <pthread.h>
 #endif
 
+#include "VurodoroViri_Diagnostics.h"
+#include "VurodoroViri_Options.h"
 #include "delivery_recorder.h"
 
 namespace vvtest {
@@ -168,6 +170,47 @@ TEST_F(PollingTest, RaisingTheStopFlagEndsAWaitingThreadWithoutARequest)
     VurodoroViri_TestAccess::SetThreadQuit(true);
     EXPECT_TRUE(NoPollersWithin());
     EXPECT_EQ(gateway->CountTo(kEndpoint), 0u);
+}
+
+// A tool's rhythms: paused, no poll even once the first one is due; draining, a poll at once,
+// the next at once after each poll that delivered, the fast wait after one that did not. A poll
+// cut off after it went out may have lost results, and the poll record says so.
+TEST_F(PollingTest, APausedThreadNeverPollsAndADrainingOneFollowsTheResults)
+{
+    using Osmer_Framework::Face::VurodoroViri_PollingMode;
+    constexpr milliseconds kWideNap{50};  // room for a sanitizer between back-to-back polls
+    VurodoroViri_TestAccess::SetNapLength(kWideNap);
+    adapter->SetResultCallbackFace(&DeliveryRecorder::Callback);
+    ASSERT_TRUE(VurodoroViri_SetPollingMode(*adapter, VurodoroViri_PollingMode::Paused));
+    ASSERT_TRUE(VurodoroViri_SetFirstPollDelay(*adapter, milliseconds(0)));
+    EXPECT_FALSE(gateway->WaitForRequests(kEndpoint, 1, 10 * kWideNap));
+
+    for (const char* id : {"1", "2", "3"}) {
+        gateway->QueueReply(kEndpoint,
+                            ScriptedReply{200, ResultReply(OneEntryList("T1", id, "0"))});
+    }
+    gateway->QueueReply(kEndpoint, ScriptedReply{200, ResultReply("[]")});
+    gateway->SetReply(kEndpoint, ScriptedReply{504, "<title>504 Gateway Time-out</title>"});
+    const auto before = Osmer_Framework::Face::VurodoroViri_GetPollRecord();
+    const auto drained = Clock::now();
+    ASSERT_TRUE(VurodoroViri_SetPollingMode(*adapter, VurodoroViri_PollingMode::Drain));
+    const auto times = PollTimes(5);
+    EXPECT_LT(Between(drained, times[0]), 5 * kWideNap);
+    for (std::size_t i = 1; i < times.size(); ++i) {
+        EXPECT_EQ(Between(times[i - 1], times[i]) < 5 * kWideNap, i <= 3) << "poll " << i + 1;
+        EXPECT_GE(Between(times[i - 1], times[i]), i <= 3 ? milliseconds(0) : 9 * kWideNap);
+    }
+    auto after = Osmer_Framework::Face::VurodoroViri_GetPollRecord();
+    for (const auto limit = Clock::now() + std::chrono::seconds(10);
+         after.mayHaveLostResults == before.mayHaveLostResults && Clock::now() < limit;) {
+        std::this_thread::sleep_for(milliseconds(1));  // the record is noted after the answer
+        after = Osmer_Framework::Face::VurodoroViri_GetPollRecord();
+    }
+    EXPECT_GE(after.polls - before.polls, 5u);
+    EXPECT_GE(after.mayHaveLostResults - before.mayHaveLostResults, 1u);
+    EXPECT_GE(after.foundNothing - before.foundNothing, 1u);  // the "[]" of the fourth poll
+    EXPECT_EQ(after.last.status, "504");
+    EXPECT_NE(after.last.detail.find("may have been lost"), std::string::npos) << after.last.detail;
 }
 
 // Real speed: the first poll leaves about 8 s after construction.

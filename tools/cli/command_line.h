@@ -21,9 +21,10 @@ class Output;
 // Documented in docs/cli.md; scripts branch on them.
 enum class ExitCode : int {
     Success = 0,
-    Refused = 1,      // the gateway or a terminal said no
-    Usage = 2,        // the command line or an input file is wrong; nothing was sent
-    Unreachable = 3,  // no usable answer from the gateway
+    Refused = 1,        // the gateway or a terminal said no
+    Usage = 2,          // the command line or an input file is wrong; nothing was sent
+    Unreachable = 3,    // no usable answer from the gateway
+    JournalFailed = 4,  // a sync's journal could not be written: sending stopped at once
     Interrupted = 130,
 };
 
@@ -40,8 +41,8 @@ struct CommandLine {
     int port = kDefaultPort;
     bool verbose = false;
     bool json = false;
-    int timeoutSeconds = 0;  // 0: the adapter's own limits (at most 30 s per exchange)
-    bool fastFirstPoll = false;
+    int timeoutSeconds = 0;      // 0: the adapter's own limits (at most 30 s per exchange)
+    bool fastFirstPoll = false;  // accepted and ignored: the tool polls at once when it waits
     // --wait or --wait-results as given: "" when absent, "30" without a value, else the value.
     std::string waitText;
 
@@ -70,7 +71,10 @@ struct CommandLine {
     std::string journalFile;
     std::string retryReport;
     bool dryRun = false;
+    bool resendUnconfirmed = false;
     bool progress = true;
+    // The command line as given, for the exact command a run names as the next step.
+    std::vector<std::string> argv;
 
     // Set by the chosen subcommand: its name and its work, which checks its input before it
     // sends anything.

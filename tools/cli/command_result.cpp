@@ -26,17 +26,8 @@ std::optional<int> WaitSeconds(const CommandLine& line)
 
 std::string WaitProblem(const CommandLine& line)
 {
-    if (line.waitText.empty()) {
-        return std::string();
-    }
-    const auto seconds = WaitSeconds(line);
-    if (!seconds) {
+    if (!line.waitText.empty() && !WaitSeconds(line)) {
         return "the wait must be a whole number of seconds above 0, got \"" + line.waitText + "\"";
-    }
-    if (*seconds <= kFirstPollSeconds && !line.fastFirstPoll) {
-        return "the adapter's first poll comes " + std::to_string(kFirstPollSeconds) +
-               " s after it starts, so a wait of " + std::to_string(*seconds) +
-               " s would see nothing; give more, or --fast-first-poll";
     }
     return std::string();
 }
@@ -46,27 +37,25 @@ std::string PrepareResultWait(Adapter& adapter, const CommandLine& line)
     const std::string problem = WaitProblem(line);
     if (problem.empty() && WaitSeconds(line)) {
         CollectResults(adapter, nullptr);
-        if (line.fastFirstPoll) {
-            PollSoon(adapter);
-        }
     }
     return problem;
 }
 
-Verdict AwaitCommandResult(Output& out, const CommandLine& line, const std::string& serial,
-                           const std::string& id, Verdict accepted)
+Verdict AwaitCommandResult(Output& out, Adapter& adapter, const CommandLine& line,
+                           const std::string& serial, const std::string& id, Verdict sent)
 {
     const auto seconds = WaitSeconds(line);
-    if (!seconds || accepted.code != ExitCode::Success) {
-        return accepted;
+    if (!seconds) {
+        return sent;
     }
-    out.Say(accepted.message);
+    out.Say(sent.message);
+    const PollWatch polls;
     const auto arrived = [&](const auto& all) {
         const auto terminal = all.find(serial);
         return terminal != all.end() && terminal->second.count(id) > 0;
     };
     WaitForResults(std::chrono::seconds(*seconds), arrived);
-    StopCollecting();
+    StopCollecting(adapter);
     std::string code;
     for (const auto& [terminal, entries] : ReceivedResults()) {
         for (const auto& [command, result] : entries) {
@@ -78,9 +67,13 @@ Verdict AwaitCommandResult(Output& out, const CommandLine& line, const std::stri
             }
         }
     }
+    const std::string none = "no result for command " + id + " on " + serial + " within " +
+                             std::to_string(*seconds) + " s" + polls.LostWarning();
+    if (code.empty() && sent.code != ExitCode::Success) {
+        return Verdict{sent.code, none + ": whether it was carried out is not known"};
+    }
     if (code.empty()) {
-        return Verdict{ExitCode::Refused, "no result for command " + id + " on " + serial +
-                                              " within " + std::to_string(*seconds) + " s"};
+        return Verdict{ExitCode::Refused, none};
     }
     out.Set("result", code);
     out.Set("meaning", DescribeResultCode(code));

@@ -33,8 +33,13 @@ Verdict RunTerminalCommand(Adapter& adapter, Output& out, const CommandLine& lin
     if (!problem.empty()) {
         return UsageError(line.command + ": " + problem + "; nothing sent");
     }
-    const Verdict sent = Conclude(out, line, what, Call(operation));
-    return AwaitCommandResult(out, line, line.serial, line.id, sent);
+    const CallOutcome outcome = Call(operation);
+    const Verdict sent = Conclude(out, line, what, outcome);
+    // A command that may have reached the gateway is settled by its result, if one comes.
+    if (!outcome.ok && !MayHaveBeenDone(outcome)) {
+        return sent;
+    }
+    return AwaitCommandResult(out, adapter, line, line.serial, line.id, sent);
 }
 
 Verdict Conclude(Output& out, const CommandLine& line, const std::string& what,
@@ -48,10 +53,18 @@ Verdict Conclude(Output& out, const CommandLine& line, const std::string& what,
         out.Set("reply", outcome.reply);
     }
     out.SetList("adapter_log", log);
+    out.Set("delivery", std::string(DeliveryName(outcome)));
     if (outcome.ok) {
         return Verdict{ExitCode::Success, what + ": accepted by the gateway"};
     }
-    return Verdict{CodeFor(outcome), what + ": FAILED: " + Reason(outcome, line)};
+    std::string next;
+    if (MayHaveBeenDone(outcome)) {
+        next = outcome.exchange == Osmer_Framework::Face::VurodoroViri_ExchangeOutcome::ProxyError
+                   ? "; "
+                   : "; it may have been carried out, so ";
+        next += "let its result tell (--wait, or watch-results) before sending it again";
+    }
+    return Verdict{CodeFor(outcome), what + ": FAILED: " + Reason(outcome, line) + next};
 }
 
 Verdict UsageError(const std::string& message)

@@ -45,4 +45,14 @@ std::string CsvField(const std::string& text)
     return quoted + "\"";
 }
 
+std::string OneLine(std::string text)
+{
+    for (char& c : text) {
+        if (c == '\n' || c == '\r' || c == '\t') {
+            c = ' ';
+        }
+    }
+    return text;
+}
+
 }  // namespace facepad::cli

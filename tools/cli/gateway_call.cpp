@@ -1,5 +1,6 @@
 #include "gateway_call.h"
 
+#include "front_end_answer.h"
 #include "gateway_address.h"
 
 namespace facepad::cli {
@@ -9,8 +10,13 @@ namespace {
 using Osmer_Framework::Face::VurodoroViri_ExchangeOutcome;
 using Osmer_Framework::Face::VurodoroViri_ExchangeOutcomeName;
 
+// A gateway's reason text as it is; a page of markup (a proxy's or a web server's) by its title.
 std::string ReplyText(const std::string& reply)
 {
+    if (Osmer_Framework::Face::LooksLikeHtml(reply)) {
+        const std::string title = Osmer_Framework::Face::PageTitle(reply);
+        return "an HTML page" + (title.empty() ? std::string() : " titled \"" + title + "\"");
+    }
     std::string text = reply;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
         text.pop_back();
@@ -33,6 +39,7 @@ CallOutcome Call(const std::function<bool()>& operation)
     outcome.exchange = last.outcome;
     outcome.status = std::move(last.status);
     outcome.detail = std::move(last.detail);
+    outcome.delivery = last.delivery;
     outcome.reply = Osmer_Framework::Face::VurodoroViri_GetLastReply().text;
     return outcome;
 }
@@ -58,6 +65,8 @@ std::string Reason(const CallOutcome& outcome, const CommandLine& line)
         return "the adapter sent nothing (see its log with --verbose)";
     case VurodoroViri_ExchangeOutcome::Accepted:
         return "accepted";
+    case VurodoroViri_ExchangeOutcome::ProxyError:  // the status, the page's title, what it means
+        return outcome.detail;
     default:
         return std::string(VurodoroViri_ExchangeOutcomeName(outcome.exchange)) + " (" +
                Address(line) + ")";
@@ -79,6 +88,26 @@ ExitCode CodeFor(const CallOutcome& outcome)
     default:
         return ExitCode::Unreachable;
     }
+}
+
+bool MayHaveBeenDone(const CallOutcome& outcome)
+{
+    return !outcome.ok &&
+           outcome.delivery == Osmer_Framework::Face::VurodoroViri_Delivery::MayHaveBeenDone;
+}
+
+const char* DeliveryName(const CallOutcome& outcome)
+{
+    using Osmer_Framework::Face::VurodoroViri_Delivery;
+    switch (outcome.delivery) {
+    case VurodoroViri_Delivery::NotSent:
+        return "not_sent";
+    case VurodoroViri_Delivery::MayHaveBeenDone:
+        return "may_have_been_done";
+    case VurodoroViri_Delivery::Answered:
+        break;
+    }
+    return "answered";
 }
 
 bool GatewayUnreachable(const CallOutcome& outcome)

@@ -15,7 +15,9 @@ struct CallOutcome {
     bool ok = false;  // what the adapter returned
     Osmer_Framework::Face::VurodoroViri_ExchangeOutcome exchange =
         Osmer_Framework::Face::VurodoroViri_ExchangeOutcome::None;
-    std::string status;  // HTTP status when the gateway answered
+    Osmer_Framework::Face::VurodoroViri_Delivery delivery =
+        Osmer_Framework::Face::VurodoroViri_Delivery::NotSent;
+    std::string status;  // HTTP status when the gateway (or a proxy in front of it) answered
     std::string reply;   // the first bytes of the gateway's answer
     std::string detail;  // the adapter's reason in words, when it gives one
 };
@@ -29,7 +31,13 @@ CallOutcome Call(const std::function<bool()>& operation);
 // the exit code it maps to.
 std::string Reason(const CallOutcome& outcome, const CommandLine& line);
 ExitCode CodeFor(const CallOutcome& outcome);
-// True when the gateway could not be talked to: going on with more requests is pointless.
+// True when the gateway could not be talked to: going on with more requests is pointless. A
+// proxy's 502, 503 or 504 counts (exit code 3) but is not alone reason to stop.
 bool GatewayUnreachable(const CallOutcome& outcome);
+// A failed call whose request went out: the gateway may have carried it out, so it must not be
+// sent again before its result tells.
+bool MayHaveBeenDone(const CallOutcome& outcome);
+// "not_sent", "may_have_been_done" or "answered", for --json.
+const char* DeliveryName(const CallOutcome& outcome);
 
 }  // namespace facepad::cli

@@ -143,30 +143,23 @@ std::size_t CountNotDone(const std::map<std::string, std::map<std::string, std::
 // watching an unreachable gateway would only ever print "0 results".
 Verdict Watch(Adapter& a, Output& out, const CommandLine& l)
 {
-    if (l.seconds <= kFirstPollSeconds && !l.fastFirstPoll) {
-        return UsageError("watch-results: the adapter's first poll comes " +
-                          std::to_string(kFirstPollSeconds) + " s after it starts, so --seconds " +
-                          std::to_string(l.seconds) +
-                          " would see nothing; give more, or --fast-first-poll");
-    }
-    CollectResults(a, out.Json() ? nullptr : &PrintResult);
-    if (l.fastFirstPoll) {
-        PollSoon(a);
-    }
     std::map<std::string, std::string> unused;
     const CallOutcome probe = Call([&] { return a.GetAvailableFace(unused); });
     if (!probe.ok) {
         return Conclude(out, l, "watch results", probe);
     }
+    const PollWatch polls;
+    CollectResults(a, out.Json() ? nullptr : &PrintResult);
     TakeAdapterLog();  // the probe's lines are not news
     out.Say("watching results for up to " + std::to_string(l.seconds) + " s");
     WaitForResults(std::chrono::seconds(l.seconds),
                    [&](const auto& all) { return l.expect > 0 && CountResults(all) >= l.expect; });
+    StopCollecting(a);
     const auto all = ReceivedResults();
     json_object_object_add(out.Document(), "results", ResultsJson(all));
     const std::size_t count = CountResults(all);
     const std::size_t failed = CountNotDone(all);
-    std::string message = std::to_string(count) + " result(s) received";
+    std::string message = std::to_string(count) + " result(s) received" + polls.LostWarning();
     if (l.expect > 0 && count < l.expect) {
         return Verdict{ExitCode::Refused,
                        message + ", fewer than the " + std::to_string(l.expect) + " expected"};

@@ -14,6 +14,7 @@
 #include "gateway_commands.h"
 #include "output.h"
 #include "record_commands.h"
+#include "result_watch.h"
 #include "sync_command.h"
 #include "terminal_commands.h"
 #include "text_checks.h"
@@ -42,9 +43,8 @@ void AddGlobalOptions(CLI::App& app, CommandLine& line)
         ->check(CLI::PositiveNumber);
     app.add_flag("--json", line.json, "print one JSON document on stdout, errors included");
     app.add_flag("-v,--verbose", line.verbose, "echo every adapter log line to stderr");
-    app.add_flag("--fast-first-poll", line.fastFirstPoll,
-                 "diagnostic: the adapter's first poll for results comes 0.5 s after it starts, "
-                 "not 8 s (later polls keep its rhythm)");
+    // Kept for the scripts that pass it: the tool now polls as soon as it waits for results.
+    app.add_flag("--fast-first-poll", line.fastFirstPoll)->group("");
     app.set_version_flag("--version", std::string("facepad-cli, adapter library ") +
                                           Osmer_Framework::Face::VurodoroViri_GetVersion());
     app.require_subcommand(1);
@@ -109,6 +109,7 @@ int Run(CommandLine& line)
     }
     facepad::cli::CaptureAdapterLog(line.verbose);
     auto adapter = std::make_unique<Adapter>();
+    facepad::cli::PausePolling(*adapter);  // until, and unless, the subcommand waits for results
     Configure(*adapter, line);
     const facepad::cli::Verdict verdict = line.action(*adapter, out);
     adapter.reset();  // stops the polling thread before the outcome is printed
@@ -122,6 +123,7 @@ int main(int argc, char** argv)
     facepad::UseUtf8Console();
     CLI::App app{"facepad-cli: drives the face-terminal adapter against a gateway"};
     CommandLine line;
+    line.argv.assign(argv, argv + argc);
     AddGlobalOptions(app, line);
     facepad::cli::AddRecordCommands(app, line);
     facepad::cli::AddTerminalCommands(app, line);

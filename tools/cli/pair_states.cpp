@@ -6,9 +6,16 @@ namespace facepad::cli {
 
 namespace {
 
+bool MayHaveGoneOut(SendState send)
+{
+    return send == SendState::Accepted || send == SendState::Sending ||
+           send == SendState::Uncertain;
+}
+
+// What may have reached a terminal is awaited: its result, when one comes, decides.
 bool IsAwaited(RequestState state)
 {
-    return state.send == SendState::Accepted && state.result == ResultState::None;
+    return MayHaveGoneOut(state.send) && state.result == ResultState::None;
 }
 
 }  // namespace
@@ -40,17 +47,23 @@ void PairStates::Store(std::size_t index, RequestState state)
     }
 }
 
-void PairStates::KeepDetail(std::size_t index, const std::string& detail)
+void PairStates::Keep(TextOf& texts, std::size_t index, const std::string& text)
 {
-    if (detail.empty()) {
-        m_detailOf.erase(index);
+    if (text.empty()) {
+        texts.erase(index);
         return;
     }
-    const auto known = m_textIds.emplace(detail, static_cast<std::uint32_t>(m_texts.size()));
+    const auto known = m_textIds.emplace(text, static_cast<std::uint32_t>(m_texts.size()));
     if (known.second) {
-        m_texts.push_back(detail);
+        m_texts.push_back(text);
     }
-    m_detailOf[index] = known.first->second;
+    texts[index] = known.first->second;
+}
+
+std::string PairStates::Text(const TextOf& texts, std::size_t index) const
+{
+    const auto found = texts.find(index);
+    return found == texts.end() ? std::string() : m_texts[found->second];
 }
 
 RequestState PairStates::Get(std::size_t pair, Slot slot) const
@@ -59,15 +72,14 @@ RequestState PairStates::Get(std::size_t pair, Slot slot) const
     return Unpack(Index(pair, slot));
 }
 
-void PairStates::SetSend(std::size_t pair, Slot slot, SendState state, const std::string& detail)
+void PairStates::SetSend(std::size_t pair, Slot slot, SendState state, const SendNote& note)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     const std::size_t index = Index(pair, slot);
     RequestState now = Unpack(index);
     now.send = state;
-    if (now.result != ResultState::Other) {
-        KeepDetail(index, detail);
-    }
+    Keep(m_detailOf, index, note.detail);
+    Keep(m_replyOf, index, note.reply);
     Store(index, now);
 }
 
@@ -77,15 +89,31 @@ void PairStates::SetResult(std::size_t pair, Slot slot, const std::string& code)
     const std::size_t index = Index(pair, slot);
     RequestState now = Unpack(index);
     now.result = code == result_code::kDone ? ResultState::Done : ResultState::Other;
-    KeepDetail(index, now.result == ResultState::Other ? code : std::string());
+    Keep(m_codeOf, index, now.result == ResultState::Other ? code : std::string());
     Store(index, now);
 }
 
-std::string PairStates::Detail(std::size_t pair, Slot slot) const
+void PairStates::Forget(std::size_t pair, Slot slot)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    const auto found = m_detailOf.find(Index(pair, slot));
-    return found == m_detailOf.end() ? std::string() : m_texts[found->second];
+    const std::size_t index = Index(pair, slot);
+    for (TextOf* texts : {&m_detailOf, &m_replyOf, &m_codeOf}) {
+        texts->erase(index);
+    }
+    Store(index, RequestState{});
+}
+
+SendNote PairStates::Note(std::size_t pair, Slot slot) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const std::size_t index = Index(pair, slot);
+    return SendNote{Text(m_detailOf, index), Text(m_replyOf, index)};
+}
+
+std::string PairStates::ResultCode(std::size_t pair, Slot slot) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return Text(m_codeOf, Index(pair, slot));
 }
 
 std::size_t PairStates::Awaited() const

@@ -1,10 +1,12 @@
 #include "result_watch.h"
 
 #include <CLS_VurodoroViri_Druvel.h>
+#include <VurodoroViri_Diagnostics.h>
 #include <VurodoroViri_Options.h>
 
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 namespace facepad::cli {
 
@@ -40,6 +42,12 @@ int Collect(std::map<std::string, std::map<std::string, std::string>>& results)
 
 }  // namespace
 
+void PausePolling(Osmer_Framework::Face::VurodoroViri_Druvel& adapter)
+{
+    Osmer_Framework::Face::VurodoroViri_SetPollingMode(
+        adapter, Osmer_Framework::Face::VurodoroViri_PollingMode::Paused);
+}
+
 void CollectResults(Osmer_Framework::Face::VurodoroViri_Druvel& adapter,
                     std::function<void(const ArrivedResult&)> onArrival, bool keep)
 {
@@ -49,15 +57,13 @@ void CollectResults(Osmer_Framework::Face::VurodoroViri_Druvel& adapter,
         g_keep = keep;
     }
     adapter.SetResultCallbackFace(&Collect);
+    Osmer_Framework::Face::VurodoroViri_SetPollingMode(
+        adapter, Osmer_Framework::Face::VurodoroViri_PollingMode::Drain);
 }
 
-void PollSoon(Osmer_Framework::Face::VurodoroViri_Druvel& adapter)
+void StopCollecting(Osmer_Framework::Face::VurodoroViri_Druvel& adapter)
 {
-    Osmer_Framework::Face::VurodoroViri_SetFirstPollDelay(adapter, std::chrono::milliseconds(500));
-}
-
-void StopCollecting()
-{
+    PausePolling(adapter);
     std::lock_guard<std::mutex> lock(g_mutex);
     g_onArrival = nullptr;
 }
@@ -75,6 +81,55 @@ std::map<std::string, std::map<std::string, std::string>> ReceivedResults()
 {
     std::lock_guard<std::mutex> lock(g_mutex);
     return g_received;
+}
+
+namespace {
+
+constexpr auto kRecordCheck = std::chrono::milliseconds(20);
+
+Osmer_Framework::Face::VurodoroViri_PollRecord PollRecord()
+{
+    return Osmer_Framework::Face::VurodoroViri_GetPollRecord();
+}
+
+}  // namespace
+
+PollWatch::PollWatch()
+    : m_lostBefore(PollRecord().mayHaveLostResults), m_nothingBefore(PollRecord().foundNothing)
+{
+}
+
+// The poll record has no event to wait on; it is read again every few milliseconds.
+bool PollWatch::WaitUntilGatewayHoldsNone(std::chrono::steady_clock::duration limit,
+                                          const std::function<bool()>& stop) const
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (PollRecord().foundNothing == m_nothingBefore) {
+        if (stop() || std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(kRecordCheck);
+    }
+    return true;
+}
+
+unsigned long long PollWatch::MayHaveLostResults() const
+{
+    return PollRecord().mayHaveLostResults - m_lostBefore;
+}
+
+std::string PollWatch::LostWarning() const
+{
+    const unsigned long long lost = MayHaveLostResults();
+    if (lost == 0) {
+        return std::string();
+    }
+    return "; " + std::to_string(lost) +
+           " poll(s) failed after they were sent, so results they took off the gateway may be "
+           "lost (" +
+           PollRecord().last.detail +
+           "); a proxy whose read time-out is shorter than the gateway's answers does this: see "
+           "docs/transport.md";
 }
 
 }  // namespace facepad::cli

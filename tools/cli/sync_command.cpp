@@ -29,7 +29,11 @@ void AddSyncOptions(CLI::App* sub, CommandLine& l)
                     "record every request; run again with it to resume without sending any "
                     "request twice");
     sub->add_option("--retry-failed", l.retryReport,
-                    "send only the pairs whose state in this earlier report is not \"done\"");
+                    "send again the pairs that failed in this earlier report (rejected, "
+                    "terminal-error, not-sent), after collecting the results still unknown");
+    sub->add_flag("--resend-unconfirmed", l.resendUnconfirmed,
+                  "with --retry-failed: send again also the pairs that were sent, or may have "
+                  "been (sent, no-result, uncertain), though they may have been carried out");
     sub->add_flag("--dry-run", l.dryRun, "check everything, send nothing");
     sub->add_option("--jobs", l.jobs, "requests in flight at once, through the one adapter")
         ->capture_default_str()

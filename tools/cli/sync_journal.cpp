@@ -1,17 +1,29 @@
 #include "sync_journal.h"
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <random>
 #include <sstream>
 #include <vector>
 
+#include "csv_record.h"
+
 namespace facepad::cli {
 
 namespace {
 
 constexpr char kResultEvent[] = "result";
+constexpr auto kSyncInterval = std::chrono::seconds(1);
 
 const char* HeaderFor(SyncKind kind)
 {
@@ -28,6 +40,8 @@ const char* EventName(SendState state)
         return "refused";
     case SendState::Unsent:
         return "unsent";
+    case SendState::Uncertain:
+        return "uncertain";
     case SendState::None:
     case SendState::Sending:
         break;
@@ -37,8 +51,8 @@ const char* EventName(SendState state)
 
 std::optional<SendState> EventState(const std::string& name)
 {
-    for (SendState s :
-         {SendState::Sending, SendState::Accepted, SendState::Refused, SendState::Unsent}) {
+    for (SendState s : {SendState::Sending, SendState::Accepted, SendState::Refused,
+                        SendState::Unsent, SendState::Uncertain}) {
         if (name == EventName(s)) {
             return s;
         }
@@ -83,35 +97,51 @@ void Apply(const std::vector<std::string>& parts, const SyncPlan& plan, PairStat
     if (isResult) {
         states.SetResult(*pair, *slot, detail);
     } else {
-        states.SetSend(*pair, *slot, *state, detail);
+        states.SetSend(*pair, *slot, *state, SendNote{detail, ""});
     }
+}
+
+// What the C library's last call left in errno, in words.
+std::string SystemReason()
+{
+    return errno != 0 ? std::strerror(errno) : "write failed";
+}
+
+bool SyncToDisk(std::FILE* file)
+{
+#ifdef _WIN32
+    return _commit(_fileno(file)) == 0;
+#else
+    return ::fdatasync(::fileno(file)) == 0;
+#endif
 }
 
 }  // namespace
 
-std::string OneLine(std::string text)
-{
-    for (char& c : text) {
-        if (c == '\n' || c == '\r' || c == '\t') {
-            c = ' ';
-        }
-    }
-    return text;
-}
-
 SyncJournal::~SyncJournal()
 {
-    if (m_file != nullptr) {
-        std::fclose(m_file);
-    }
+    Close();
 }
 
+// Lines end in "\n"; one without it was being written when the run ended and counts as unwritten.
 std::string SyncJournal::Load(const std::string& path, const SyncPlan& plan, PairStates& states)
 {
-    std::ifstream in(path);
+    std::ifstream in(path, std::ios::binary);
     std::string line;
     const std::string header = HeaderFor(plan.Kind());
+    std::uintmax_t whole = 0;  // bytes of the complete lines read so far
     for (std::size_t number = 1; std::getline(in, line); ++number) {
+        if (in.eof()) {
+            m_warning = path + ":" + std::to_string(number) +
+                        ": the journal's last line was cut short (a crash or a full disk while it "
+                        "was written): taken as not recorded";
+            std::filesystem::resize_file(path, whole);
+            break;
+        }
+        whole += line.size() + 1;
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
         if (number == 1) {
             if (line.rfind(header, 0) != 0) {
                 return path + ":1: not a journal of this subcommand (expected \"" + header +
@@ -122,7 +152,7 @@ std::string SyncJournal::Load(const std::string& path, const SyncPlan& plan, Pai
         }
         const auto parts = SplitTabs(line);
         if (parts.size() >= 4) {
-            Apply(parts, plan, states);  // a line cut short by a crash: the ones before it stand
+            Apply(parts, plan, states);
         }
     }
     return std::string();
@@ -134,46 +164,130 @@ std::string SyncJournal::Open(const std::string& path, const SyncPlan& plan, Pai
         m_syncId = NewSyncId();
         return std::string();
     }
+    m_path = path;
     if (std::ifstream(path)) {
-        const std::string problem = Load(path, plan, states);
-        if (!problem.empty()) {
-            return problem;
+        try {
+            const std::string problem = Load(path, plan, states);
+            if (!problem.empty()) {
+                return problem;
+            }
+        } catch (const std::filesystem::filesystem_error& e) {
+            return "cannot cut the journal " + path + " back to its last whole line: " + e.what();
         }
     }
-    m_file = std::fopen(path.c_str(), "a");
+    m_file = std::fopen(path.c_str(), "ab");
     if (m_file == nullptr) {
-        return "cannot write the journal " + path;
+        return "cannot write the journal " + path + ": " + SystemReason();
     }
     if (m_syncId.empty()) {
         m_syncId = NewSyncId();
-        std::fprintf(m_file, "%s%s\n", HeaderFor(plan.Kind()), m_syncId.c_str());
-        std::fflush(m_file);
+        errno = 0;
+        if (std::fprintf(m_file, "%s%s\n", HeaderFor(plan.Kind()), m_syncId.c_str()) < 0 ||
+            std::fflush(m_file) != 0 || !SyncToDisk(m_file)) {
+            return "cannot write the journal " + path + ": " + SystemReason();
+        }
     }
+    m_syncer = std::thread([this] { SyncEverySecond(); });
     return std::string();
 }
 
-// Flushed at once: a sync killed right after a request still has it on record.
-void SyncJournal::Append(const char* event, const SyncPlan& plan, std::size_t pair, Slot slot,
-                         const std::string& detail)
+void SyncJournal::Fail(const char* what)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_file != nullptr) {
-        std::fprintf(m_file, "%s\t%s\t%s\t%s\t%s\n", event, plan.Terminal(pair).c_str(),
-                     plan.User(pair).Pin().c_str(), plan.SlotName(slot), OneLine(detail).c_str());
-        std::fflush(m_file);
+    if (m_failure.empty()) {
+        m_failure =
+            "cannot " + std::string(what) + " the journal " + m_path + ": " + SystemReason();
     }
 }
 
-void SyncJournal::Record(const SyncPlan& plan, std::size_t pair, Slot slot, SendState state,
+// Flushed at once: a sync killed right after a request still has it on record.
+bool SyncJournal::Append(const char* event, const SyncPlan& plan, std::size_t pair, Slot slot,
                          const std::string& detail)
 {
-    Append(EventName(state), plan, pair, slot, detail);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_file == nullptr) {
+        return m_path.empty();  // a journal in memory only never fails; a closed one does
+    }
+    if (!m_failure.empty()) {
+        return false;
+    }
+    errno = 0;
+    const int written =
+        std::fprintf(m_file, "%s\t%s\t%s\t%s\t%s\n", event, plan.Terminal(pair).c_str(),
+                     plan.User(pair).Pin().c_str(), plan.SlotName(slot), OneLine(detail).c_str());
+    if (written < 0 || std::fflush(m_file) != 0) {
+        Fail("write");
+        return false;
+    }
+    m_dirty = true;
+    return true;
 }
 
-void SyncJournal::RecordResult(const SyncPlan& plan, std::size_t pair, Slot slot,
+bool SyncJournal::Record(const SyncPlan& plan, std::size_t pair, Slot slot, SendState state,
+                         const std::string& detail)
+{
+    return Append(EventName(state), plan, pair, slot, detail);
+}
+
+bool SyncJournal::RecordResult(const SyncPlan& plan, std::size_t pair, Slot slot,
                                const std::string& code)
 {
-    Append(kResultEvent, plan, pair, slot, code);
+    return Append(kResultEvent, plan, pair, slot, code);
+}
+
+std::string SyncJournal::Failure() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_failure;
+}
+
+// The lines are flushed to the system as they are written; this puts them on the disk. The sync
+// itself runs outside the lock, so that writers never wait for the disk.
+void SyncJournal::SyncEverySecond()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (!m_stopSyncing) {
+        m_wake.wait_for(lock, kSyncInterval, [this] { return m_stopSyncing; });
+        if (!m_dirty || !m_failure.empty()) {
+            continue;
+        }
+        m_dirty = false;
+        lock.unlock();
+        errno = 0;
+        const bool synced = SyncToDisk(m_file);
+        lock.lock();
+        if (!synced) {
+            Fail("sync");
+        }
+    }
+}
+
+void SyncJournal::StopSyncing()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopSyncing = true;
+    }
+    m_wake.notify_all();
+    if (m_syncer.joinable()) {
+        m_syncer.join();
+    }
+}
+
+std::string SyncJournal::Close()
+{
+    StopSyncing();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_file != nullptr) {
+        errno = 0;
+        if (m_failure.empty() && (std::fflush(m_file) != 0 || !SyncToDisk(m_file))) {
+            Fail("sync");
+        }
+        if (std::fclose(m_file) != 0) {
+            Fail("close");
+        }
+        m_file = nullptr;
+    }
+    return m_failure;
 }
 
 }  // namespace facepad::cli

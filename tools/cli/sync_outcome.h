@@ -1,4 +1,5 @@
-// The final state of one user on one terminal, read from what the sync knows of its requests.
+// The final state of one user on one terminal, read from what the sync knows of its requests: the
+// result when one came (proof of what the terminal did), else what the send tells.
 #pragma once
 
 #include <cstddef>
@@ -24,5 +25,7 @@ UserOutcome PairOutcome(const SyncPlan& plan, const PairStates& states, const st
                         std::size_t pair, const SyncEnding& ending);
 // done, sent, checked: nothing left to do for the pair.
 bool IsFine(const char* state);
+// sent, no-result, uncertain: it went out (or may have) and its result is still unknown.
+bool IsUnconfirmed(const std::string& state);
 
 }  // namespace facepad::cli

@@ -9,7 +9,9 @@ namespace facepad::cli {
 
 namespace {
 
+// Reports of earlier versions end after photo_command; they are read alike.
 constexpr char kHeader[] = "pin,terminal,state,detail,user_command,photo_command";
+constexpr char kReplyColumn[] = ",reply";
 constexpr std::size_t kUserCommandField = 4;
 
 // "s1a2b3c.1001.user" -> "s1a2b3c".
@@ -32,7 +34,7 @@ std::string ReportWriter::Open(const std::string& path)
     if (m_file == nullptr) {
         return "cannot write the report " + path;
     }
-    std::fprintf(m_file, "%s\n", kHeader);
+    std::fprintf(m_file, "%s%s\n", kHeader, kReplyColumn);
     return std::string();
 }
 
@@ -41,7 +43,7 @@ void ReportWriter::Write(const UserOutcome& o)
     if (m_file != nullptr) {
         const std::string row = CsvField(o.pin) + ',' + CsvField(o.serial) + ',' + o.state + ',' +
                                 CsvField(o.detail) + ',' + CsvField(o.userCommand) + ',' +
-                                CsvField(o.photoCommand) + '\n';
+                                CsvField(o.photoCommand) + ',' + CsvField(OneLine(o.reply)) + '\n';
         std::fputs(row.c_str(), m_file);
     }
 }
@@ -84,7 +86,8 @@ RetryReport ReadRetryReport(const std::string& path,
             report.serials.end()) {
             report.serials.push_back(serial);
         }
-        failed(FailedRow{(*fields)[0], serial});
+        const auto& f = *fields;
+        failed(FailedRow{f[0], serial, f[2], f[3], SyncIdOf(f[kUserCommandField])});
     }
     return report;
 }

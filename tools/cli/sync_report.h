@@ -18,7 +18,7 @@ inline constexpr char kRejected[] = "rejected";             // the gateway refus
 inline constexpr char kNoResult[] = "no-result";            // accepted, no result within the wait
 inline constexpr char kSent[] = "sent";                     // accepted; its result not waited for
 inline constexpr char kNotSent[] = "not-sent";              // the gateway was never reached
-inline constexpr char kUncertain[] = "uncertain";           // cut off mid-request; not resent
+inline constexpr char kUncertain[] = "uncertain";           // may have been carried out; not resent
 inline constexpr char kChecked[] = "checked";               // --dry-run: would be sent
 }  // namespace final_state
 
@@ -29,6 +29,7 @@ struct UserOutcome {
     std::string detail;
     std::string userCommand;
     std::string photoCommand;  // empty without a photo
+    std::string reply;         // the first bytes of the answer to a failed request, if any
 };
 
 class ReportWriter {
@@ -53,6 +54,9 @@ private:
 struct FailedRow {
     std::string pin;
     std::string serial;
+    std::string state;
+    std::string detail;
+    std::string syncId;  // of its command ids
 };
 
 struct RetryReport {

@@ -9,6 +9,8 @@
 #include "command_support.h"
 #include "file_checks.h"
 #include "interrupt_watch.h"
+#include "next_step.h"
+#include "sync_progress.h"
 #include "sync_report.h"
 #include "sync_sender.h"
 
@@ -18,6 +20,8 @@ namespace {
 
 constexpr std::size_t kFailuresShown = 20;
 constexpr auto kInterruptCheck = std::chrono::milliseconds(200);
+// A retry's first collection of an earlier sync's results, when no --wait-results gives a time.
+constexpr int kEarlierResultsSeconds = 30;
 
 json_object* OutcomeJson(const UserOutcome& o)
 {
@@ -26,6 +30,9 @@ json_object* OutcomeJson(const UserOutcome& o)
     json_object_object_add(object, "terminal", JsonText(o.serial));
     json_object_object_add(object, "state", JsonText(o.state));
     json_object_object_add(object, "detail", JsonText(o.detail));
+    if (!o.reply.empty()) {
+        json_object_object_add(object, "reply", JsonText(o.reply));
+    }
     return object;
 }
 
@@ -126,6 +133,9 @@ Verdict UserSync::ChooseTerminals(std::vector<std::string>& serials)
     if (serials.empty()) {
         return UsageError(Problem("name at least one --terminal"));
     }
+    if (m_line.resendUnconfirmed && m_line.retryReport.empty()) {
+        return UsageError(Problem("--resend-unconfirmed goes with --retry-failed REPORT"));
+    }
     return Verdict{};
 }
 
@@ -135,12 +145,48 @@ void UserSync::SelectRetriedPairs()
         return;
     }
     std::vector<bool> selected(m_plan->Pairs(), false);
+    m_held.assign(m_plan->Pairs(), false);
     ReadRetryReport(m_line.retryReport, [&](const FailedRow& row) {
         if (const auto pair = m_plan->PairOf(row.serial, row.pin)) {
             selected[*pair] = true;
+            if (IsUnconfirmed(row.state) && !m_line.resendUnconfirmed) {
+                Hold(*pair, row);
+            }
         }
     });
     m_plan->SelectOnly(std::move(selected));
+}
+
+// An earlier sync sent it, and the gateway may have carried it out: it is not sent again, but
+// awaited as that sync sent it, so that a result still on its way settles it. A request cut off
+// is uncertain; a photo goes only after its user was accepted.
+void UserSync::Hold(std::size_t pair, const FailedRow& row)
+{
+    const bool photo = m_kind == SyncKind::AddUsers && m_plan->HasPhoto(pair);
+    const bool photoCut =
+        row.state == final_state::kUncertain && row.detail.rfind("photo:", 0) == 0;
+    const bool userCut = row.state == final_state::kUncertain && !photoCut;
+    const SendNote note{row.state + " in sync " + row.syncId +
+                            ": it may have been carried out (--resend-unconfirmed sends it)",
+                        ""};
+    m_states->SetSend(pair, Slot::Record, userCut ? SendState::Uncertain : SendState::Accepted,
+                      note);
+    if (photo && !userCut) {
+        m_states->SetSend(pair, Slot::Photo, photoCut ? SendState::Uncertain : SendState::Accepted,
+                          note);
+    }
+    m_held[pair] = true;
+    m_heldSyncIds.emplace(pair, row.syncId);
+    ++m_heldCount;
+}
+
+// A pair a retry held back goes on under the command ids the earlier sync sent it with.
+UserOutcome UserSync::OutcomeOf(std::size_t pair, const SyncEnding& ending) const
+{
+    const auto held = m_heldSyncIds.find(pair);
+    const bool stillHeld = held != m_heldSyncIds.end() && m_held[pair];
+    return PairOutcome(*m_plan, *m_states, stillHeld ? held->second : m_journal.SyncId(), pair,
+                       ending);
 }
 
 // Found now rather than after hours of sending.
@@ -169,6 +215,10 @@ Verdict UserSync::OpenJournal()
         m_journal.Open(m_line.dryRun ? std::string() : m_line.journalFile, *m_plan, *m_states);
     if (!problem.empty()) {
         return UsageError(Problem(problem));
+    }
+    if (!m_journal.Warning().empty()) {
+        m_out.Say(m_journal.Warning());
+        m_out.Set("journal_warning", m_journal.Warning());
     }
     if (m_retriedSyncIds.count(m_journal.SyncId()) > 0) {
         return UsageError(Problem("the journal " + m_line.journalFile + " is that of sync " +
@@ -202,38 +252,102 @@ Verdict UserSync::Prepare()
     return OpenJournal();
 }
 
+bool UserSync::Waits() const
+{
+    return WaitSeconds(m_line).has_value();
+}
+
 // On the polling thread. Results of other commands were taken off the gateway all the same:
 // they are counted, since nobody else will see them.
 void UserSync::Collect(const ArrivedResult& result)
 {
-    std::string pin;
-    std::string kind;
-    if (SplitCommandId(result.id, m_journal.SyncId(), pin, kind)) {
-        const auto pair = m_plan->PairOf(result.serial, pin);
-        const auto slot = m_plan->SlotNamed(kind);
-        if (pair && slot) {
-            m_journal.RecordResult(*m_plan, *pair, *slot, result.code);
-            m_states->SetResult(*pair, *slot, result.code);
+    if (CollectResultOf(m_journal.SyncId(), result, false)) {
+        return;
+    }
+    for (const std::string& earlier : m_retriedSyncIds) {
+        if (CollectResultOf(earlier, result, true)) {
             return;
         }
     }
     ++m_foreignResults;
 }
 
-// Until every accepted request has its result, the time is up, or the operator interrupts.
+// A result of this sync's commands, or of an earlier sync's for a pair a retry held back: proof
+// of what the terminal did, whatever the send reported.
+bool UserSync::CollectResultOf(const std::string& syncId, const ArrivedResult& result,
+                               bool heldOnly)
+{
+    std::string pin;
+    std::string kind;
+    if (!SplitCommandId(result.id, syncId, pin, kind)) {
+        return false;
+    }
+    const auto pair = m_plan->PairOf(result.serial, pin);
+    const auto slot = m_plan->SlotNamed(kind);
+    if (!pair || !slot || (heldOnly && !m_held[*pair])) {
+        return false;
+    }
+    m_journal.RecordResult(*m_plan, *pair, *slot, result.code);
+    m_states->SetResult(*pair, *slot, result.code);
+    return true;
+}
+
+// A retry first takes what the gateway still holds for the pairs it holds back: a result 0 leaves
+// the pair done, another code has it sent again (under this sync's id), none leaves it out.
+void UserSync::CollectEarlierResults()
+{
+    if (m_heldCount == 0) {
+        return;
+    }
+    const int seconds = WaitSeconds(m_line).value_or(kEarlierResultsSeconds);
+    if (m_line.progress) {
+        std::fprintf(stderr,
+                     "collecting what the gateway holds for the %zu pair(s) an earlier "
+                     "sync sent, for up to %d s\n",
+                     m_heldCount, seconds);
+    }
+    const PollWatch polls;
+    const bool drained = polls.WaitUntilGatewayHoldsNone(std::chrono::seconds(seconds),
+                                                         &InterruptWatch::Interrupted);
+    if (!drained && !InterruptWatch::Interrupted()) {
+        m_out.Say("the gateway still held results after " + std::to_string(seconds) +
+                  " s; going on with those collected");
+    }
+    for (std::size_t pair = 0; pair < m_plan->Pairs(); ++pair) {
+        if (!m_held[pair]) {
+            continue;
+        }
+        if (m_states->Get(pair, Slot::Record).result == ResultState::Other) {
+            m_states->Forget(pair, Slot::Record);
+            m_states->Forget(pair, Slot::Photo);
+            m_held[pair] = false;
+        } else if (m_states->Get(pair, Slot::Photo).result == ResultState::Other) {
+            m_states->Forget(pair, Slot::Photo);
+        }
+    }
+}
+
+// Until every request that went out (or may have) has its result, the time is up, the operator
+// interrupts, or the journal cannot take the results.
 void UserSync::AwaitResults(SyncEnding& ending)
 {
     const int seconds = *WaitSeconds(m_line);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!InterruptWatch::Interrupted() && m_states->Awaited() > 0) {
+    const std::size_t awaited = m_states->Awaited();
+    ProgressLine progress(awaited, m_line.progress);
+    while (!InterruptWatch::Interrupted() && m_states->Awaited() > 0 &&
+           m_journal.Failure().empty()) {
+        progress.Show(awaited - std::min(awaited, m_states->Awaited()), "results collected");
         const auto left = deadline - std::chrono::steady_clock::now();
         if (left <= std::chrono::steady_clock::duration::zero()) {
             ending.waitedSeconds = seconds;
-            return;
+            break;
         }
         m_states->WaitUntilNoneAwaited(
             std::min(kInterruptCheck, std::chrono::duration_cast<std::chrono::milliseconds>(left)));
     }
+    progress.Show(awaited - std::min(awaited, m_states->Awaited()), "results collected");
+    progress.End();
     if (InterruptWatch::Interrupted()) {
         ending.notWaitedWhy = "the wait for its result was interrupted";
     }
@@ -259,21 +373,30 @@ SyncEnding UserSync::Ending(const std::string& stopReason) const
 UserSync::Tally UserSync::WriteOutcomes(const SyncEnding& ending, ReportWriter& report) const
 {
     Tally tally;
+    std::size_t shown = 0;
     for (std::size_t pair = 0; pair < m_plan->Pairs(); ++pair) {
         if (!m_plan->Selected(pair)) {
             continue;
         }
-        const UserOutcome o = PairOutcome(*m_plan, *m_states, m_journal.SyncId(), pair, ending);
+        const UserOutcome o = OutcomeOf(pair, ending);
         ++tally.pairs;
         ++tally.counts[o.state];
         report.Write(o);
-        if (!IsFine(o.state) && tally.notFine++ < kFailuresShown) {
-            m_out.Say("user " + o.pin + " on " + o.serial + ": " + o.state + ": " + o.detail);
+        const bool unconfirmed = IsUnconfirmed(o.state);
+        tally.unconfirmed += unconfirmed ? 1u : 0u;
+        tally.leftOut += unconfirmed && !m_held.empty() && m_held[pair] ? 1u : 0u;
+        // A pair never sent needs no line of its own: the summary says why sending stopped.
+        const bool listed = o.state != std::string(final_state::kNotSent);
+        if (!IsFine(o.state)) {
+            ++tally.notFine;
+            tally.failed += unconfirmed ? 0u : 1u;
+            if (listed && shown++ < kFailuresShown) {
+                m_out.Say("user " + o.pin + " on " + o.serial + ": " + o.state + ": " + o.detail);
+            }
         }
     }
-    if (tally.notFine > kFailuresShown) {
-        m_out.Say("... and " + std::to_string(tally.notFine - kFailuresShown) +
-                  " more (see --report)");
+    if (shown > kFailuresShown) {
+        m_out.Say("... and " + std::to_string(shown - kFailuresShown) + " more (see --report)");
     }
     return tally;
 }
@@ -294,23 +417,29 @@ std::string UserSync::Summarise(const Tally& tally, const SyncEnding& ending)
     m_out.SetStreamedList("users", [self = shared_from_this(), ending](const Output::Emit& emit) {
         for (std::size_t pair = 0; pair < self->m_plan->Pairs(); ++pair) {
             if (self->m_plan->Selected(pair)) {
-                emit(OutcomeJson(PairOutcome(*self->m_plan, *self->m_states,
-                                             self->m_journal.SyncId(), pair, ending)));
+                emit(OutcomeJson(self->OutcomeOf(pair, ending)));
             }
         }
     });
     std::string message = m_line.command + ": " + std::to_string(m_plan->UserCount()) +
                           " user(s), " + std::to_string(tally.pairs) +
                           " user-terminal pair(s): " + (text.empty() ? "nothing to do" : text);
+    if (tally.leftOut > 0) {
+        m_out.Set("left_out", static_cast<long long>(tally.leftOut));
+        message += "; " + std::to_string(tally.leftOut) +
+                   " pair(s) left out of the retry: the earlier sync sent them and no result "
+                   "has come, so they may have been carried out (--resend-unconfirmed sends "
+                   "them again)";
+    }
     if (m_foreignResults > 0) {
         message += "; " + std::to_string(m_foreignResults.load()) +
                    " result(s) of other commands were taken off the gateway and are lost to "
                    "whoever sent them";
     }
-    return message;
+    return message + m_polls.LostWarning();
 }
 
-Verdict UserSync::Finish(const SyncEnding& ending, const std::string& stopReason, ExitCode stopCode)
+Verdict UserSync::Finish(const SyncEnding& ending, std::string stopReason, ExitCode stopCode)
 {
     ReportWriter report;
     if (!m_line.reportFile.empty()) {
@@ -321,18 +450,44 @@ Verdict UserSync::Finish(const SyncEnding& ending, const std::string& stopReason
     }
     const Tally tally = WriteOutcomes(ending, report);
     const std::string reportProblem = report.Close();
+    const std::string journalProblem = m_journal.Close();
+    if (!journalProblem.empty() && stopCode != ExitCode::JournalFailed) {
+        stopReason = journalProblem;  // the last lines could not be made safe: say so
+        stopCode = ExitCode::JournalFailed;
+    }
     const std::string message = Summarise(tally, ending);
     if (!reportProblem.empty()) {
         return Verdict{ExitCode::Usage, message + "; " + reportProblem};
     }
+    const ExitCode code = FinalCode(tally, stopReason, stopCode);
+    RunEnding next;
+    next.stopped = code == ExitCode::Interrupted || !stopReason.empty();
+    next.journalFailed = code == ExitCode::JournalFailed;
+    next.failed = tally.failed;
+    next.unconfirmed = tally.unconfirmed;
+    next.waited = Waits();
+    const std::string step = NextStep(m_line, next);
+    m_out.Set("next", step);
+    std::string why = code == ExitCode::Interrupted ? "; interrupted" : std::string();
+    if (!stopReason.empty()) {
+        why = "; " + stopReason;
+    }
+    return Verdict{code, message + why + "\n" + step};
+}
+
+ExitCode UserSync::FinalCode(const Tally& tally, const std::string& stopReason,
+                             ExitCode stopCode) const
+{
+    if (stopCode == ExitCode::JournalFailed) {
+        return stopCode;
+    }
     if (InterruptWatch::Interrupted()) {
-        return Verdict{ExitCode::Interrupted,
-                       message + "; interrupted: run again with the same --journal to resume"};
+        return ExitCode::Interrupted;
     }
     if (!stopReason.empty()) {
-        return Verdict{stopCode, message + "; " + stopReason};
+        return stopCode;
     }
-    return Verdict{tally.notFine == 0 ? ExitCode::Success : ExitCode::Refused, message};
+    return tally.notFine == 0 ? ExitCode::Success : ExitCode::Refused;
 }
 
 Verdict UserSync::Run()
@@ -345,26 +500,37 @@ Verdict UserSync::Run()
     if (m_line.dryRun) {
         return Finish(Ending(std::string()), std::string(), ExitCode::Success);
     }
-    // Installed even without --wait-results: a result list that found no callback would end the
-    // polling thread and lose the results it took off the gateway.
-    CollectResults(
-        m_adapter, [this](const ArrivedResult& r) { Collect(r); }, false);
-    if (m_line.fastFirstPoll) {
-        PollSoon(m_adapter);
+    // Polls only while results are awaited: every poll takes every result off the gateway, the
+    // host's too. A retry first collects what it holds back.
+    if (Waits() || m_heldCount > 0) {
+        CollectResults(
+            m_adapter, [this](const ArrivedResult& r) { Collect(r); }, false);
+        CollectEarlierResults();
+        if (!Waits()) {
+            StopCollecting(m_adapter);
+        }
     }
     SyncSender sender(m_adapter, m_line, *m_plan, *m_states, m_journal);
-    sender.Run();
+    if (!InterruptWatch::Interrupted()) {
+        sender.Run();
+    }
     if (InterruptWatch::Interrupted()) {
         std::fprintf(stderr,
                      "interrupted: the requests in flight are finished; writing the "
                      "report (resume with the same --journal)\n");
     }
     SyncEnding ending = Ending(sender.StopReason());
-    if (WaitSeconds(m_line) && sender.StopReason().empty() && !InterruptWatch::Interrupted()) {
+    if (Waits() && sender.StopReason().empty() && !InterruptWatch::Interrupted()) {
         AwaitResults(ending);
     }
-    StopCollecting();
-    return Finish(ending, sender.StopReason(), sender.StopCode());
+    StopCollecting(m_adapter);
+    std::string stopReason = sender.StopReason();
+    ExitCode stopCode = sender.StopCode();
+    if (stopReason.empty() && !m_journal.Failure().empty()) {
+        stopReason = "stopped at once: " + m_journal.Failure();
+        stopCode = ExitCode::JournalFailed;
+    }
+    return Finish(ending, stopReason, stopCode);
 }
 
 }  // namespace facepad::cli

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "adapter_log.h"
+#include "csv_record.h"
 #include "interrupt_watch.h"
 #include "photo_file.h"
 #include "record_params.h"
@@ -20,6 +21,12 @@ using Osmer_Framework::Face::VurodoroViri_ExchangeOutcome;
 bool StillToSend(RequestState state)
 {
     return state.send == SendState::None || state.send == SendState::Unsent;
+}
+
+// A photo goes to a user the gateway accepted, or whom the terminal has (a result 0).
+bool Landed(RequestState record)
+{
+    return record.send == SendState::Accepted || record.result == ResultState::Done;
 }
 
 std::size_t CountWork(const SyncPlan& plan, const std::function<bool(std::size_t)>& needsWork)
@@ -56,12 +63,15 @@ bool SyncSender::NeedsWork(std::size_t pair) const
     if (StillToSend(record)) {
         return true;
     }
-    return m_plan.Kind() == SyncKind::AddUsers && m_plan.HasPhoto(pair) &&
-           record.send == SendState::Accepted && StillToSend(m_states.Get(pair, Slot::Photo));
+    return m_plan.Kind() == SyncKind::AddUsers && m_plan.HasPhoto(pair) && Landed(record) &&
+           StillToSend(m_states.Get(pair, Slot::Photo));
 }
 
 bool SyncSender::NextPair(std::size_t& pair)
 {
+    if (const std::string failure = m_journal.Failure(); !failure.empty()) {
+        Stop("stopped sending at once: " + failure, ExitCode::JournalFailed);  // a result's line
+    }
     std::lock_guard<std::mutex> lock(m_mutex);
     while (m_stopReason.empty() && !InterruptWatch::Interrupted() && m_cursor < m_plan.Pairs()) {
         pair = m_cursor++;
@@ -100,8 +110,7 @@ void SyncSender::SendPair(std::size_t pair)
         SendRemoval(pair);
         return;
     }
-    if (SendUser(pair) && m_plan.HasPhoto(pair) &&
-        m_states.Get(pair, Slot::Record).send == SendState::Accepted &&
+    if (SendUser(pair) && m_plan.HasPhoto(pair) && Landed(m_states.Get(pair, Slot::Record)) &&
         !InterruptWatch::Interrupted()) {
         SendPhoto(pair);
     }
@@ -112,27 +121,71 @@ bool SyncSender::SendOnce(std::size_t pair, Slot slot, const std::function<bool(
     if (!StillToSend(m_states.Get(pair, slot))) {
         return true;  // sent (or possibly sent) by an earlier run: never again
     }
-    m_journal.Record(m_plan, pair, slot, SendState::Sending, std::string());
-    m_states.SetSend(pair, slot, SendState::Sending, std::string());
+    // Recorded before it goes: a request the journal could not record is not sent at all.
+    if (!Record(pair, slot, SendState::Sending, SendNote{})) {
+        return false;
+    }
+    m_states.SetSend(pair, slot, SendState::Sending);
     const CallOutcome outcome = Call(request);
+    const SendState state = StateAfter(outcome);
+    SendNote note;
+    if (!outcome.ok) {
+        note.detail = OneLine(Reason(outcome, m_line));
+        note.reply = outcome.reply;
+    }
+    const bool recorded = Record(pair, slot, state, note);
+    m_states.SetSend(pair, slot, state, note);
+    if (!recorded) {
+        return false;
+    }
+    if (GatewayUnreachable(outcome) &&
+        outcome.exchange != VurodoroViri_ExchangeOutcome::ProxyError) {
+        Stop("stopped sending: " + note.detail, CodeFor(outcome));
+        return false;
+    }
+    return NoteGatewayDown(outcome);
+}
+
+// What the journal and the states keep of one request's outcome.
+SendState SyncSender::StateAfter(const CallOutcome& outcome)
+{
     if (outcome.ok) {
-        m_journal.Record(m_plan, pair, slot, SendState::Accepted, std::string());
-        m_states.SetSend(pair, slot, SendState::Accepted, std::string());
+        return SendState::Accepted;
+    }
+    if (MayHaveBeenDone(outcome)) {
+        return SendState::Uncertain;
+    }
+    return GatewayUnreachable(outcome) ? SendState::Unsent : SendState::Refused;
+}
+
+bool SyncSender::Record(std::size_t pair, Slot slot, SendState state, const SendNote& note)
+{
+    if (m_journal.Record(m_plan, pair, slot, state, note.detail)) {
         return true;
     }
-    const std::string reason = OneLine(Reason(outcome, m_line));
-    if (!GatewayUnreachable(outcome)) {
-        m_journal.Record(m_plan, pair, slot, SendState::Refused, reason);
-        m_states.SetSend(pair, slot, SendState::Refused, reason);
+    Stop("stopped sending at once: " + m_journal.Failure(), ExitCode::JournalFailed);
+    return false;
+}
+
+// A proxy that answers 502 or 503 to request after request reaches no gateway behind it: going on
+// would only make more pairs uncertain. A 504 is not counted: the proxy reached a gateway too slow
+// for its read time-out, which is likely carrying the commands out; their results decide. Any
+// answer of the gateway's own (a 200, or a refusal) shows it is there and starts the count again.
+bool SyncSender::NoteGatewayDown(const CallOutcome& outcome)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const bool noGateway =
+        outcome.exchange == VurodoroViri_ExchangeOutcome::ProxyError && outcome.status != "504";
+    if (outcome.exchange != VurodoroViri_ExchangeOutcome::ProxyError) {
+        m_noGatewayInARow = 0;
+    }
+    if (!noGateway || ++m_noGatewayInARow < kNoGatewayAnswersBeforeStopping) {
         return true;
     }
-    const bool neverArrived = outcome.exchange == VurodoroViri_ExchangeOutcome::ConnectionRefused ||
-                              outcome.exchange == VurodoroViri_ExchangeOutcome::CannotResolve ||
-                              outcome.exchange == VurodoroViri_ExchangeOutcome::BadUrl;
-    const SendState state = neverArrived ? SendState::Unsent : SendState::Sending;
-    m_journal.Record(m_plan, pair, slot, state, reason);
-    m_states.SetSend(pair, slot, state, reason);
-    Stop(outcome, reason);
+    StopLocked("stopped sending: the last " + std::to_string(m_noGatewayInARow) +
+                   " answers in a row were a proxy's (the last: HTTP " + outcome.status +
+                   "), none the gateway's own: the gateway behind the proxy looks down",
+               ExitCode::Unreachable);
     return false;
 }
 
@@ -152,11 +205,10 @@ bool SyncSender::SendPhoto(std::size_t pair)
     const UserRow& row = m_plan.User(pair);
     auto content = ReadPhotoAsBase64(row.photoPath, row.photoSize);
     if (!content) {
-        const std::string reason =
-            "cannot read " + row.photoPath + " (changed since it was checked?)";
-        m_journal.Record(m_plan, pair, Slot::Photo, SendState::Unsent, reason);
-        m_states.SetSend(pair, Slot::Photo, SendState::Unsent, reason);
-        return true;
+        const SendNote note{"cannot read " + row.photoPath + " (changed since it was checked?)",
+                            ""};
+        m_states.SetSend(pair, Slot::Photo, SendState::Unsent, note);
+        return Record(pair, Slot::Photo, SendState::Unsent, note);
     }
     ParamMap photo =
         PhotoParams(row.Pin(), m_line.photoType, m_line.photoFormat, "", std::move(*content));
@@ -175,12 +227,18 @@ bool SyncSender::SendRemoval(std::size_t pair)
     });
 }
 
-void SyncSender::Stop(const CallOutcome& outcome, const std::string& reason)
+void SyncSender::Stop(const std::string& reason, ExitCode code)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    StopLocked(reason, code);
+}
+
+// The first reason stands: the requests still in flight may fail for the same cause.
+void SyncSender::StopLocked(const std::string& reason, ExitCode code)
+{
     if (m_stopReason.empty()) {
-        m_stopReason = "stopped sending: " + reason;
-        m_stopCode = CodeFor(outcome);
+        m_stopReason = reason;
+        m_stopCode = code;
     }
 }
 
@@ -190,14 +248,16 @@ void SyncSender::Report(std::size_t pair)
     SyncEnding ending;
     ending.notSentWhy = "not sent";
     const UserOutcome now = PairOutcome(m_plan, m_states, m_journal.SyncId(), pair, ending);
-    const bool failed = !IsFine(now.state) && now.state != final_state::kNotSent;
+    const bool uncertain = std::string(now.state) == final_state::kUncertain;
+    const bool failed = !IsFine(now.state) && now.state != final_state::kNotSent && !uncertain;
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (failed) {
-        ++m_failed;
+    m_failed += failed ? 1u : 0u;
+    m_uncertain += uncertain ? 1u : 0u;
+    if (failed || uncertain) {
         m_progress.Failure("user " + now.pin + " on " + now.serial + ": " + now.state + ": " +
                            now.detail);
     }
-    m_progress.Step(m_failed);
+    m_progress.Step(m_failed, m_uncertain);
 }
 
 }  // namespace facepad::cli

@@ -38,7 +38,13 @@ private:
     bool SendUser(std::size_t pair);
     bool SendPhoto(std::size_t pair);
     bool SendRemoval(std::size_t pair);
-    void Stop(const CallOutcome& outcome, const std::string& reason);
+    static SendState StateAfter(const CallOutcome& outcome);
+    // Journals the event; false (and sending stopped) when the journal cannot be written.
+    bool Record(std::size_t pair, Slot slot, SendState state, const SendNote& note);
+    // False (and sending stopped) after a run of proxy answers with no gateway behind them.
+    bool NoteGatewayDown(const CallOutcome& outcome);
+    void Stop(const std::string& reason, ExitCode code);
+    void StopLocked(const std::string& reason, ExitCode code);
     void Report(std::size_t pair);
 
     Adapter& m_adapter;
@@ -47,11 +53,17 @@ private:
     PairStates& m_states;
     SyncJournal& m_journal;
 
-    std::mutex m_mutex;  // the cursor, the stop reason and the progress
+    // A proxy's 502 or 503 in a row, with no answer of the gateway's between them, stop the sync
+    // as an unreachable gateway would: a short run, since each makes a pair uncertain.
+    static constexpr std::size_t kNoGatewayAnswersBeforeStopping = 5;
+
+    std::mutex m_mutex;  // the cursor, the stop reason, the proxy answers and the progress
     std::size_t m_cursor = 0;
+    std::size_t m_noGatewayInARow = 0;
     std::string m_stopReason;
     ExitCode m_stopCode = ExitCode::Success;
     std::size_t m_failed = 0;
+    std::size_t m_uncertain = 0;
     SyncProgress m_progress;
 };
 
