@@ -9,9 +9,13 @@
 //   the whole sync                            <= --target-seconds, when given
 // With --interrupt-after S the sync gets SIGINT S seconds after its first request instead:
 //   from the signal to the end, report written  <= 10 s, exit 130, a row for every pair
+// With --compare-wait the same sync runs twice on fresh simulators, without --wait-results and
+// with it, to price the wait:
+//   the run that waits / the run that does not  <= 1.3, every pair done
 //
 //   facepad-cli-scale CLI SIMULATOR DIR [--users N] [--terminals T] [--dry-run]
 //                     [--latency MS] [--jobs J] [--target-seconds S] [--interrupt-after S]
+//                     [--compare-wait]
 #include <httplib.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -37,6 +41,7 @@ using facepad::bench::RunProgram;
 constexpr double kMemoryLimitMb = 300.0;
 constexpr double kFirstRequestLimitS = 2.0;
 constexpr double kFinishLimitS = 10.0;
+constexpr double kWaitCostLimit = 1.3;
 constexpr int kPhotoEvery = 20;
 constexpr std::size_t kPhotoBytes = 30 * 1024;
 
@@ -51,6 +56,8 @@ struct Settings {
     int jobs = 8;
     double targetSeconds = 0.0;   // 0: none
     double interruptAfter = 0.0;  // 0: let the sync end by itself
+    bool wait = true;             // --wait-results
+    bool compareWait = false;
 };
 
 std::string Serial(int i)
@@ -108,7 +115,9 @@ std::vector<std::string> SyncArgs(const Settings& settings, const std::string& u
     for (int t = 1; t <= settings.terminals; ++t) {
         args.insert(args.end(), {"-t", Serial(t)});
     }
-    args.push_back(settings.dryRun ? "--dry-run" : "--wait-results=3600");
+    if (settings.dryRun || settings.wait) {
+        args.push_back(settings.dryRun ? "--dry-run" : "--wait-results=3600");
+    }
     return args;
 }
 
@@ -285,6 +294,46 @@ int Sync(const Settings& settings, const std::string& users)
     return met ? 0 : 1;
 }
 
+long Count(const std::map<std::string, long>& states, const char* state)
+{
+    const auto found = states.find(state);
+    return found == states.end() ? 0 : found->second;
+}
+
+// One whole sync on a fresh simulator: its wall time and final states.
+std::pair<Finished, std::map<std::string, long>> TimedSync(const Settings& settings,
+                                                           const std::string& users)
+{
+    Simulator simulator(settings);
+    for (int t = 1; t <= settings.terminals; ++t) {
+        const std::string port = std::to_string(simulator.Port());
+        RunProgram({settings.cli, "--port", port, "bind", Serial(t), std::to_string(t)});
+    }
+    const Finished run = RunProgram(SyncArgs(settings, users, simulator.Port()));
+    return {run, States(settings.directory + "/report.csv")};
+}
+
+// What waiting for every result costs: a tool that collects as fast as the gateway hands results
+// out adds little to the sending.
+int CompareWait(Settings settings, const std::string& users)
+{
+    settings.wait = false;
+    const auto [sent, sentStates] = TimedSync(settings, users);
+    settings.wait = true;
+    const auto [waited, waitedStates] = TimedSync(settings, users);
+    const long pairs = static_cast<long>(settings.users) * settings.terminals;
+    std::printf("%d users x %d terminals at --latency %d with --jobs %d: %s; then waiting: %s\n",
+                settings.users, settings.terminals, settings.latencyMs, settings.jobs,
+                Summary(sentStates).c_str(), Summary(waitedStates).c_str());
+    bool met = Report("sync without --wait-results", sent.seconds, "s",
+                      sent.exitCode == 0 && Count(sentStates, "sent") == pairs);
+    met &= Report("sync with --wait-results, every pair done", waited.seconds, "s",
+                  waited.exitCode == 0 && Count(waitedStates, "done") == pairs);
+    const double cost = waited.seconds / sent.seconds;
+    met &= Report("waiting costs (target <= 1.3)", cost, "x", cost <= kWaitCostLimit);
+    return met ? 0 : 1;
+}
+
 Settings Parse(int argc, char** argv)
 {
     if (argc < 4) {
@@ -296,8 +345,8 @@ Settings Parse(int argc, char** argv)
     Settings settings{argv[1], argv[2], argv[3]};
     for (int i = 4; i < argc; ++i) {
         const std::string option = argv[i];
-        if (option == "--dry-run") {
-            settings.dryRun = true;
+        if (option == "--dry-run" || option == "--compare-wait") {
+            (option == "--dry-run" ? settings.dryRun : settings.compareWait) = true;
             continue;
         }
         if (i + 1 >= argc) {
@@ -330,6 +379,9 @@ int main(int argc, char** argv)
     try {
         const Settings settings = Parse(argc, argv);
         const std::string users = Fixture(settings);
+        if (settings.compareWait) {
+            return CompareWait(settings, users);
+        }
         return settings.dryRun ? DryRun(settings, users) : Sync(settings, users);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "facepad-cli-scale: %s\n", error.what());

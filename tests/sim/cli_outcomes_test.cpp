@@ -108,7 +108,8 @@ TEST(CliOutcomes, BehindAProxyTheResultDecidesAndAGatewayDownStopsTheSync)
 
     // The gateway gone behind the proxy: after a short run of 502s, sending stops as for an
     // unreachable gateway, and the way to resume is named.
-    const Finished stopped = Tool(down, "--json sync-users " + users.path + " -t T1 --jobs 2 --no-progress");
+    const Finished stopped =
+        Tool(down, "--json sync-users " + users.path + " -t T1 --jobs 2 --no-progress");
     EXPECT_EQ(stopped.exitCode, 3) << stopped.output;
     json_object* document = json_tokener_parse(stopped.output.c_str());
     ASSERT_NE(document, nullptr) << stopped.output;
@@ -119,8 +120,9 @@ TEST(CliOutcomes, BehindAProxyTheResultDecidesAndAGatewayDownStopsTheSync)
     EXPECT_LE(uncertain, 6u);
     EXPECT_EQ(StatesIn(listed, "not-sent"), 12u - uncertain);
     EXPECT_CONTAINS(page, "<title>502 Bad Gateway</title>");
-    EXPECT_CONTAINS(std::string(json_object_get_string(json_object_object_get(document, "message"))),
-                    "none the gateway's own: the gateway behind the proxy looks down");
+    EXPECT_CONTAINS(
+        std::string(json_object_get_string(json_object_object_get(document, "message"))),
+        "none the gateway's own: the gateway behind the proxy looks down");
     EXPECT_CONTAINS(std::string(json_object_get_string(json_object_object_get(document, "next"))),
                     "no --journal or --report recorded what went out");
     json_object_put(document);
@@ -168,7 +170,8 @@ TEST(CliOutcomes, AFullDiskStopsTheSyncAndTheResumeSendsNothingTwice)
     const std::string sync = " --port " + Port(sim.port) + " sync-users " + users.path +
                              " -t T1 --jobs 4 --no-progress --journal " + journal.path;
     // 1 KiB of file for the journal, as a full disk would leave it.
-    std::vector<std::string> limited = {"sh", "-c", "ulimit -f 1; trap '' XFSZ; exec \"$0\" \"$@\""};
+    std::vector<std::string> limited = {"sh", "-c",
+                                        "ulimit -f 1; trap '' XFSZ; exec \"$0\" \"$@\""};
     for (const std::string& word : simtest::Words(simtest::kTool + sync)) {
         limited.push_back(word);
     }
@@ -176,8 +179,8 @@ TEST(CliOutcomes, AFullDiskStopsTheSyncAndTheResumeSendsNothingTwice)
     EXPECT_EQ(full.exitCode, 4) << full.output;
     EXPECT_CONTAINS(full.output, "cannot write the journal " + journal.path + ": File too large");
     std::ofstream(journal.path, std::ios::app) << "accepted\tT1\t9";  // a line cut short
-    const Finished resumed = Tool(sim.port, sync.substr(sync.find("sync-users")) +
-                                                " --wait-results=30");
+    const Finished resumed =
+        Tool(sim.port, sync.substr(sync.find("sync-users")) + " --wait-results=30");
     EXPECT_CONTAINS(resumed.output, "last line was cut short");
     EXPECT_CONTAINS(resumed.output, "60 user-terminal pair(s)");
     sim.LogCount("POST /facepad/adduser 200", 60);

@@ -11,9 +11,9 @@ namespace facepad::cli {
 
 // How a sync ended, as far as the next step depends on it.
 struct RunEnding {
-    bool stopped = false;        // interrupted, gateway unreachable or down, journal failed
-    bool journalFailed = false;  // the journal could not be written
-    std::size_t failed = 0;      // pairs rejected, terminal-error or not-sent
+    bool stopped = false;         // interrupted, gateway unreachable or down, journal failed
+    bool journalFailed = false;   // the journal could not be written
+    std::size_t failed = 0;       // pairs rejected, terminal-error or not-sent
     std::size_t unconfirmed = 0;  // pairs sent, no-result or uncertain
     bool waited = false;          // this run waited for results (--wait-results)
 };
