@@ -123,13 +123,14 @@ TEST_F(AdapterTest, ResultsReachTheCCallbackWithItsContextUntilTaken)
     gateway->SetReply("facepad/getresult", {200, ResultReply("[]")});
     const std::string both = R"([{"SN":"T1","data":"[{\"id\":\"1\",\"return\":\"0\"},)"
                              R"({\"id\":\"2\",\"return\":\"-1003\"}]"}])";
-    gateway->QueueReply("facepad/getresult", {200, ResultReply(both)});
-    gateway->QueueReply("facepad/getresult", {200, ResultReply(OneEntryList("T2", "3", "0"))});
     Host host;
     ASSERT_EQ(VurodoroViriC_Create(&host.adapter), 1);
     VurodoroViriC_SetUrl(host.adapter, "http://127.0.0.1");
     VurodoroViriC_SetRequestPort(host.adapter, gateway->Port());
     EXPECT_EQ(VurodoroViriC_SetResultCallback(host.adapter, &OnResult, &host), 1);
+    // Only now: a list that reaches a poller without a callback ends it.
+    gateway->QueueReply("facepad/getresult", {200, ResultReply(both)});
+    gateway->QueueReply("facepad/getresult", {200, ResultReply(OneEntryList("T2", "3", "0"))});
     {
         std::unique_lock<std::mutex> lock(host.mutex);
         ASSERT_TRUE(host.changed.wait_for(lock, std::chrono::seconds(10),
