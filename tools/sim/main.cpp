@@ -48,6 +48,9 @@ void AddOptions(CLI::App& app, Options& o)
     app.add_option("--state,--state-file", o.statePath,
                    "SQLite database that keeps the whole state across restarts (default: memory)");
     app.add_option("--port-file", o.portFile, "write the listening port into this file");
+    app.add_option("--allow-host", o.server.allowedHosts,
+                   "another name (Host) the page and /_sim/ answer to, besides localhost, "
+                   "127.0.0.1, [::1] and --host; repeatable");
     app.add_option("--payload-cap", o.server.payloadCap,
                    "largest request body in bytes (413 above)")
         ->capture_default_str();

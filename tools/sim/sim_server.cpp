@@ -53,7 +53,8 @@ SimServer::SimServer(Gateway& gateway, ServerSettings settings)
       m_settings(std::move(settings)),
       m_faults(m_settings.faults),
       m_journal(m_settings.journalSize),
-      m_api(gateway.State(), m_journal)
+      m_api(gateway.State(), m_journal),
+      m_screen(m_settings.host, m_settings.allowedHosts)
 {
     Configure();
     const std::string address = m_settings.host + ":" + std::to_string(m_settings.port);
@@ -110,7 +111,10 @@ void SimServer::ConfigureRoutes()
     m_server.Post(R"(/.*)", [this](const httplib::Request& request, httplib::Response& response) {
         HandlePost(request, response);
     });
-    const auto onlyPost = [](const httplib::Request& request, httplib::Response& response) {
+    const auto onlyPost = [this](const httplib::Request& request, httplib::Response& response) {
+        if (m_screen.Refuse(request, response)) {
+            return;
+        }
         response.status = 405;
         response.set_header("Allow", "POST");
         response.set_content(request.method + " is not served: every endpoint takes POST",
@@ -210,8 +214,14 @@ std::size_t SimServer::DelayedRequests()
     return m_delayed;
 }
 
+// Every handler screens the request first (request_screen.h). Not before routing: the body of a
+// request refused there would be left on the connection and read as the next request, in which a
+// page of another site could have written one of its own.
 void SimServer::HandlePost(const httplib::Request& request, httplib::Response& response)
 {
+    if (m_screen.Refuse(request, response)) {
+        return;
+    }
     const std::string path = request.path.substr(1);
     if (m_faults.Latency().count() > 0 && !WaitLatency()) {
         response.status = 503;
@@ -248,9 +258,10 @@ void SimServer::HandlePost(const httplib::Request& request, httplib::Response& r
 
 void SimServer::HandleSim(const httplib::Request& request, httplib::Response& response)
 {
-    const ApiReply reply = m_api.Serve(ApiRequest{request.method, request.path, request.params,
-                                                  request.get_header_value("Origin"),
-                                                  request.get_header_value("Host")});
+    if (m_screen.Refuse(request, response)) {
+        return;
+    }
+    const ApiReply reply = m_api.Serve(ApiRequest{request.method, request.path, request.params});
     response.status = reply.status;
     if (!reply.allow.empty()) {
         response.set_header("Allow", reply.allow);
@@ -270,8 +281,8 @@ void SimServer::RecordInJournal(const httplib::Request& request, const httplib::
 
 void SimServer::Log(const httplib::Request& request, const httplib::Response& response) const
 {
-    // The page polls the simulator's own paths; only its controls are worth a line.
-    if (SimApi::Serves(request.path) && request.method == "GET") {
+    // The page polls the simulator's own paths; only its controls and refusals are worth a line.
+    if (SimApi::Serves(request.path) && request.method == "GET" && response.status != 403) {
         return;
     }
     if (m_settings.log) {
