@@ -86,9 +86,10 @@ public:
     IoStatus WaitToSend(Deadline deadline, CancelSignal* cancel, bool& readable);
     // Receives what is there, at most `capacity` bytes, waiting for at least one. Closed when the
     // peer has closed its side.
-    // `now` is the time the caller read when it set the deadline (a clock read is not free).
+    // `now` saves a clock read (not free) to a caller that has just read it to set the deadline.
     IoStatus ReceiveSome(char* buffer, std::size_t capacity, Deadline deadline,
-                         CancelSignal* cancel, std::size_t& received, Clock::time_point now);
+                         CancelSignal* cancel, std::size_t& received,
+                         Clock::time_point now = Clock::now());
     // An idle keep-alive socket is usable only while nothing is waiting on it: a readable idle
     // socket has been closed (or reset) by the peer, or holds bytes nobody asked for.
     bool IdleAndOpen() const;

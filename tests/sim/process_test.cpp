@@ -48,6 +48,9 @@ TEST(Programs, SimulatorRefusesToStartWithTheReasonAndLeavesAStateItCannotUseAlo
          3,
          held.path + " is in use by another facepad-gateway-sim, process " +
              std::to_string(holder.child->Pid())},
+        {{"--upstream", "http://127.0.0.1/x"}, 2, "--upstream must be http://HOST:PORT"},
+        {{"--record", garbage}, 2, "--record needs --upstream"},
+        {{"--replay", garbage}, 3, garbage + ":1: not a recorded exchange"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> argv = {kSimulator};

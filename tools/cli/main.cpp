@@ -10,6 +10,7 @@
 
 #include "adapter_log.h"
 #include "command_line.h"
+#include "doctor_command.h"
 #include "gateway_address.h"
 #include "gateway_commands.h"
 #include "output.h"
@@ -18,6 +19,7 @@
 #include "sync_command.h"
 #include "terminal_commands.h"
 #include "text_checks.h"
+#include "utf8_console.h"
 
 namespace {
 
@@ -119,6 +121,7 @@ int Run(CommandLine& line)
 
 int main(int argc, char** argv)
 {
+    facepad::UseUtf8Console();
     CLI::App app{"facepad-cli: drives the face-terminal adapter against a gateway"};
     CommandLine line;
     line.argv.assign(argv, argv + argc);
@@ -127,6 +130,7 @@ int main(int argc, char** argv)
     facepad::cli::AddTerminalCommands(app, line);
     facepad::cli::AddGatewayCommands(app, line);
     facepad::cli::AddSyncCommands(app, line);
+    facepad::cli::AddDoctorCommand(app, line);
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& done) {

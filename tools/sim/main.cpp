@@ -9,10 +9,12 @@
 #include <vector>
 
 #include "facepad_protocol.h"
+#include "front_setup.h"
 #include "gateway.h"
 #include "sim_server.h"
 #include "stop_requests.h"
 #include "terminal_option.h"
+#include "utf8_console.h"
 
 namespace {
 
@@ -29,6 +31,7 @@ struct Options {
     ServerSettings server;
     std::vector<std::string> terminals{"FACE-0001", "FACE-0002"};
     std::vector<std::string> statusOverrides;
+    FrontSettings front;
     std::string statePath;
     std::string portFile;
     int latencyMs = 0;
@@ -68,6 +71,13 @@ void AddOptions(CLI::App& app, Options& o)
         ->capture_default_str()
         ->check(CLI::Range(std::size_t{1}, std::size_t{1000000}));
     app.add_flag("--quiet", o.quiet, "no log line per request");
+    app.add_option("--upstream", o.front.upstream,
+                   "relay every facepad/ request to the gateway at http://HOST:PORT and journal "
+                   "both sides");
+    app.add_option("--record", o.front.record,
+                   "with --upstream: record the gateway's answers into this file");
+    app.add_option("--replay", o.front.replay,
+                   "answer facepad/ requests from a recording made with --record");
 }
 
 void LogLine(const std::string& line)
@@ -107,7 +117,8 @@ std::string CheckOptions(Options& o, std::vector<TerminalSpec>& terminals)
             return "--status: " + error;
         }
     }
-    return CheckTerminals(o, terminals);
+    const std::string front = FrontProblem(o.front);
+    return front.empty() ? CheckTerminals(o, terminals) : front;
 }
 
 // Opens the state; null after telling why it cannot start.
@@ -122,13 +133,14 @@ std::unique_ptr<Gateway> OpenGateway(const Options& o, const std::vector<Termina
     }
 }
 
-// Written whole, then renamed, so that a script polling for the file never reads half. Empty on
-// success, otherwise why the file could not be written.
+// Written whole, then renamed, so that a script polling for the file never reads half. Binary, so
+// that Windows writes "\n" alone and a shell's $(cat file) gives the number. Empty on success,
+// otherwise why the file could not be written.
 std::string WritePortFile(int port, const std::string& portFile)
 {
     const std::string temporary = portFile + ".tmp";
     {
-        std::ofstream file(temporary);
+        std::ofstream file(temporary, std::ios::binary);
         file << port << "\n";
         if (!file.flush()) {
             return "cannot write the port file " + temporary;
@@ -152,6 +164,14 @@ int Serve(Options& options, const std::vector<TerminalSpec>& terminals, StopRequ
     if (!options.quiet) {
         options.server.log = &LogLine;
     }
+    Front front;
+    try {
+        front = OpenFront(options.front);
+    } catch (const std::exception& error) {
+        std::cerr << "facepad-gateway-sim: " << error.what() << "\n";
+        return kExitCannotStart;
+    }
+    options.server.front = front.answer;
     std::unique_ptr<SimServer> server;
     try {
         server = std::make_unique<SimServer>(*gateway, options.server);
@@ -168,10 +188,16 @@ int Serve(Options& options, const std::vector<TerminalSpec>& terminals, StopRequ
             return kExitCannotStart;
         }
     }
+    if (!front.described.empty()) {
+        LogLine("facepad-gateway-sim: " + front.described);
+    }
     std::cout << "facepad-gateway-sim listening on http://" << options.server.host << ":"
               << server->Port() << " (page at /, API under /_sim/)" << std::endl;
     const bool asked = stop.Wait([&server] { return server->Running(); });
     server->Stop();
+    if (front.closing) {
+        LogLine("facepad-gateway-sim: " + front.closing());
+    }
     LogLine(asked ? "facepad-gateway-sim stopped" : "facepad-gateway-sim: the server ended");
     return asked ? kExitStopped : kExitServerEnded;
 }
@@ -180,6 +206,7 @@ int Serve(Options& options, const std::vector<TerminalSpec>& terminals, StopRequ
 
 int main(int argc, char** argv)
 {
+    facepad::UseUtf8Console();
     CLI::App app{"facepad-gateway-sim: a simulated facepad gateway for hosts and tests"};
     Options options;
     AddOptions(app, options);

@@ -16,6 +16,7 @@ namespace {
 constexpr std::size_t kKeepAliveRequests = 1000000;  // httplib closes after 5 by default
 constexpr std::size_t kWorkerThreads = 32;  // each keep-alive connection holds one while open
 constexpr char kFaultHeader[] = "X-Facepad-Sim-Fault";
+constexpr char kGatewayPrefix[] = "facepad/";
 
 // A port another process listens on is refused, never shared. POSIX: SO_REUSEADDR only, since
 // httplib's default adds SO_REUSEPORT, with which a second server on a busy port binds silently and
@@ -250,6 +251,18 @@ void SimServer::HandlePost(const httplib::Request& request, httplib::Response& r
         return;
     case FaultKind::None:
         break;
+    }
+    if (m_settings.front && path.rfind(kGatewayPrefix, 0) == 0) {
+        const FrontAnswer answer = m_settings.front(path, request.body);
+        response.status = answer.status;
+        if (!answer.fault.empty()) {
+            response.set_header(kFaultHeader, answer.fault);
+        }
+        if (answer.relayed) {
+            response.set_header("Via", "1.1 facepad-gateway-sim");
+        }
+        response.set_content(answer.body, "text/plain");
+        return;
     }
     const Reply reply = m_gateway.Handle(path, request.body);
     response.status = reply.status;

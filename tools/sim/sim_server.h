@@ -18,6 +18,7 @@
 #include "facepad_protocol.h"
 #include "fault_plan.h"
 #include "gateway.h"
+#include "gateway_front.h"
 #include "request_journal.h"
 #include "request_screen.h"
 #include "sim_api.h"
@@ -33,6 +34,7 @@ struct ServerSettings {
     std::function<void(const std::string&)> log;    // one line per request; null: silent
     // Names besides the loopback ones and `host` that the page and /_sim/ answer to.
     std::vector<std::string> allowedHosts;
+    GatewayFront front;  // answers facepad/... instead of the gateway when set
 };
 
 class SimServer {
