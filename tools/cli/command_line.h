@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "facepad_protocol.h"
+#include "record_limits.h"
 #include "record_params.h"
 
 namespace Osmer_Framework::Face {
@@ -49,7 +50,8 @@ struct CommandLine {
     std::string serial;
     std::string id;
     int channel = 0;
-    UserRecord user;  // add-user's members; the other record commands read only the pin
+    UserRecord user;        // add-user's members; the other record commands read only the pin
+    bool textPins = false;  // pins are text (1 and 01 two users), not numbers
     std::string photoFile;
     int photoType = 9;
     int photoFormat = 0;
@@ -64,7 +66,9 @@ struct CommandLine {
     std::size_t expect = 0;
 
     std::string csvFile;
-    std::vector<std::string> terminals;
+    std::vector<std::string> terminals;  // -t, comma lists split
+    std::vector<std::string> terminalFiles;
+    bool skipTerminalCheck = false;
     std::size_t jobs = 8;
     bool allowMissingColumns = false;
     std::string reportFile;
@@ -82,6 +86,7 @@ struct CommandLine {
     std::function<Verdict(Adapter&, Output&)> action;
 
     const std::string& Pin() const { return user[kPinMember]; }
+    PinKind Pins() const { return textPins ? PinKind::Text : PinKind::Number; }
 };
 
 }  // namespace facepad::cli
