@@ -42,6 +42,8 @@ struct CommandLine {
     int port = kDefaultPort;
     bool verbose = false;
     bool json = false;
+    bool jsonSummary = false;    // --json=summary: a sync's document without its list of every pair
+    std::string jsonForm;        // --json as given: "" when absent, "all" or "summary"
     int timeoutSeconds = 0;      // 0: the adapter's own limits (at most 30 s per exchange)
     bool fastFirstPoll = false;  // accepted and ignored: the tool polls at once when it waits
     // --wait or --wait-results as given: "" when absent, "30" without a value, else the value.
@@ -77,7 +79,9 @@ struct CommandLine {
     bool dryRun = false;
     bool resendUnconfirmed = false;
     bool progress = true;
-    // The command line as given, for the exact command a run names as the next step.
+    // The command line as given, for the exact command a run names as the next step; a gateway
+    // taken from FACEPAD_GATEWAY is written into it as --url and --port, so that the command
+    // reaches the same gateway from any shell.
     std::vector<std::string> argv;
 
     // Set by the chosen subcommand: its name and its work, which checks its input before it
