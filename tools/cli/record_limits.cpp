@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "record_params.h"
+#include "text_checks.h"
 
 namespace facepad::cli {
 
@@ -44,12 +45,6 @@ bool AllDigits(const std::string& text)
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-bool HasControlCharacter(const std::string& text)
-{
-    return std::any_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
-}
-
 // A whole number from 0 to `largest`, leading zeros allowed up to `digits` digits.
 bool NumberUpTo(const std::string& text, std::size_t digits, std::uint64_t largest)
 {
@@ -70,8 +65,7 @@ std::string PinProblem(const std::string& pin, PinKind pins)
     }
     if (pins == PinKind::Text) {
         return pin.size() > kTextPinBytes ? "the pin has " + std::to_string(pin.size()) +
-                                                " bytes, more than " +
-                                                std::to_string(kTextPinBytes)
+                                                " bytes, more than " + std::to_string(kTextPinBytes)
                                           : std::string();
     }
     if (!AllDigits(pin) || pin.size() > kPinDigits) {

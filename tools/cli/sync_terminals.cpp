@@ -35,10 +35,7 @@ void AddOnce(std::vector<std::string>& serials, const std::string& serial)
 
 std::string SerialProblem(const std::string& serial)
 {
-    const bool control = std::any_of(serial.begin(), serial.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-    });
-    if (serial.empty() || control || !IsValidUtf8(serial)) {
+    if (serial.empty() || HasControlCharacter(serial) || !IsValidUtf8(serial)) {
         return "bad terminal serial \"" + serial + "\"";
     }
     return std::string();
@@ -78,17 +75,16 @@ TerminalCheck FindUnknownTerminals(Adapter& adapter, const CommandLine& line,
 {
     TerminalCheck check;
     std::string reply;
-    const CallOutcome outcome = Call(
-        [&] { return Osmer_Framework::Face::VurodoroViri_GetAvailableReply(adapter, reply); });
+    const CallOutcome outcome =
+        Call([&] { return Osmer_Framework::Face::VurodoroViri_GetAvailableReply(adapter, reply); });
     if (!outcome.ok) {
         // A proxy's answer to a question carried nothing out, whatever it says of commands.
-        const bool proxy = outcome.exchange ==
-                           Osmer_Framework::Face::VurodoroViri_ExchangeOutcome::ProxyError;
+        const bool proxy =
+            outcome.exchange == Osmer_Framework::Face::VurodoroViri_ExchangeOutcome::ProxyError;
         check.failure = Verdict{
-            CodeFor(outcome),
-            "cannot ask the gateway for its terminals: " +
-                (proxy ? "HTTP " + outcome.status + " from a proxy in front of it"
-                       : Reason(outcome, line))};
+            CodeFor(outcome), "cannot ask the gateway for its terminals: " +
+                                  (proxy ? "HTTP " + outcome.status + " from a proxy in front of it"
+                                         : Reason(outcome, line))};
         return check;
     }
     const auto list = ReadTerminalList(reply);
