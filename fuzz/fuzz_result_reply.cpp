@@ -1,11 +1,12 @@
 // Any "facepad/getresult" or status reply: the list is found where the first key word and one
 // separator character put it, as the whole-reply search found it, and the poll's list then merges
-// into an accumulating map.
+// into an accumulating map. Read as a proxy's error page, its title is one short line.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "front_end_answer.h"
 #include "reply_list.h"
 #include "result_parser.h"
 
@@ -43,6 +44,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string reply(reinterpret_cast<const char*>(data), size);
     Check(reply, kResultListKey);
     Check(reply, kStatusListKey);
+    const std::string title = PageTitle(reply);
+    if (title.size() > 80 || title.find_first_of("\r\n\t") != std::string::npos ||
+        (!title.empty() && (title.front() == ' ' || title.back() == ' '))) {
+        std::abort();
+    }
     const ReplyList list = FindReplyList(reply, kResultListKey);
     if (list.shape == ReplyListShape::Present) {
         ParseResultList(list.text, results, nullptr);

@@ -90,7 +90,6 @@ TEST(Cli, EachSubcommandSendsItsRequestAndSaysHowItEnded)
                        "# all fourteen\ntype=1\nAttLog=1\nOpLog=1\nAttPhoto=1\nEnrollUser=1\n"
                        "ChgUser=1\nEnrollFP=1\nChgFP=1\nFPImag=1\nFACE=1\nUserPic=1\n"
                        "WORKCODE=1\nBioPhoto=1\nTimeOut=45\n");
-    const std::string soon = " --fast-first-poll";
     const Scratch two("two.csv", UsersCsv(2));
     const Scratch list("terminals.txt", "T1\n# the offline one\n\n  T2\r\n");
     const std::string sync = "sync-users " + two.path;
@@ -113,19 +112,19 @@ TEST(Cli, EachSubcommandSendsItsRequestAndSaysHowItEnded)
         {"set-port 8081", 0, "reset 0", "listen port 8081, reset \"0\""},
         {"init --file " + init.path, 0, "14 given, 0 empty", "14 init settings stored"},
         {"init --set TimeOut=45 --all", 0, "1 given, 13 empty", "14 init settings stored"},
-        {"watch-results --seconds 30 --expect 3" + soon, 0,
-         "result: terminal T1, command 8 -> 0 (done)", "POST /facepad/getresult 200"},
+        {"watch-results --seconds 30 --expect 3", 0, "result: terminal T1, command 8 -> 0 (done)",
+         "POST /facepad/getresult 200"},
         // A name only when there is one; --wait reads the command's own result.
         {"add-user T2 --id 10 --pin 1002", 0, "add user 1002 on T2 as command 10: accepted",
          "command 10 for T2 queued: result -1001"},
-        {"watch-results --seconds 30 --expect 1" + soon, 1, "1 result(s) received, 1 not 0",
+        {"watch-results --seconds 30 --expect 1", 1, "1 result(s) received, 1 not 0",
          "POST /facepad/getresult 200"},
-        {"add-user T9 --id 11 --pin 1 --wait" + soon, 1,
+        {"add-user T9 --id 11 --pin 1 --wait", 1,
          "result: terminal T9, command 11 -> -1001 (terminal not bound)",
          "command 11 for T9 queued: result -1001"},
         {"del-user T1 --id 12 --pin 999", 0, "delete user 999 on T1 as command 12: accepted",
          "command 12 for T1 queued: result -1003"},
-        {"unlock T1 --id 13 --wait=20" + soon, 0,
+        {"unlock T1 --id 13 --wait=20", 0,
          "also taken off the gateway, for nobody else to see: result: terminal T1, command 12 -> "
          "-1003 (no such user)\nresult: terminal T1, command 13 -> 0 (done)",
          "command 13 for T1 queued: result 0"},
@@ -338,7 +337,7 @@ TEST(CliSync, EveryUserOnEveryTerminalEndsInAFinalState)
     const Scratch journal("first.journal");
     const auto run = sim.Tool({"sync-users", users.path, "-t", "T1", "-t", "T2", "--report",
                                report.path, "--journal", journal.path, "--wait-results=20",
-                               "--fast-first-poll", "--jobs", "3", "--skip-terminal-check"});
+                               "--jobs", "3", "--skip-terminal-check"});
     EXPECT_EQ(run.exitCode, 1) << run.output;
     const std::string written = report.Contents();
     const std::string expected[] = {
@@ -358,9 +357,8 @@ TEST(CliSync, EveryUserOnEveryTerminalEndsInAFinalState)
 
     // Bound now: a retry sends only the pairs that are not done.
     const std::size_t before = sim.LogCount("/facepad/adduser 200", 4);
-    const auto retry =
-        sim.Tool({"sync-users", users.path, "--retry-failed", report.path, "--report", report.path,
-                  "--wait-results=20", "--fast-first-poll"});
+    const auto retry = sim.Tool({"sync-users", users.path, "--retry-failed", report.path,
+                                 "--report", report.path, "--wait-results=20"});
     EXPECT_EQ(retry.exitCode, 1) << retry.output;
     EXPECT_EQ(sim.LogCount("/facepad/adduser 200", before + 3), before + 3);
     const std::string again = report.Contents();
@@ -373,8 +371,8 @@ TEST(CliSync, EveryUserOnEveryTerminalEndsInAFinalState)
     EXPECT_EQ(removed.exitCode, 0) << removed.output;
     EXPECT_CONTAINS(removed.output, "4 sent");
     EXPECT_CONTAINS(report.Contents(), "1,T9,sent,accepted; its result was not waited for");
-    const auto gone = sim.Tool({"remove-users", users.path, "-t", "T1", "--wait-results",
-                                "--fast-first-poll", "--report", report.path});
+    const auto gone = sim.Tool(
+        {"remove-users", users.path, "-t", "T1", "--wait-results", "--report", report.path});
     EXPECT_EQ(gone.exitCode, 0) << gone.output;
     EXPECT_CONTAINS(gone.output, "4 result(s) of other commands were taken off the gateway");
     EXPECT_CONTAINS(report.Contents(), "2,T1,done,remove: was not on the terminal (code -1003");

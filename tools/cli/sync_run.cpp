@@ -241,7 +241,7 @@ void UserSync::Hold(std::size_t pair, const FailedRow& row)
 UserOutcome UserSync::OutcomeOf(std::size_t pair, const SyncEnding& ending) const
 {
     const auto held = m_heldSyncIds.find(pair);
-    const bool stillHeld = held != m_heldSyncIds.end() && m_held[pair];
+    const bool stillHeld = held != m_heldSyncIds.end() && StillHeld(pair);
     return PairOutcome(*m_plan, *m_states, stillHeld ? held->second : m_journal.SyncId(), pair,
                        ending);
 }
@@ -312,6 +312,13 @@ Verdict UserSync::Prepare()
     return OpenJournal();
 }
 
+// Read on the polling thread too, while a retry releases pairs whose earlier result failed.
+bool UserSync::StillHeld(std::size_t pair) const
+{
+    std::lock_guard<std::mutex> lock(m_heldMutex);
+    return !m_held.empty() && m_held[pair];
+}
+
 bool UserSync::Waits() const
 {
     return WaitSeconds(m_line).has_value();
@@ -344,7 +351,7 @@ bool UserSync::CollectResultOf(const std::string& syncId, const ArrivedResult& r
     }
     const auto pair = m_plan->PairOf(result.serial, pin);
     const auto slot = m_plan->SlotNamed(kind);
-    if (!pair || !slot || (heldOnly && !m_held[*pair])) {
+    if (!pair || !slot || (heldOnly && !StillHeld(*pair))) {
         return false;
     }
     m_journal.RecordResult(*m_plan, *pair, *slot, result.code);
@@ -374,12 +381,13 @@ void UserSync::CollectEarlierResults()
                   " s; going on with those collected");
     }
     for (std::size_t pair = 0; pair < m_plan->Pairs(); ++pair) {
-        if (!m_held[pair]) {
+        if (!StillHeld(pair)) {
             continue;
         }
         if (m_states->Get(pair, Slot::Record).result == ResultState::Other) {
             m_states->Forget(pair, Slot::Record);
             m_states->Forget(pair, Slot::Photo);
+            std::lock_guard<std::mutex> lock(m_heldMutex);
             m_held[pair] = false;
         } else if (m_states->Get(pair, Slot::Photo).result == ResultState::Other) {
             m_states->Forget(pair, Slot::Photo);
@@ -444,7 +452,7 @@ UserSync::Tally UserSync::WriteOutcomes(const SyncEnding& ending, ReportWriter& 
         report.Write(o);
         const bool unconfirmed = IsUnconfirmed(o.state);
         tally.unconfirmed += unconfirmed ? 1u : 0u;
-        tally.leftOut += unconfirmed && !m_held.empty() && m_held[pair] ? 1u : 0u;
+        tally.leftOut += unconfirmed && StillHeld(pair) ? 1u : 0u;
         // A pair never sent needs no line of its own: the summary says why sending stopped.
         const bool listed = o.state != std::string(final_state::kNotSent);
         if (!IsFine(o.state)) {

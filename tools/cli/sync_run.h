@@ -6,6 +6,7 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -38,6 +39,7 @@ private:
     Verdict CheckOutputs() const;
     Verdict OpenJournal();
     bool Waits() const;
+    bool StillHeld(std::size_t pair) const;
     void Collect(const ArrivedResult& result);
     bool CollectResultOf(const std::string& syncId, const ArrivedResult& result, bool heldOnly);
     void CollectEarlierResults();
@@ -67,6 +69,7 @@ private:
     std::set<std::string> m_retriedSyncIds;
     // Pairs a retry does not send again: an earlier sync sent them and they may have been
     // carried out. Their results are still taken under the earlier sync's command ids.
+    mutable std::mutex m_heldMutex;
     std::vector<bool> m_held;
     std::unordered_map<std::size_t, std::string> m_heldSyncIds;
     std::size_t m_heldCount = 0;
