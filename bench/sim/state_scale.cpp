@@ -6,10 +6,12 @@
 //   time per user over the last 1,000  <= 1.5 x that over the first 1,000
 //   peak resident memory of the simulator <= 200 MB
 //   restart until the first answer       <  2 s
+// With --search it measures the page's user search instead (search_scale.cpp).
 #include <httplib.h>
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -21,7 +23,8 @@
 #include <thread>
 #include <vector>
 
-#include "child_program.h"
+#include "scale_simulator.h"
+#include "search_scale.h"
 
 namespace {
 
@@ -41,34 +44,8 @@ struct Settings {
     std::size_t photoBytes = 30 * 1024;
 };
 
-// The simulator on a fresh port file, with its state in `state`.
-class Simulator {
-public:
-    Simulator(const Settings& settings, const std::string& state)
-        : m_portFile(settings.directory + "/sim.port"),
-          m_program(Args(settings, state, RemovedFirst(m_portFile)))
-    {
-    }
-    int WaitForPort() const { return m_program.WaitForPort(m_portFile); }
-    double PeakMemoryMb() const { return m_program.PeakMemoryMb(); }
-    void Kill(int signal) { m_program.Kill(signal); }
-
-private:
-    static const std::string& RemovedFirst(const std::string& path)
-    {
-        std::remove(path.c_str());
-        return path;
-    }
-    static std::vector<std::string> Args(const Settings& settings, const std::string& state,
-                                         const std::string& portFile)
-    {
-        return {settings.simulator, "--port", "0",          "--port-file", portFile,
-                "--state",          state,    "--terminal", "T1",          "--quiet"};
-    }
-
-    std::string m_portFile;
-    facepad::bench::ChildProgram m_program;
-};
+using facepad::bench::Post;
+using Simulator = facepad::bench::ScaleSimulator;
 
 std::string UserBody(int i)
 {
@@ -96,15 +73,6 @@ std::string PhotoContent(std::mt19937& random, std::size_t bytes)
         c = alphabet[pick(random)];
     }
     return content;
-}
-
-void Post(httplib::Client& client, const char* path, const std::string& body)
-{
-    const auto reply = client.Post(path, body, "text/plain");
-    if (!reply || reply->status != 200) {
-        throw std::runtime_error(std::string(path) + " failed: " +
-                                 (reply ? reply->body : httplib::to_string(reply.error())));
-    }
 }
 
 // Seconds per user (one adduser and one setbiophoto), user by user.
@@ -149,10 +117,8 @@ bool Report(const char* figure, double value, const char* unit, bool met)
 int Run(const Settings& settings)
 {
     const std::string state = settings.directory + "/scale.db";
-    for (const char* suffix : {"", "-wal", "-shm"}) {
-        std::remove((state + suffix).c_str());
-    }
-    Simulator first(settings, state);
+    facepad::bench::RemoveState(state);
+    Simulator first(settings.simulator, settings.directory, state, {"T1"});
     const int port = first.WaitForPort();
     if (port == 0) {
         throw std::runtime_error("the simulator did not start");
@@ -164,7 +130,7 @@ int Run(const Settings& settings)
     first.Kill(SIGKILL);
 
     const auto restartStarted = Clock::now();
-    Simulator second(settings, state);
+    Simulator second(settings.simulator, settings.directory, state, {"T1"});
     const int restartedPort = second.WaitForPort();
     httplib::Client client("127.0.0.1", restartedPort);
     Post(client, "/facepad/getavailable", "");
@@ -189,18 +155,26 @@ int Run(const Settings& settings)
 
 int main(int argc, char** argv)
 {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: %s SIMULATOR SCRATCH_DIR [USERS]\n", argv[0]);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const auto search = std::find(args.begin(), args.end(), "--search");
+    const bool searching = search != args.end();
+    if (searching) {
+        args.erase(search);
+    }
+    if (args.size() < 2) {
+        std::fprintf(stderr, "usage: %s SIMULATOR SCRATCH_DIR [USERS] [--search]\n", argv[0]);
         return 2;
     }
     Settings settings;
-    settings.simulator = argv[1];
-    settings.directory = argv[2];
-    if (argc > 3) {
-        settings.users = std::stoi(argv[3]);
+    settings.simulator = args[0];
+    settings.directory = args[1];
+    if (args.size() > 2) {
+        settings.users = std::stoi(args[2]);
     }
     try {
-        return Run(settings);
+        return searching ? facepad::bench::RunSearchScale(settings.simulator, settings.directory,
+                                                          settings.users)
+                         : Run(settings);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "facepad-sim-scale: %s\n", error.what());
         return 2;

@@ -32,6 +32,7 @@ public:
     // The exit code (128 + signal for a killed program), or nothing within `limit`.
     std::optional<int> WaitExit(std::chrono::milliseconds limit);
     std::string Stderr() const;
+    pid_t Pid() const { return m_pid; }
 
 private:
     pid_t m_pid = -1;

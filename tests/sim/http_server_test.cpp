@@ -121,10 +121,10 @@ TEST_F(HttpServer, EachRequestGetsItsAnswerOneLogLineAndAJournalEntryBeforeTheAn
          "POST /facepad/nothing 404 in=0B unknown endpoint /facepad/nothing", true},
         {"DELETE /facepad/getresult HTTP/1.1\r\nHost: x\r\n\r\n", "Allow: POST",
          "every endpoint takes POST", "DELETE /facepad/getresult 405", true},
-        {"GET /_sim/state HTTP/1.1\r\nHost: x\r\n\r\n", "HTTP/1.1 200", "\"summary\"", nullptr,
-         false},
-        {"POST /_sim/disconnect?terminal=T1 HTTP/1.1\r\nHost: x\r\n\r\n", "HTTP/1.1 200", "ok",
-         "POST /_sim/disconnect 200", false},
+        {"GET /_sim/state HTTP/1.1\r\nHost: localhost\r\n\r\n", "HTTP/1.1 200", "\"summary\"",
+         nullptr, false},
+        {"POST /_sim/disconnect?terminal=T1 HTTP/1.1\r\nHost: [::1]:1\r\n\r\n", "HTTP/1.1 200",
+         "ok", "POST /_sim/disconnect 200", false},
         {"POST /facepad/adduser HTTP/1.1\r\nContent-Length: 64\r\n\r\n" + std::string(64, 'x'),
          "HTTP/1.1 413", "body of 64 bytes exceeds the cap of 16 bytes",
          "POST /facepad/adduser 413 in=0B payload too large", true, 16},
@@ -151,6 +151,72 @@ TEST_F(HttpServer, EachRequestGetsItsAnswerOneLogLineAndAJournalEntryBeforeTheAn
         }
     }
     EXPECT_FALSE(gateway.State().Status("T1")->connected);
+}
+
+// A page of another site reaches a loopback port through the browser: by DNS rebinding (its own
+// name resolving to 127.0.0.1, sent as Host) or by a cross-site form or fetch (its Origin). Each
+// row is refused, changes nothing and is logged; hosts, tools, a reverse proxy's Host on gateway
+// paths and the page's own origin are served.
+TEST_F(HttpServer, RequestsOfPagesOfOtherSitesAreRefused)
+{
+    ServerSettings settings;
+    settings.allowedHosts = {"sim.lan"};
+    Start(settings);
+    const std::string port = std::to_string(server->Port());
+    const std::string rebound = "Host: evil.example:" + port + "\r\n";
+    const std::string own = "Host: 127.0.0.1:" + port + "\r\n";
+    const std::string form = "Content-Type: text/plain\r\nContent-Length: 10\r\n\r\nSN=T1\tch=1";
+    const std::pair<std::string, std::string> refused[] = {
+        {"POST /_sim/next-result?terminal=T1&code=-1 HTTP/1.1\r\n" + rebound + "\r\n",
+         "not to Host \"evil.example:" + port},
+        {"GET /_sim/photo?terminal=T1&pin=1&type=9 HTTP/1.1\r\n" + rebound + "\r\n",
+         "--allow-host NAME"},
+        {"GET / HTTP/1.1\r\nHost: 127.0.0.1.evil.example\r\n\r\n",
+         "Host \"127.0.0.1.evil.example\""},
+        {"GET / HTTP/1.1\r\nHost: localhost:1@evil.example\r\n\r\n", "Host \"localhost:1@evil"},
+        {"POST /_sim/disconnect?terminal=T1 HTTP/1.1\r\n\r\n", "not to Host \"\""},
+        {"GET /_sim/state HTTP/1.1\r\n" + rebound + "Origin: http://evil.example:" + port +
+             "\r\n\r\n",
+         "not to Host"},
+        {"POST /facepad/binding HTTP/1.1\r\nHost: x\r\nOrigin: http://evil.example\r\n" + form,
+         "another site (Origin \"http://evil.example\")"},
+        {"POST /facepad/binding HTTP/1.1\r\n" + own + "Origin: null\r\n" + form, "Origin \"null\""},
+        {"GET /_sim/journal HTTP/1.1\r\n" + own + "Origin: http://localhost:" + port + "\r\n\r\n",
+         "Origin \"http://localhost:" + port},
+    };
+    for (const auto& [request, reason] : refused) {
+        const std::string answer = RawConnection(server->Port()).Exchange(request, reason);
+        EXPECT_EQ(answer.rfind("HTTP/1.1 403", 0), 0u) << request << "answered:\n" << answer;
+        EXPECT_NE(answer.find(reason), std::string::npos) << request << "answered:\n" << answer;
+    }
+    EXPECT_EQ(WaitForLog(std::size(refused)).size(), std::size(refused)) << "one line each";
+    const auto overview = gateway.State().Overview({}, 0);
+    EXPECT_TRUE(overview.terminals.at(0).connected && !overview.terminals.at(0).channel &&
+                !overview.terminals.at(0).forcedResult);
+    // A refused request's body is read as its body, not as requests of their own: here the
+    // request written in it starts just where the server's first read of 4 KiB ends.
+    const std::string inner = "POST /_sim/disconnect?terminal=T1 HTTP/1.1\r\n" + own + "\r\n";
+    const std::string head =
+        "POST /facepad/getavailable HTTP/1.1\r\nHost: x\r\nOrigin: http://evil.example\r\n";
+    const std::size_t padding = 4096 - head.size() - sizeof "Content-Length: 4096\r\n\r\n" + 1;
+    RawConnection connection(server->Port());
+    connection.Exchange(head + "Content-Length: " + std::to_string(padding + inner.size()) +
+                            "\r\n\r\n" + std::string(padding, 'x') + inner,
+                        "another site");
+    const std::string after =
+        connection.Exchange("GET /_sim/state HTTP/1.1\r\n" + own + "\r\n", "\"pendingResults\"");
+    EXPECT_NE(after.find("\"serial\":\"T1\",\"connected\":true"), std::string::npos) << after;
+
+    for (const std::string& served :
+         std::vector<std::string>{"GET /_sim/state HTTP/1.1\r\nHost: LOCALHOST:" + port + "\r\n",
+                                  "GET /_sim/state HTTP/1.1\r\nHost: sim.lan\r\n",
+                                  "POST /facepad/getavailable HTTP/1.1\r\nHost: proxy.example\r\n",
+                                  "POST /_sim/connect?terminal=T1 HTTP/1.1\r\n" + own +
+                                      "Origin: http://127.0.0.1:" + port + "\r\n"}) {
+        const std::string answer =
+            RawConnection(server->Port()).Exchange(served + "\r\n", "\r\n\r\n");
+        EXPECT_EQ(answer.rfind("HTTP/1.1 200", 0), 0u) << served << "answered:\n" << answer;
+    }
 }
 
 // httplib closes a keep-alive connection after 5 requests unless told otherwise; the adapter's

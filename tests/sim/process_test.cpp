@@ -21,7 +21,8 @@ using simtest::RunToEnd;
 
 TEST(Programs, SimulatorRefusesToStartWithTheReasonAndLeavesAStateItCannotUseAlone)
 {
-    RunningSimulator holder({"--quiet"});
+    const Scratch held("held.db");
+    RunningSimulator holder({"--quiet", "--state", held.path});
     ASSERT_GT(holder.port, 0);
     const Scratch garbageFile("garbage.db", "not a state");
     const std::string& garbage = garbageFile.path;
@@ -43,6 +44,13 @@ TEST(Programs, SimulatorRefusesToStartWithTheReasonAndLeavesAStateItCannotUseAlo
         {{"--payload-cap", "0"}, 2, "--payload-cap must be at least 1 byte"},
         {{"--port-file", garbage + "/port"}, 3, "cannot write the port file"},
         {{"--state", earlierJson.path}, 3, "is a JSON state file of an earlier simulator"},
+        {{"--state", held.path},
+         3,
+         held.path + " is in use by another facepad-gateway-sim, process " +
+             std::to_string(holder.child->Pid())},
+        {{"--upstream", "http://127.0.0.1/x"}, 2, "--upstream must be http://HOST:PORT"},
+        {{"--record", garbage}, 2, "--record needs --upstream"},
+        {{"--replay", garbage}, 3, garbage + ":1: not a recorded exchange"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> argv = {kSimulator};

@@ -69,6 +69,31 @@ int FreeLoopbackPort()
     return ntohs(address.sin_port);
 }
 
+ReverseProxy::ReverseProxy(const char* prefix)
+{
+    std::string folder = std::string("/tmp/") + prefix + "_XXXXXX";
+    m_folder = mkdtemp(folder.data());
+}
+
+ReverseProxy::~ReverseProxy()
+{
+    m_process.reset();
+    std::system(("rm -rf '" + m_folder + "'").c_str());
+}
+
+void ReverseProxy::Start(const std::vector<std::string>& argv, const std::vector<int>& ports,
+                         const std::string& log)
+{
+    m_process = std::make_unique<Child>(argv);
+    for (const int port : ports) {
+        if (!WaitUntilAccepting(port)) {
+            m_problem = argv[0] + " does not listen on " + std::to_string(port) + ": " +
+                        (log.empty() ? "" : FileText(log)) + m_process->Stderr();
+            return;
+        }
+    }
+}
+
 bool Nginx::Installed()
 {
     return access(kBinary, X_OK) == 0;
@@ -77,9 +102,8 @@ bool Nginx::Installed()
 // One process in the foreground (no daemon, no workers), so that the test ends it with a signal.
 // Run by root, nginx would hand its work to the user "nobody", who cannot use the scratch folder.
 Nginx::Nginx(const std::string& servers, const std::vector<int>& ports)
+    : ReverseProxy("facepad_nginx")
 {
-    char folder[] = "/tmp/facepad_nginx_XXXXXX";
-    m_folder = mkdtemp(folder);
     std::ofstream(m_folder + "/nginx.conf")
         << (geteuid() == 0 ? "user root;\n" : "") << "daemon off;\nmaster_process off;\n"
         << "pid " << m_folder << "/nginx.pid;\nerror_log " << m_folder << "/error.log;\n"
@@ -88,21 +112,21 @@ Nginx::Nginx(const std::string& servers, const std::vector<int>& ports)
         << "/proxy;\n  fastcgi_temp_path " << m_folder << "/fastcgi;\n  uwsgi_temp_path "
         << m_folder << "/uwsgi;\n  scgi_temp_path " << m_folder << "/scgi;\n"
         << servers << "\n}\n";
-    m_process = std::make_unique<Child>(
-        std::vector<std::string>{kBinary, "-p", m_folder, "-c", m_folder + "/nginx.conf"});
-    for (const int port : ports) {
-        if (!WaitUntilAccepting(port)) {
-            m_problem = "nginx does not listen on " + std::to_string(port) + ": " +
-                        FileText(m_folder + "/error.log") + m_process->Stderr();
-            return;
-        }
-    }
+    Start({kBinary, "-p", m_folder, "-c", m_folder + "/nginx.conf"}, ports,
+          m_folder + "/error.log");
 }
 
-Nginx::~Nginx()
+bool Haproxy::Installed()
 {
-    m_process.reset();
-    std::system(("rm -rf '" + m_folder + "'").c_str());
+    return access(kBinary, X_OK) == 0;
+}
+
+// -db: in the foreground, no daemon; its errors go to stderr.
+Haproxy::Haproxy(const std::string& config, const std::vector<int>& ports)
+    : ReverseProxy("facepad_haproxy")
+{
+    std::ofstream(m_folder + "/haproxy.cfg") << config;
+    Start({kBinary, "-db", "-f", m_folder + "/haproxy.cfg"}, ports, "");
 }
 
 }  // namespace simtest

@@ -102,7 +102,7 @@ Scratch::Scratch(const std::string& name, const std::string* bytes)
 
 void Scratch::Remove() const
 {
-    for (const char* suffix : {"", "-wal", "-shm"}) {
+    for (const char* suffix : {"", "-wal", "-shm", ".lock"}) {
         std::remove((path + suffix).c_str());
     }
     rmdir(path.c_str());

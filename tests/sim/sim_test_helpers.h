@@ -43,8 +43,8 @@ std::vector<Result> ReadResultReply(const std::string& reply);
 std::vector<Result> DrainResults(facepad::sim::Gateway& gateway);
 
 // A path of this test process in the test's temporary directory, removed before and after the
-// test with SQLite's companion files (a directory of that name too); `bytes`, when given, are
-// written there first.
+// test with SQLite's companion files and the simulator's lock file (a directory of that name too);
+// `bytes`, when given, are written there first.
 struct Scratch {
     explicit Scratch(const std::string& name, const std::string* bytes = nullptr);
     Scratch(const std::string& name, const std::string& bytes) : Scratch(name, &bytes) {}

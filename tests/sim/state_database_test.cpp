@@ -71,6 +71,26 @@ TEST(StateDatabase, EverythingKeptSurvivesAReopenAndTheCommandLineDecidesConnect
     EXPECT_TRUE(simtest::DrainResults(reopened).empty());
 }
 
+// A state of the first schema, which had no folded search key, opens brought up to date.
+TEST(StateDatabase, AStateOfTheFirstSchemaOpensWithItsUsersFoundByTheFoldedSearch)
+{
+    simtest::Scratch file("first_schema.db");
+    {
+        Gateway written{{{"T1", true}}, file.path};
+        written.Handle(endpoint::kBinding, "SN=T1\tch=1");
+        written.Handle(endpoint::kAddUser, CommandBody("T1", "1", UserJson("7", "Zoë Müller")));
+    }
+    Execute(file,
+            "DROP INDEX user_search; ALTER TABLE terminal_user DROP COLUMN search_key;"
+            "PRAGMA user_version = 1");
+    Gateway reopened{{{"T1", true}}, file.path};
+    facepad::sim::UserFilter filter;
+    filter.search = "MULLER";
+    const auto found = reopened.State().Overview(filter, 0);
+    ASSERT_EQ(found.users.size(), 1u);
+    EXPECT_EQ(found.users[0].user.name, "Zoë Müller");
+}
+
 TEST(StateDatabase, FilesItCannotUseAreRefusedWithTheReasonAndLeftAsTheyWere)
 {
     struct Case {
@@ -94,9 +114,9 @@ TEST(StateDatabase, FilesItCannotUseAreRefusedWithTheReasonAndLeftAsTheyWere)
         {"newer",
          [](const simtest::Scratch& f) {
              Gateway{{}, f.path};  // a temporary: the file is closed again
-             Execute(f, "PRAGMA user_version = 2");
+             Execute(f, "PRAGMA user_version = 3");
          },
-         "newer facepad-gateway-sim (schema version 2; this one reads up to version 1)"},
+         "newer facepad-gateway-sim (schema version 3; this one reads up to version 2)"},
     };
     for (const Case& c : cases) {
         simtest::Scratch file(std::string("refused_") + c.name);

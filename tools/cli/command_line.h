@@ -23,6 +23,7 @@ class Output;
 enum class ExitCode : int {
     Success = 0,
     Refused = 1,        // the gateway or a terminal said no
+    Warnings = 1,       // doctor: reachable, but something will bite
     Usage = 2,          // the command line or an input file is wrong; nothing was sent
     Unreachable = 3,    // no usable answer from the gateway
     JournalFailed = 4,  // a sync's journal could not be written: sending stopped at once
@@ -66,6 +67,8 @@ struct CommandLine {
     bool allSettings = false;
     int seconds = 10;
     std::size_t expect = 0;
+    int idleSeconds = 10;  // doctor: how long it holds an idle connection
+    bool maxBody = false;  // doctor: probe the largest body accepted
 
     std::string csvFile;
     std::vector<std::string> terminals;  // -t, comma lists split

@@ -10,7 +10,13 @@ namespace {
 using Osmer_Framework::Face::VurodoroViri_ExchangeOutcome;
 using Osmer_Framework::Face::VurodoroViri_ExchangeOutcomeName;
 
-// A gateway's reason text as it is; a page of markup (a proxy's or a web server's) by its title.
+std::string Address(const CommandLine& line)
+{
+    return line.url + ":" + std::to_string(line.port);
+}
+
+}  // namespace
+
 std::string ReplyText(const std::string& reply)
 {
     if (Osmer_Framework::Face::LooksLikeHtml(reply)) {
@@ -23,13 +29,6 @@ std::string ReplyText(const std::string& reply)
     }
     return text.empty() ? std::string("(empty reply)") : text;
 }
-
-std::string Address(const CommandLine& line)
-{
-    return line.url + ":" + std::to_string(line.port);
-}
-
-}  // namespace
 
 CallOutcome Call(const std::function<bool()>& operation)
 {

@@ -37,6 +37,8 @@ bool GatewayUnreachable(const CallOutcome& outcome);
 // A failed call whose request went out: the gateway may have carried it out, so it must not be
 // sent again before its result tells.
 bool MayHaveBeenDone(const CallOutcome& outcome);
+// A gateway's reason text as it is; a page of markup (a proxy's or a web server's) by its title.
+std::string ReplyText(const std::string& reply);
 // "not_sent", "may_have_been_done" or "answered", for --json.
 const char* DeliveryName(const CallOutcome& outcome);
 

@@ -12,6 +12,7 @@
 
 #include "adapter_log.h"
 #include "command_line.h"
+#include "doctor_command.h"
 #include "facepad_source_commit.h"
 #include "gateway_address.h"
 #include "gateway_commands.h"
@@ -169,6 +170,7 @@ int main(int argc, char** argv)
     facepad::cli::AddTerminalCommands(app, line);
     facepad::cli::AddGatewayCommands(app, line);
     facepad::cli::AddSyncCommands(app, line);
+    facepad::cli::AddDoctorCommand(app, line);
     try {
         app.parse(argc, argv);
     } catch (const CLI::Success& done) {

@@ -123,12 +123,15 @@ struct TerminalOverview {
 };
 
 // Which users a page of the state shows: those of one terminal (or all), whose pin or name holds
-// `search` (ASCII letters in any case), `limit` of them from `offset` on, by terminal and pin.
+// `search` (both folded: case and Latin accents aside, see text_fold.h), `limit` of them from
+// `offset` on, by terminal and pin; or, when `pin` is given, the page that holds the first of them
+// with that pin.
 struct UserFilter {
     std::string terminal;  // empty: every terminal
     std::string search;
     std::size_t offset = 0;
     std::size_t limit = 100;
+    std::string pin;  // empty: the page at `offset`
 };
 
 struct ListedUser {
@@ -151,6 +154,8 @@ struct StateOverview {
     std::size_t userCount = 0;      // on every terminal
     std::size_t photoCount = 0;     // on every terminal
     std::size_t matchingUsers = 0;  // that the filter lets through, on every page
+    std::size_t pageOffset = 0;     // where this page starts among them
+    bool pinFound = false;          // whether the filter's pin is among them
     std::vector<ListedUser> users;  // this page
 };
 

@@ -9,8 +9,9 @@ namespace {
 void PutUserRow(Connection& db, const std::string& serial, const std::string& pin,
                 const UserRecord& user)
 {
-    const std::string sql = std::string("INSERT OR REPLACE INTO terminal_user (serial, ") +
-                            UserColumns() + ") VALUES (?, ?, ?, ?, ?, ?, ?, ?)";
+    const std::string sql =
+        std::string("INSERT OR REPLACE INTO terminal_user (serial, ") + UserColumns() +
+        ", search_key) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, " + SearchKeyOf("?2", "?3") + ")";
     db.Prepare(sql.c_str())
         .Bind(1, serial)
         .Bind(2, pin)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "facepad_protocol.h"
+#include "front_setup.h"
 #include "gateway.h"
 #include "sim_server.h"
 #include "stop_requests.h"
@@ -29,6 +30,7 @@ struct Options {
     ServerSettings server;
     std::vector<std::string> terminals{"FACE-0001", "FACE-0002"};
     std::vector<std::string> statusOverrides;
+    FrontSettings front;
     std::string statePath;
     std::string portFile;
     int latencyMs = 0;
@@ -47,6 +49,9 @@ void AddOptions(CLI::App& app, Options& o)
     app.add_option("--state,--state-file", o.statePath,
                    "SQLite database that keeps the whole state across restarts (default: memory)");
     app.add_option("--port-file", o.portFile, "write the listening port into this file");
+    app.add_option("--allow-host", o.server.allowedHosts,
+                   "another name (Host) the page and /_sim/ answer to, besides localhost, "
+                   "127.0.0.1, [::1] and --host; repeatable");
     app.add_option("--payload-cap", o.server.payloadCap,
                    "largest request body in bytes (413 above)")
         ->capture_default_str();
@@ -65,6 +70,13 @@ void AddOptions(CLI::App& app, Options& o)
         ->capture_default_str()
         ->check(CLI::Range(std::size_t{1}, std::size_t{1000000}));
     app.add_flag("--quiet", o.quiet, "no log line per request");
+    app.add_option("--upstream", o.front.upstream,
+                   "relay every facepad/ request to the gateway at http://HOST:PORT and journal "
+                   "both sides");
+    app.add_option("--record", o.front.record,
+                   "with --upstream: record the gateway's answers into this file");
+    app.add_option("--replay", o.front.replay,
+                   "answer facepad/ requests from a recording made with --record");
 }
 
 void LogLine(const std::string& line)
@@ -104,7 +116,8 @@ std::string CheckOptions(Options& o, std::vector<TerminalSpec>& terminals)
             return "--status: " + error;
         }
     }
-    return CheckTerminals(o, terminals);
+    const std::string front = FrontProblem(o.front);
+    return front.empty() ? CheckTerminals(o, terminals) : front;
 }
 
 // Opens the state; null after telling why it cannot start.
@@ -149,6 +162,14 @@ int Serve(Options& options, const std::vector<TerminalSpec>& terminals, StopRequ
     if (!options.quiet) {
         options.server.log = &LogLine;
     }
+    Front front;
+    try {
+        front = OpenFront(options.front);
+    } catch (const std::exception& error) {
+        std::cerr << "facepad-gateway-sim: " << error.what() << "\n";
+        return kExitCannotStart;
+    }
+    options.server.front = front.answer;
     std::unique_ptr<SimServer> server;
     try {
         server = std::make_unique<SimServer>(*gateway, options.server);
@@ -165,10 +186,16 @@ int Serve(Options& options, const std::vector<TerminalSpec>& terminals, StopRequ
             return kExitCannotStart;
         }
     }
+    if (!front.described.empty()) {
+        LogLine("facepad-gateway-sim: " + front.described);
+    }
     std::cout << "facepad-gateway-sim listening on http://" << options.server.host << ":"
               << server->Port() << " (page at /, API under /_sim/)" << std::endl;
     const bool asked = stop.Wait([&server] { return server->Running(); });
     server->Stop();
+    if (front.closing) {
+        LogLine("facepad-gateway-sim: " + front.closing());
+    }
     LogLine(asked ? "facepad-gateway-sim stopped" : "facepad-gateway-sim: the server ended");
     return asked ? kExitStopped : kExitServerEnded;
 }

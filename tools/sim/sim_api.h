@@ -18,8 +18,6 @@ struct ApiRequest {
     std::string method;
     std::string path;
     std::multimap<std::string, std::string> params;  // the query string, decoded
-    std::string origin;                              // the Origin header; empty when absent
-    std::string host;                                // the Host header
 };
 
 struct ApiReply {

@@ -70,14 +70,17 @@ json_object* UserObject(const ListedUser& listed)
     return object;
 }
 
-// The page of users with what it was asked for, so that the page can say "101-200 of 5,000".
+// The page of users with what it was asked for, so that the page can say "101-200 of 5,000"; when
+// a pin was asked for, the offset is that of the page holding it.
 json_object* UsersObject(const StateOverview& state, const UserFilter& filter)
 {
     json_object* object = json_object_new_object();
     Put(object, "terminal", filter.terminal.empty() ? nullptr : JsonString(filter.terminal));
     Put(object, "search", JsonString(filter.search));
-    Put(object, "offset", Count(filter.offset));
+    Put(object, "offset", Count(state.pageOffset));
     Put(object, "limit", Count(filter.limit));
+    Put(object, "pin", filter.pin.empty() ? nullptr : JsonString(filter.pin));
+    Put(object, "pinFound", filter.pin.empty() ? nullptr : json_object_new_boolean(state.pinFound));
     Put(object, "total", Count(state.matchingUsers));
     json_object* items = json_object_new_array();
     for (const ListedUser& user : state.users) {

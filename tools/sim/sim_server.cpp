@@ -16,6 +16,7 @@ namespace {
 constexpr std::size_t kKeepAliveRequests = 1000000;  // httplib closes after 5 by default
 constexpr std::size_t kWorkerThreads = 32;  // each keep-alive connection holds one while open
 constexpr char kFaultHeader[] = "X-Facepad-Sim-Fault";
+constexpr char kGatewayPrefix[] = "facepad/";
 
 // A port another process listens on is refused, never shared. POSIX: SO_REUSEADDR only, since
 // httplib's default adds SO_REUSEPORT, with which a second server on a busy port binds silently and
@@ -53,7 +54,8 @@ SimServer::SimServer(Gateway& gateway, ServerSettings settings)
       m_settings(std::move(settings)),
       m_faults(m_settings.faults),
       m_journal(m_settings.journalSize),
-      m_api(gateway.State(), m_journal)
+      m_api(gateway.State(), m_journal),
+      m_screen(m_settings.host, m_settings.allowedHosts)
 {
     Configure();
     const std::string address = m_settings.host + ":" + std::to_string(m_settings.port);
@@ -110,7 +112,10 @@ void SimServer::ConfigureRoutes()
     m_server.Post(R"(/.*)", [this](const httplib::Request& request, httplib::Response& response) {
         HandlePost(request, response);
     });
-    const auto onlyPost = [](const httplib::Request& request, httplib::Response& response) {
+    const auto onlyPost = [this](const httplib::Request& request, httplib::Response& response) {
+        if (m_screen.Refuse(request, response)) {
+            return;
+        }
         response.status = 405;
         response.set_header("Allow", "POST");
         response.set_content(request.method + " is not served: every endpoint takes POST",
@@ -210,8 +215,14 @@ std::size_t SimServer::DelayedRequests()
     return m_delayed;
 }
 
+// Every handler screens the request first (request_screen.h). Not before routing: the body of a
+// request refused there would be left on the connection and read as the next request, in which a
+// page of another site could have written one of its own.
 void SimServer::HandlePost(const httplib::Request& request, httplib::Response& response)
 {
+    if (m_screen.Refuse(request, response)) {
+        return;
+    }
     const std::string path = request.path.substr(1);
     if (m_faults.Latency().count() > 0 && !WaitLatency()) {
         response.status = 503;
@@ -241,6 +252,18 @@ void SimServer::HandlePost(const httplib::Request& request, httplib::Response& r
     case FaultKind::None:
         break;
     }
+    if (m_settings.front && path.rfind(kGatewayPrefix, 0) == 0) {
+        const FrontAnswer answer = m_settings.front(path, request.body);
+        response.status = answer.status;
+        if (!answer.fault.empty()) {
+            response.set_header(kFaultHeader, answer.fault);
+        }
+        if (answer.relayed) {
+            response.set_header("Via", "1.1 facepad-gateway-sim");
+        }
+        response.set_content(answer.body, "text/plain");
+        return;
+    }
     const Reply reply = m_gateway.Handle(path, request.body);
     response.status = reply.status;
     response.set_content(reply.body, "text/plain");
@@ -248,9 +271,10 @@ void SimServer::HandlePost(const httplib::Request& request, httplib::Response& r
 
 void SimServer::HandleSim(const httplib::Request& request, httplib::Response& response)
 {
-    const ApiReply reply = m_api.Serve(ApiRequest{request.method, request.path, request.params,
-                                                  request.get_header_value("Origin"),
-                                                  request.get_header_value("Host")});
+    if (m_screen.Refuse(request, response)) {
+        return;
+    }
+    const ApiReply reply = m_api.Serve(ApiRequest{request.method, request.path, request.params});
     response.status = reply.status;
     if (!reply.allow.empty()) {
         response.set_header("Allow", reply.allow);
@@ -270,8 +294,8 @@ void SimServer::RecordInJournal(const httplib::Request& request, const httplib::
 
 void SimServer::Log(const httplib::Request& request, const httplib::Response& response) const
 {
-    // The page polls the simulator's own paths; only its controls are worth a line.
-    if (SimApi::Serves(request.path) && request.method == "GET") {
+    // The page polls the simulator's own paths; only its controls and refusals are worth a line.
+    if (SimApi::Serves(request.path) && request.method == "GET" && response.status != 403) {
         return;
     }
     if (m_settings.log) {

@@ -1,6 +1,7 @@
-// The simulated gateway on a real socket: a cpp-httplib server that reads every POST body raw,
-// applies the fault plan, hands the request to the Gateway, journals it and logs one line per
-// request. The page and the /_sim/ paths are served beside it, without faults or journal.
+// The simulated gateway on a real socket: a cpp-httplib server that refuses requests of other
+// sites (request_screen.h), reads every POST body raw, applies the fault plan, hands the request to
+// the Gateway, journals it and logs one line per request. The page and the /_sim/ paths are
+// served beside it, without faults or journal.
 #pragma once
 
 #include <httplib.h>
@@ -12,11 +13,14 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "facepad_protocol.h"
 #include "fault_plan.h"
 #include "gateway.h"
+#include "gateway_front.h"
 #include "request_journal.h"
+#include "request_screen.h"
 #include "sim_api.h"
 
 namespace facepad::sim {
@@ -28,6 +32,9 @@ struct ServerSettings {
     FaultSettings faults;
     std::size_t journalSize = kDefaultJournalSize;  // requests the journal keeps
     std::function<void(const std::string&)> log;    // one line per request; null: silent
+    // Names besides the loopback ones and `host` that the page and /_sim/ answer to.
+    std::vector<std::string> allowedHosts;
+    GatewayFront front;  // answers facepad/... instead of the gateway when set
 };
 
 class SimServer {
@@ -68,6 +75,7 @@ private:
     FaultPlan m_faults;
     RequestJournal m_journal;
     SimApi m_api;
+    RequestScreen m_screen;
     httplib::Server m_server;
     std::thread m_thread;
     int m_port = 0;

@@ -5,8 +5,11 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "facepad_protocol.h"
+#include "text_fold.h"
 
 namespace facepad::sim {
 
@@ -17,7 +20,9 @@ constexpr long long kApplicationId = 0x46504753;
 constexpr char kSqliteHeader[16] = "SQLite format 3";  // with its NUL: the first 16 bytes
 constexpr int kBusyTimeoutMs = 5000;
 
-constexpr char kSchema[] = R"sql(
+// The first version of the tables. A new state is made at this version and brought up to date by
+// the steps an older file takes, so that every new state runs them too.
+constexpr char kFirstSchema[] = R"sql(
 CREATE TABLE terminal (serial TEXT PRIMARY KEY, channel INTEGER);
 CREATE TABLE terminal_user (
   serial TEXT NOT NULL, pin TEXT NOT NULL, name TEXT NOT NULL, pri INTEGER NOT NULL,
@@ -33,10 +38,27 @@ CREATE TABLE unlock_event (seq INTEGER PRIMARY KEY, serial TEXT NOT NULL, comman
 CREATE TABLE pending_result (
   seq INTEGER PRIMARY KEY, serial TEXT NOT NULL, command_id TEXT NOT NULL, code TEXT NOT NULL);
 PRAGMA application_id = 1179666259;
-PRAGMA user_version = 1;
 )sql";
-static_assert(kApplicationId == 1179666259 && kStateSchemaVersion == 1,
-              "the schema text sets both numbers");
+static_assert(kApplicationId == 1179666259, "the schema text sets the application id");
+
+// Version 2: the user search's folded text, with an index that holds everything the search and
+// its paging read, so that a search scans the index alone.
+std::string SchemaStepTo2()
+{
+    return "ALTER TABLE terminal_user ADD COLUMN search_key TEXT NOT NULL DEFAULT '';"
+           "UPDATE terminal_user SET search_key = " +
+           SearchKeyOf("pin", "name") +
+           ";"
+           "CREATE INDEX user_search ON terminal_user (serial, pin, search_key);";
+}
+
+// The steps from each version to the next, oldest first; step i leads to version i + 2.
+const std::vector<std::string>& SchemaSteps()
+{
+    static const std::vector<std::string> steps = {SchemaStepTo2()};
+    static_assert(kStateSchemaVersion == 2, "one step per version after the first");
+    return steps;
+}
 
 enum class FileKind { New, Sqlite };
 
@@ -82,14 +104,15 @@ FileKind InspectFile(const std::string& path)
     throw StoreError(path + " is not a facepad-gateway-sim state (not a SQLite database)");
 }
 
-// Refuses a database this simulator did not write, or one from a newer version, before
-// anything (even the journal mode) is changed in it.
-bool NeedsSchema(Connection& db, const std::string& path)
+// The schema version of the state, 0 for an empty database. Refuses a database this simulator
+// did not write, or one from a newer version, before anything (even the journal mode) is changed
+// in it.
+long long SchemaVersion(Connection& db, const std::string& path)
 {
     const long long application = db.QueryInteger("PRAGMA application_id");
     const long long version = db.QueryInteger("PRAGMA user_version");
     if (application == 0 && db.QueryInteger("SELECT count(*) FROM sqlite_master") == 0) {
-        return true;  // an empty SQLite file: nobody's data yet
+        return 0;  // an empty SQLite file: nobody's data yet
     }
     if (application != kApplicationId) {
         throw StoreError(path + " is a SQLite database of another program (application_id " +
@@ -103,7 +126,7 @@ bool NeedsSchema(Connection& db, const std::string& path)
     if (version < 1) {
         throw StoreError(path + " carries no schema version; not a facepad-gateway-sim state");
     }
-    return false;
+    return version;
 }
 
 // WAL lets the reader connection see the last commit while a write is under way; NORMAL syncs
@@ -118,10 +141,22 @@ void Tune(Connection& db)
     db.Execute("PRAGMA synchronous=NORMAL");
 }
 
-void CreateSchema(Connection& db)
+// Makes a new state, or brings an older one up to date, in one transaction: an update that
+// fails leaves the file at its version.
+void BringUpToDate(Connection& db, long long version)
 {
+    if (version == kStateSchemaVersion) {
+        return;
+    }
     Transaction transaction(db);
-    db.Execute(kSchema);
+    if (version == 0) {
+        db.Execute(kFirstSchema);
+        version = 1;
+    }
+    for (; version < kStateSchemaVersion; ++version) {
+        db.Execute(SchemaSteps()[static_cast<std::size_t>(version - 1)].c_str());
+    }
+    db.Execute(("PRAGMA user_version = " + std::to_string(version)).c_str());
     transaction.Commit();
 }
 
@@ -131,11 +166,13 @@ StateDatabase::StateDatabase(const std::string& path)
 {
     if (path.empty()) {
         m_writer = std::make_unique<Connection>(":memory:", SQLITE_OPEN_READWRITE);
-        CreateSchema(*m_writer);
+        AddFoldFunction(*m_writer);
+        BringUpToDate(*m_writer, 0);
         m_reader = m_writer.get();
         m_readMutex = &m_writeMutex;
         return;
     }
+    m_lock = std::make_unique<StateLock>(path);
     const FileKind kind = InspectFile(path);
     const int flags = SQLITE_OPEN_READWRITE | (kind == FileKind::New ? SQLITE_OPEN_CREATE : 0);
     m_writer = std::make_unique<Connection>(path, flags);
@@ -143,11 +180,10 @@ StateDatabase::StateDatabase(const std::string& path)
         throw StoreError(path + " cannot be written (read-only)");
     }
     try {
-        const bool needsSchema = NeedsSchema(*m_writer, path);
+        const long long version = SchemaVersion(*m_writer, path);
         Tune(*m_writer);
-        if (needsSchema) {
-            CreateSchema(*m_writer);
-        }
+        AddFoldFunction(*m_writer);
+        BringUpToDate(*m_writer, version);
     } catch (const StoreError& error) {
         throw StoreError(std::string(error.what()).find(path) == std::string::npos
                              ? path + ": " + error.what()
@@ -155,6 +191,7 @@ StateDatabase::StateDatabase(const std::string& path)
     }
     m_ownReader = std::make_unique<Connection>(path, SQLITE_OPEN_READWRITE);
     sqlite3_busy_timeout(m_ownReader->Handle(), kBusyTimeoutMs);
+    AddFoldFunction(*m_ownReader);
     m_reader = m_ownReader.get();
     m_readMutex = &m_ownReadMutex;
 }
@@ -169,6 +206,11 @@ const std::string& UserColumns()
         return joined;
     }();
     return columns;
+}
+
+std::string SearchKeyOf(const std::string& pin, const std::string& name)
+{
+    return std::string(kFoldFunction) + "(" + pin + " || char(31) || " + name + ")";
 }
 
 UserRecord UserOfRow(const Statement& row, int first)

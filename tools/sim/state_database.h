@@ -11,6 +11,7 @@
 
 #include "gateway_records.h"
 #include "sqlite_db.h"
+#include "state_lock.h"
 
 namespace facepad::sim {
 
@@ -22,15 +23,21 @@ UserRecord UserOfRow(const Statement& row, int first);
 // An INTEGER column written from an int: by this simulator, through the statements above.
 int IntColumn(const Statement& row, int column);
 
-// The version of the tables below; a file with a higher one is refused, never guessed at.
-inline constexpr long long kStateSchemaVersion = 1;
+// The SQL expression of a user's search key, from the expressions of its pin and name: both
+// folded (text_fold.h), apart, so that a search never matches across the two.
+std::string SearchKeyOf(const std::string& pin, const std::string& name);
+
+// The version of the tables; an older file is brought up to date when it is opened, a file with
+// a higher one is refused, never guessed at.
+inline constexpr long long kStateSchemaVersion = 2;
 
 class StateDatabase {
 public:
     // An empty `path` gives a private in-memory database. A file that does not exist (or is
-    // empty) becomes a new state. A file that exists but is not a state of this simulator, was
-    // written by a newer one, or cannot be read or written throws StoreError with the reason,
-    // and the file is left as it was.
+    // empty) becomes a new state; one of an older schema is brought up to date. A file that
+    // another simulator uses (see StateLock), that is not a state of this simulator, was written
+    // by a newer one, or cannot be read or written throws StoreError with the reason, and the
+    // file is left as it was.
     explicit StateDatabase(const std::string& path);
 
     // Runs `change` inside one write transaction and commits it. Anything `change` throws, and a
@@ -62,6 +69,7 @@ public:
     }
 
 private:
+    std::unique_ptr<StateLock> m_lock;  // first in, last out: held until both connections close
     std::unique_ptr<Connection> m_writer;
     std::mutex m_writeMutex;
     // A file has a second connection for readers; in memory the one connection serves both.

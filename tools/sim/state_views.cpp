@@ -3,6 +3,7 @@
 // 100,000 users costs one page of them, and photo content is read one photo at a time when the
 // page asks for the image), and the whole state at once for tests. Requests never go through here.
 #include "gateway_state.h"
+#include "text_fold.h"
 
 namespace facepad::sim {
 
@@ -113,20 +114,9 @@ std::vector<TerminalOverview> ReadTerminals(Connection& db)
     return terminals;
 }
 
-// "%text%" for LIKE, with LIKE's own wildcards in the text taken literally.
-std::string LikePattern(const std::string& text)
-{
-    std::string pattern = "%";
-    for (const char c : text) {
-        if (c == '%' || c == '_' || c == '\\') {
-            pattern += '\\';
-        }
-        pattern += c;
-    }
-    return pattern + "%";
-}
-
-// The WHERE clause of the filter; its parameters are bound by BindFilter in the same order.
+// The WHERE clause of the filter; its parameters are bound by BindFilter in the same order. The
+// search looks in the folded key, through an index that holds it beside serial and pin, so that
+// neither the count nor the paging reads the table itself.
 std::string FilterClause(const UserFilter& filter)
 {
     std::string clause = " WHERE 1";
@@ -134,7 +124,7 @@ std::string FilterClause(const UserFilter& filter)
         clause += " AND serial = ?";
     }
     if (!filter.search.empty()) {
-        clause += " AND (pin LIKE ? ESCAPE '\\' OR name LIKE ? ESCAPE '\\')";
+        clause += std::string(" AND instr(search_key, ") + kFoldFunction + "(?)) > 0";
     }
     return clause;
 }
@@ -146,10 +136,29 @@ int BindFilter(Statement& query, const UserFilter& filter)
         query.Bind(next++, filter.terminal);
     }
     if (!filter.search.empty()) {
-        query.Bind(next++, LikePattern(filter.search));
-        query.Bind(next++, LikePattern(filter.search));
+        query.Bind(next++, filter.search);
     }
     return next;
+}
+
+// Where the page holding the first user with the filter's pin starts, in the filter's order;
+// nothing when no user the filter lets through has that pin.
+std::optional<std::size_t> PageOfPin(Connection& db, const UserFilter& filter)
+{
+    const std::string clause = FilterClause(filter);
+    Statement first = db.Prepare(
+        ("SELECT serial FROM terminal_user" + clause + " AND pin = ? ORDER BY serial LIMIT 1")
+            .c_str());
+    first.Bind(BindFilter(first, filter), filter.pin);
+    if (!first.Step()) {
+        return std::nullopt;
+    }
+    Statement before = db.Prepare(
+        ("SELECT count(*) FROM terminal_user" + clause + " AND (serial, pin) < (?, ?)").c_str());
+    const int next = BindFilter(before, filter);
+    before.Bind(next, first.Text(0)).Bind(next + 1, filter.pin);
+    const auto position = before.Step() ? static_cast<std::size_t>(before.Integer(0)) : 0u;
+    return position / filter.limit * filter.limit;
 }
 
 std::vector<PhotoSummary> ReadPhotos(Connection& db, const std::string& serial,
@@ -173,12 +182,19 @@ void ReadUsers(Connection& db, const UserFilter& filter, StateOverview& overview
     Statement count = db.Prepare(("SELECT count(*) FROM terminal_user" + clause).c_str());
     BindFilter(count, filter);
     overview.matchingUsers = count.Step() ? static_cast<std::size_t>(count.Integer(0)) : 0;
-    const std::string sql = std::string("SELECT serial, ") + UserColumns() + " FROM terminal_user" +
-                            clause + " ORDER BY serial, pin LIMIT ? OFFSET ?";
+    const auto pinPage = filter.pin.empty() ? std::nullopt : PageOfPin(db, filter);
+    overview.pinFound = pinPage.has_value();
+    overview.pageOffset = pinPage.value_or(filter.offset);
+    // The page's row ids come from the index alone; only its own rows are read from the table.
+    const std::string sql = std::string("SELECT serial, ") + UserColumns() +
+                            " FROM (SELECT rowid AS id FROM terminal_user" + clause +
+                            " ORDER BY serial, pin LIMIT ? OFFSET ?) AS page"
+                            " JOIN terminal_user ON terminal_user.rowid = page.id"
+                            " ORDER BY serial, pin";
     Statement page = db.Prepare(sql.c_str());
     const int next = BindFilter(page, filter);
     page.Bind(next, static_cast<long long>(filter.limit))
-        .Bind(next + 1, static_cast<long long>(filter.offset));
+        .Bind(next + 1, static_cast<long long>(overview.pageOffset));
     while (page.Step()) {
         overview.users.push_back(ListedUser{page.Text(0), UserOfRow(page, 1), {}});
     }

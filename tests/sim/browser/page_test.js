@@ -2,9 +2,11 @@
 // Starts the simulator, opens the page, runs the demo's host against the simulator, and checks
 // that the page shows what the host did; then presses Disconnect and checks through the real
 // adapter (facepad-cli status) that GetTerminalStatusFace now returns false. Saves a screenshot.
-// Then loads USERS users into a second simulator through facepad-cli sync-users and checks that
-// the page shows them a page at a time: its first render, the size of every state fetch, the
-// search, the terminal filter and the pager. It prints the time of each fetch and the simulator's
+// Presses Reset twice: dismissing the confirmation, which names what would be lost, changes
+// nothing; accepting it resets. Then loads USERS users into a second simulator through facepad-cli
+// sync-users and checks that the page shows them a page at a time: its first render, the size of
+// every state fetch, a search typed key by key (one search, not one per key), the search by pin,
+// the jump to a pin, the terminal filter and the pager. It prints the time of each fetch and the simulator's
 // memory; with --targets yes (scripts/sim-bench) it holds them to their targets too.
 //   node page_test.js --sim BIN --host BIN --cli BIN [--screenshot FILE] [--users N] [--targets yes]
 'use strict';
@@ -183,6 +185,55 @@ function watchStateFetches(page) {
   return fetches;
 }
 
+// The summary the simulator itself reports, read through the page's origin.
+function simSummary(page) {
+  return page.evaluate(() => fetch('/_sim/state?limit=1').then((r) => r.json()).then((s) => s.summary));
+}
+
+async function checkResetConfirmation(page) {
+  const asked = [];
+  const answerNext = (accept) => page.once('dialog', (dialog) => {
+    asked.push(dialog.message());
+    return accept ? dialog.accept() : dialog.dismiss();
+  });
+  answerNext(false);
+  await page.click('#reset');
+  await page.waitForSelector('#message.ok:has-text("reset cancelled")', { timeout: STEP_MS });
+  check(asked.length === 1 && /forgets 3 users, \d+ photos?, \d+ results? not yet fetched/.test(asked[0]),
+    'Reset asks first, naming what it would forget: "' + asked.join('') + '"');
+  check((await simSummary(page)).users === 3, 'a dismissed Reset changes nothing');
+  answerNext(true);
+  await page.click('#reset');
+  await page.waitForFunction(() => document.getElementById('summary').textContent.includes(' 0 users'), null, { timeout: STEP_MS });
+  check((await simSummary(page)).users === 0, 'an accepted Reset forgets the users');
+}
+
+// Typing a search key by key, as people do, sends it once typing pauses, not once per key (at
+// 100,000 users each search reads them all). Two are let through for a machine that stalls a
+// keystroke past the pause.
+async function checkTypedSearch(page, count) {
+  const searches = [];
+  const watch = (request) => {
+    const url = new URL(request.url());
+    if (url.pathname === '/_sim/state' && url.searchParams.get('search')) searches.push(url.searchParams.get('search'));
+  };
+  page.on('request', watch);
+  const typed = 'muller, 1999';
+  let matching = 0;
+  for (let i = 1; i <= count; i++) matching += String(i).startsWith('1999') ? 1 : 0;
+  await page.click('#user-search');
+  await page.keyboard.type(typed, { delay: 50 });
+  const range = `1–${Math.min(matching, 100)} of ${matching.toLocaleString('en')}`;
+  await page.waitForFunction((t) => document.getElementById('page-range').textContent === t, range, { timeout: STEP_MS });
+  page.off('request', watch);
+  check(searches.length <= 2 && searches[searches.length - 1] === typed,
+    `typing "${typed}" key by key sent ${searches.length} search(es) for its ${typed.length} keys: ${JSON.stringify(searches)}`);
+  const names = await page.$$eval('#users td.name', (cells) => cells.map((c) => c.textContent));
+  check(names.every((name) => name.startsWith('Zoë Müller, 1999')), `the search "${typed}" finds the ${matching} users named "Zoë Müller, 1999…"`);
+  await page.fill('#user-search', '');
+  await page.press('#user-search', 'Enter');
+}
+
 async function checkManyUsers(context, work, count) {
   const { child, port: portPromise } = startSimulator(work, 'many', ['T1', 'T2'], path.join(work, 'many.db'));
   try {
@@ -210,6 +261,7 @@ async function checkManyUsers(context, work, count) {
     const rendered = Date.now() - start;
     log(`figure: the page with ${total} users rendered in ${(rendered / 1000).toFixed(2)} s`);
     check(rendered <= RENDER_LIMIT_MS, `the page renders ${total} users, a page at a time, within ${RENDER_LIMIT_MS / 1000} s`);
+    await checkTypedSearch(page, count);
 
     const lastPin = String(count).padStart(6, '0');
     await page.fill('#user-search', lastPin);
@@ -217,6 +269,15 @@ async function checkManyUsers(context, work, count) {
     await page.waitForFunction(() => document.querySelectorAll('#users tbody tr').length === 1, null, { timeout: STEP_MS });
     check(true, 'a search by pin finds the one user');
     await page.fill('#user-search', '');
+    await page.press('#user-search', 'Enter');
+    const jumpTo = Math.ceil(count * 3 / 4);
+    const jumpPin = String(jumpTo).padStart(6, '0');
+    const pageStart = Math.floor((jumpTo - 1) / 100) * 100;
+    await page.fill('#pin-jump', jumpPin);
+    await page.press('#pin-jump', 'Enter');
+    await page.waitForSelector(`#users tr.jumped[data-pin="${jumpPin}"]`, { timeout: STEP_MS });
+    check((await page.textContent('#page-range')).startsWith((pageStart + 1).toLocaleString('en') + '–'),
+      `"go to pin ${jumpPin}" shows the page that holds it, from user ${pageStart + 1}, the row marked`);
     await page.selectOption('#user-terminal', 'T2');
     const range = (text) => page.waitForFunction((t) => document.getElementById('page-range').textContent === t, text, { timeout: STEP_MS });
     await range(`1–100 of ${SECOND_TERMINAL_USERS}`);
@@ -291,6 +352,7 @@ async function main() {
       await page.screenshot({ path: opts.screenshot, fullPage: true });
       log('screenshot saved to ' + opts.screenshot);
     }
+    await checkResetConfirmation(page);
     await checkManyUsers(context, work, Number(opts.users || 20000));
     log('passed');
   } finally {

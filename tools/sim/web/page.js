@@ -1,20 +1,25 @@
 // The simulator's page: polls the journal (cheap) and fetches the state only when its version
 // moved or the user filter changed. The state comes one page of users at a time, so a gateway of
-// 100,000 users costs what one page does. Everything is built with textContent, never innerHTML:
-// serials, names and pins are the host's data.
+// 100,000 users costs what one page does; a search waits until typing pauses, since each one
+// reads every user. Everything is built with textContent, never innerHTML: serials, names and
+// pins are the host's data.
 'use strict';
 
 const POLL_MS = 500;
 const TIMELINE_KEPT = 300;
 const PAGE_SIZE = 100;
+const SEARCH_PAUSE_MS = 300;  // typing "muller" sends one search, not six
 let lastSeq = 0;
 let stateVersion = -1;
 let timeline = [];
 let unlocked = new Set();  // "serial id" of commands that opened a door
-const filter = { terminal: '', search: '', offset: 0 };
+const filter = { terminal: '', search: '', offset: 0, pin: '' };  // pin: jump to its page once
 let filterChanged = false;
 let stateRequests = 0;  // a reply to an older request (an older filter) is not shown
 let matchingUsers = 0;
+let jumpedPin = '';  // the row shown after a jump to a pin
+let searchTimer = null;
+let lastSummary = null;
 const number = new Intl.NumberFormat('en');
 
 function el(tag, attrs, ...children) {
@@ -104,11 +109,8 @@ function photoCell(user) {
   return el('div', { class: 'no-photo', title: linked ? 'url only: ' + linked.url : '' }, linked ? 'url only' : 'no photo');
 }
 
-function usersTable(users) {
-  if (!users.items.length) {
-    return el('p', { class: 'empty' }, users.total === 0 && !filter.search && !filter.terminal ? 'No users yet.' : 'No user matches.');
-  }
-  const rows = users.items.map((user) => el('tr', { 'data-pin': user.pin, 'data-serial': user.terminal },
+function userRow(user) {
+  return el('tr', { 'data-pin': user.pin, 'data-serial': user.terminal, class: user.pin === jumpedPin ? 'jumped' : '' },
     el('td', { class: 'mono' }, user.terminal),
     el('td', { class: 'photo-cell' }, photoCell(user)),
     el('td', { class: 'mono' }, user.pin),
@@ -116,13 +118,21 @@ function usersTable(users) {
     el('td', {}, user.pri),
     el('td', {}, user.verify),
     el('td', { class: 'mono' }, user.card),
-    el('td', { class: 'mono' }, user.vicecard)));
+    el('td', { class: 'mono' }, user.vicecard));
+}
+
+function usersTable(users) {
+  if (!users.items.length) {
+    return el('p', { class: 'empty' }, users.total === 0 && !filter.search && !filter.terminal ? 'No users yet.' : 'No user matches.');
+  }
+  const rows = users.items.map(userRow);
   return el('table', {},
     el('thead', {}, el('tr', {}, ...['Terminal', 'Photo', 'Pin', 'Name', 'Pri', 'Verify', 'Card', 'Vice card'].map((h) => el('th', {}, h)))),
     el('tbody', {}, ...rows));
 }
 
 function renderSummary(summary) {
+  lastSummary = summary;
   const part = (count, text) => [el('b', {}, number.format(count)), ' ' + text];
   document.getElementById('summary').replaceChildren(
     ...part(summary.terminals, 'terminals'), ' (', ...part(summary.connected, 'connected'), ', ',
@@ -149,6 +159,11 @@ function renderUsers(users) {
     number.format(first) + '–' + number.format(last) + ' of ' + number.format(users.total);
   document.getElementById('page-prev').disabled = users.offset === 0;
   document.getElementById('page-next').disabled = last >= users.total;
+  const pages = Math.max(1, Math.ceil(users.total / PAGE_SIZE));
+  const pageNumber = document.getElementById('page-number');
+  pageNumber.max = pages;
+  if (document.activeElement !== pageNumber) pageNumber.value = Math.floor(users.offset / PAGE_SIZE) + 1;
+  document.getElementById('page-count').textContent = 'of ' + number.format(pages);
   document.getElementById('users').replaceChildren(usersTable(users));
 }
 
@@ -211,9 +226,11 @@ async function refresh(force) {
     const params = { offset: filter.offset, limit: PAGE_SIZE };
     if (filter.terminal) params.terminal = filter.terminal;
     if (filter.search) params.search = filter.search;
+    if (filter.pin) params.pin = filter.pin;
     const mine = ++stateRequests;
     const state = await getJson('/_sim/state?' + query(params));
     if (mine !== stateRequests) return;
+    if (filter.pin) landOnPin(state.users);
     stateVersion = state.version;
     renderState(state);
   } else if (journal.entries.length) {
@@ -235,16 +252,76 @@ async function poll() {
   setTimeout(poll, POLL_MS);
 }
 
+// After a jump the page stays where the pin was, like any other page.
+function landOnPin(users) {
+  if (users.pinFound) {
+    filter.offset = users.offset;
+    jumpedPin = filter.pin;
+    say('pin ' + filter.pin + ' is on page ' + number.format(users.offset / PAGE_SIZE + 1), true);
+  } else {
+    say('no user with pin ' + filter.pin + (filter.search || filter.terminal ? ' among those listed' : ''), false);
+  }
+  filter.pin = '';
+}
+
 function changeFilter(change) {
+  clearTimeout(searchTimer);
   change();
   filterChanged = true;
   refresh(true).catch(() => {});
 }
 
+function searchNow() {
+  const text = document.getElementById('user-search').value.trim();
+  if (text !== filter.search) changeFilter(() => { filter.search = text; filter.offset = 0; jumpedPin = ''; });
+}
+
+function goToPage() {
+  const wanted = Math.floor(Number(document.getElementById('page-number').value));
+  const pages = Math.max(1, Math.ceil(matchingUsers / PAGE_SIZE));
+  if (!Number.isFinite(wanted)) return;
+  changeFilter(() => { filter.offset = (Math.min(Math.max(wanted, 1), pages) - 1) * PAGE_SIZE; });
+}
+
+function goToPin() {
+  const pin = document.getElementById('pin-jump').value.trim();
+  if (pin) changeFilter(() => { filter.pin = pin; });
+}
+
+// Names what a reset loses, counted just before asking; nothing is reset unless confirmed.
+async function confirmReset() {
+  let summary = lastSummary;
+  try {
+    summary = (await getJson('/_sim/state?' + query({ limit: 1 }))).summary;
+  } catch (error) {
+    // The counts last shown will do.
+  }
+  const counted = (n, one, many) => number.format(n) + ' ' + (n === 1 ? one : many);
+  const counts = summary
+    ? [counted(summary.users, 'user', 'users'), counted(summary.photos, 'photo', 'photos'),
+      counted(summary.pendingResults, 'result not yet fetched', 'results not yet fetched'),
+      counted(summary.bound, 'binding', 'bindings'), counted(summary.unlocks, 'door opening', 'door openings')].join(', ')
+    : 'every user, photo, result and binding';
+  return window.confirm('Reset the simulator? This forgets ' + counts +
+    ', the settings and the request journal, and cannot be undone.');
+}
+
 document.getElementById('user-terminal').addEventListener('change', (event) =>
   changeFilter(() => { filter.terminal = event.target.value; filter.offset = 0; }));
-document.getElementById('user-search').addEventListener('input', (event) =>
-  changeFilter(() => { filter.search = event.target.value.trim(); filter.offset = 0; }));
+document.getElementById('user-search').addEventListener('input', () => {
+  clearTimeout(searchTimer);
+  searchTimer = setTimeout(searchNow, SEARCH_PAUSE_MS);
+});
+document.getElementById('page-number').addEventListener('change', goToPage);
+// Enter acts at once (a form of several fields is not submitted by Enter).
+for (const [id, action] of [['user-search', searchNow], ['page-number', goToPage], ['pin-jump', goToPin]]) {
+  document.getElementById(id).addEventListener('keydown', (event) => {
+    if (event.key === 'Enter') {
+      event.preventDefault();
+      action();
+    }
+  });
+}
 document.getElementById('user-filter').addEventListener('submit', (event) => event.preventDefault());
 document.getElementById('page-prev').addEventListener('click', () =>
   changeFilter(() => { filter.offset = Math.max(0, filter.offset - PAGE_SIZE); }));
@@ -252,6 +329,10 @@ document.getElementById('page-next').addEventListener('click', () =>
   changeFilter(() => { if (filter.offset + PAGE_SIZE < matchingUsers) filter.offset += PAGE_SIZE; }));
 
 document.getElementById('reset').addEventListener('click', async () => {
+  if (!(await confirmReset())) {
+    say('reset cancelled: nothing changed', true);
+    return;
+  }
   timeline = [];
   filter.terminal = '';
   filter.offset = 0;
