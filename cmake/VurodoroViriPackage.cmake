@@ -17,6 +17,30 @@ install(EXPORT VurodoroViriTargets
   NAMESPACE VurodoroViri::
   DESTINATION ${VV_CONFIG_DIR})
 
+# A MinGW-w64 build records its compiler for the package's check of a host's, and installs the
+# compiler's runtime DLLs beside its own (a host ships them all).
+set(VV_BUILT_BY_MINGW FALSE)
+set(VV_RUNTIME_DLLS "")
+if(MINGW AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  include(VurodoroViriCompilerCheck)
+  set(VV_BUILT_BY_MINGW TRUE)
+  set(VV_BUILT_CXX_ID ${CMAKE_CXX_COMPILER_ID})
+  set(VV_BUILT_CXX_VERSION ${CMAKE_CXX_COMPILER_VERSION})
+  vurodoroviri_thread_model(VV_BUILT_THREADS "${CMAKE_CXX_COMPILER}")
+  foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
+      OUTPUT_VARIABLE dll_path OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(NOT IS_ABSOLUTE "${dll_path}")
+      message(FATAL_ERROR "${CMAKE_CXX_COMPILER} does not know where ${dll} is")
+    endif()
+    get_filename_component(dll_path "${dll_path}" REALPATH)
+    install(FILES ${dll_path} DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME ${dll})
+    list(APPEND VV_RUNTIME_DLLS ${dll})
+  endforeach()
+  install(FILES ${PROJECT_SOURCE_DIR}/cmake/VurodoroViriCompilerCheck.cmake
+    DESTINATION ${VV_CONFIG_DIR})
+endif()
+
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/VurodoroViriConfig.cmake.in
   ${PROJECT_BINARY_DIR}/VurodoroViriConfig.cmake
   INSTALL_DESTINATION ${VV_CONFIG_DIR})

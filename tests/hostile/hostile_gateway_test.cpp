@@ -7,6 +7,7 @@
 #include <set>
 #include <thread>
 
+#include "VurodoroViri_Options.h"
 #include "hostile_test.h"
 
 namespace vvtest {
@@ -373,7 +374,6 @@ TEST(HostileAdapter, DeleteIsPromptWhileThePollerResolvesConnectsOrParses)
         lastDelivery = Clock::now();
         results.clear();
     });
-    VurodoroViri_TestAccess::SetNapLength(1ms);
     std::atomic<bool> listSent{false};
     // The list is read within ms of being sent; parsing it takes hundreds.
     const auto parsing = [&] { return listSent && (std::this_thread::sleep_for(50ms), true); };
@@ -407,6 +407,7 @@ TEST(HostileAdapter, DeleteIsPromptWhileThePollerResolvesConnectsOrParses)
                                               });
         const std::size_t deliveries = DeliveryRecorder::Instance().Deliveries().size();
         auto adapter = std::make_unique<VurodoroViri_Druvel>();
+        Osmer_Framework::Face::VurodoroViri_SetFirstPollDelay(*adapter, 80ms);
         adapter->SetUrl(phase.baseUrl);
         adapter->SetRequestPort(gateway->Port());
         adapter->SetResultCallbackFace(&DeliveryRecorder::Callback);
@@ -417,12 +418,13 @@ TEST(HostileAdapter, DeleteIsPromptWhileThePollerResolvesConnectsOrParses)
         const auto deleteStarted = Clock::now();
         adapter.reset();
         EXPECT_LT(MillisecondsSince(deleteStarted), 250);
+#ifndef VV_THROUGH_SHIPPED_DLLS  // a host cannot count the DLL's threads
         EXPECT_TRUE(NoPollersWithin(10s));
+#endif
         if (DeliveryRecorder::Instance().Deliveries().size() > deliveries) {
             EXPECT_LT(lastDelivery.load(), deleteStarted) << "a callback started after delete";
         }
     }
-    VurodoroViri_TestAccess::SetNapLength(100ms);
     if (!nameServer) {
         GTEST_SKIP() << "resolving (the other phases ran): " << kNeedsPrivateResolver;
     }

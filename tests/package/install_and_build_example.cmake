@@ -11,7 +11,8 @@ file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 foreach(header CLS_VurodoroViri_Base.h CLS_VurodoroViri_Druvel.h Terminal_Http_Tool.h ox_toolkit.h
-               VurodoroViri_Diagnostics.h VurodoroViri_Options.h VurodoroViri_Version.h)
+               VurodoroViri_C.h VurodoroViri_Diagnostics.h VurodoroViri_Options.h
+               VurodoroViri_Version.h)
   if(NOT EXISTS ${prefix}/include/vurodoroviri/${header})
     message(FATAL_ERROR "installed package lacks include/vurodoroviri/${header}")
   endif()

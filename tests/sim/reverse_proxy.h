@@ -28,7 +28,7 @@ public:
 protected:
     explicit ReverseProxy(const char* prefix);
     // Starts `argv` and waits until each of `ports` accepts; `log` is its error log, if any.
-    void Start(const std::vector<std::string>& argv, const std::vector<int>& ports,
+    void Start(std::vector<std::string> argv, const std::vector<int>& ports,
                const std::string& log);
 
     std::string m_folder;

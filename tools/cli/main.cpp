@@ -22,6 +22,7 @@
 #include "sync_command.h"
 #include "terminal_commands.h"
 #include "text_checks.h"
+#include "utf8_console.h"
 
 namespace {
 
@@ -162,6 +163,7 @@ int Run(const CLI::App& app, CommandLine& line)
 
 int main(int argc, char** argv)
 {
+    facepad::UseUtf8Console();
     CLI::App app{"facepad-cli: drives the face-terminal adapter against a gateway"};
     CommandLine line;
     line.argv.assign(argv, argv + argc);

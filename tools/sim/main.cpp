@@ -14,6 +14,7 @@
 #include "sim_server.h"
 #include "stop_requests.h"
 #include "terminal_option.h"
+#include "utf8_console.h"
 
 namespace {
 
@@ -132,13 +133,14 @@ std::unique_ptr<Gateway> OpenGateway(const Options& o, const std::vector<Termina
     }
 }
 
-// Written whole, then renamed, so that a script polling for the file never reads half. Empty on
-// success, otherwise why the file could not be written.
+// Written whole, then renamed, so that a script polling for the file never reads half. Binary, so
+// that Windows writes "\n" alone and a shell's $(cat file) gives the number. Empty on success,
+// otherwise why the file could not be written.
 std::string WritePortFile(int port, const std::string& portFile)
 {
     const std::string temporary = portFile + ".tmp";
     {
-        std::ofstream file(temporary);
+        std::ofstream file(temporary, std::ios::binary);
         file << port << "\n";
         if (!file.flush()) {
             return "cannot write the port file " + temporary;
@@ -204,6 +206,7 @@ int Serve(Options& options, const std::vector<TerminalSpec>& terminals, StopRequ
 
 int main(int argc, char** argv)
 {
+    facepad::UseUtf8Console();
     CLI::App app{"facepad-gateway-sim: a simulated facepad gateway for hosts and tests"};
     Options options;
     AddOptions(app, options);
