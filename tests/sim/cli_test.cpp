@@ -42,6 +42,7 @@ struct Case {
     int exitCode;
     std::string says;       // in the tool's output
     std::string arrived{};  // in the simulator's request log, when given
+    std::string absent{};   // nowhere in the tool's output, when given
 };
 
 // Runs the tool once per case. Adapter log lines appear only with -v; a --json run prints one
@@ -55,6 +56,8 @@ void ExpectRuns(const RunningSimulator& sim, const std::string& prefix, const Ca
         const auto run = RunToEnd(simtest::Words(kTool + " " + prefix + c.args), 60s);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
         EXPECT_CONTAINS(run.output, c.says);
+        EXPECT_TRUE(c.absent.empty() || run.output.find(c.absent) == std::string::npos)
+            << run.output;
         const bool verbose = c.args.rfind("-v ", 0) == 0;
         EXPECT_EQ(run.output.find("adapter log") == std::string::npos, !verbose) << run.output;
         if (!c.arrived.empty()) {
@@ -87,6 +90,9 @@ TEST(Cli, EachSubcommandSendsItsRequestAndSaysHowItEnded)
                        "# all fourteen\ntype=1\nAttLog=1\nOpLog=1\nAttPhoto=1\nEnrollUser=1\n"
                        "ChgUser=1\nEnrollFP=1\nChgFP=1\nFPImag=1\nFACE=1\nUserPic=1\n"
                        "WORKCODE=1\nBioPhoto=1\nTimeOut=45\n");
+    const Scratch two("two.csv", UsersCsv(2));
+    const Scratch list("terminals.txt", "T1\n# the offline one\n\n  T2\r\n");
+    const std::string sync = "sync-users " + two.path;
     const Case cases[] = {
         {"bind T1 1", 0, "bind T1 to channel 1: accepted", "POST /facepad/binding 200"},
         {"bind T9 1", 1, "HTTP 409: refused: unknown terminal T9", "POST /facepad/binding 409"},
@@ -131,8 +137,31 @@ TEST(Cli, EachSubcommandSendsItsRequestAndSaysHowItEnded)
         {"unlock T2 --id 16", 0, "accepted", "command 16 for T2 queued: result -1002"},
         {"unbind T2", 0, "unbind T2: accepted", "unbound T2"},
         {"unbind T2", 1, "HTTP 409: refused: terminal T2 is not bound", "/unbinding 409"},
+        // Terminals: comma lists, a file of serials, and the gateway's list, which refuses
+        // before anything is sent what would end with every user -1001.
+        {sync + " -t T1,T9 -t T2", 2,
+         "sync-users: of the 3 terminal(s) named, the gateway does not know T9; it has not bound "
+         "T2 (facepad-cli bind SN CHANNEL): every request to them would come back -1001"},
+        {sync + " --terminals " + list.path + " -t T1,T9 --skip-terminal-check", 0, "6 sent",
+         "for T9 queued: result -1001"},
     };
-    ExpectRuns(sim, "--port " + std::to_string(sim.port) + " ", cases, std::size(cases));
+    const std::string port = "--port " + std::to_string(sim.port) + " ";
+    ExpectRuns(sim, port, cases, std::size(cases));
+
+    // A run's outcome is on stdout whatever its exit code: with stderr thrown away it is there.
+    const std::string failures[][2] = {
+        {"bind T9 1", "bind T9 to channel 1: FAILED: refused by the gateway: HTTP 409"},
+        {sync + " -t T9 --skip-terminal-check --wait-results=20", "2 terminal-error"},
+    };
+    for (const auto& [args, says] : failures) {
+        std::vector<std::string> argv = {"sh", "-c", "exec \"$0\" \"$@\" 2>/dev/null"};
+        for (const std::string& word : simtest::Words(kTool + " " + port + args)) {
+            argv.push_back(word);
+        }
+        const auto run = RunToEnd(argv, 60s);
+        EXPECT_EQ(run.exitCode, 1) << run.output;
+        EXPECT_CONTAINS(run.output, says);
+    }
     EXPECT_EQ(sim.Stop(SIGTERM), 0);
 }
 
@@ -156,6 +185,12 @@ TEST(Cli, EveryFailureNamesItsReasonAndExitsWithItsCode)
     const Scratch withBom("bom.csv", "\xEF\xBB\xBF" + UsersCsv(1));
     const Scratch utf16("utf16.csv", std::string("\xFF\xFEp\0i\0n\0", 8));
     const Scratch nameOnly("names.csv", "pin,name\n1,Ada\n");
+    // Header rules: any case, trailing empty columns (as spreadsheets save them), typos named.
+    const Scratch upper("upper.csv",
+                        "PIN,Name,Pri,Passwd,Verify,Card,ViceCard,,\n1,Ada,0,,0,,,,\n");
+    const Scratch typo("typo.csv", "pin,naem,pri,passwd,verify,card,vicecard\n1,Ada,0,,0,,\n");
+    const Scratch leavers("leavers.csv", "pin,address\n1,\"1 Main St\nSpringfield\"\n2,x\n2,y\n");
+    const Scratch textPins("text-pins.csv", kColumns + "\n1,A,0,,0,,\n01,B,0,,0,,\n");
     const Scratch folder("folder");
     ASSERT_EQ(mkdir(folder.path.c_str(), 0700), 0);
     const std::string at = "--port " + std::to_string(sim.port) + " ";
@@ -182,12 +217,14 @@ TEST(Cli, EveryFailureNamesItsReasonAndExitsWithItsCode)
         {atNobody + "watch-results --seconds 9", 3, "connection refused"},
         {"--port " + std::to_string(slow.port) + " --timeout 1 available", 3,
          "no answer from http://127.0.0.1:" + std::to_string(slow.port) + " within --timeout 1 s"},
-        {"--version", 0, "facepad-cli, adapter library "},
+        {"--version", 0, ", commit "},
         {"--json " + at + "available", 0, "\"terminals\":["},
         {"--json " + at + "bind T9 1", 1, "\"endpoint\":\"facepad/binding\""},
         {"--json " + at + "sync-users /nonexistent.csv -t T1", 2, "\"problems\":["},
         {"--json " + at + "sync-users " + users.path + " -t T1 -t T2 --dry-run", 0,
          "{\"pin\":\"3\",\"terminal\":\"T2\",\"state\":\"checked\""},
+        {"--json=summary " + at + "sync-users " + users.path + " -t T1 -t T2 --dry-run", 0,
+         "\"summary\":{", "", "\"users\":"},
         {"--json ad-user", 2, "\"message\":\"unknown subcommand"},
         // Files: nothing listens at atNobody, so a run that sent anything would end with 3.
         {atNobody + "sync-users " + withBom.path + " -t T1 --dry-run", 0, "1 checked"},
@@ -205,8 +242,36 @@ TEST(Cli, EveryFailureNamesItsReasonAndExitsWithItsCode)
         {atNobody + "sync-users" + goodT1 + " --wait-results=x", 2,
          "the wait must be a whole number of seconds"},
         {atNobody + "sync-users " + good.path, 2, "name at least one --terminal"},
+        {atNobody + "sync-users " + upper.path + " -t T1 --dry-run", 0, "1 checked"},
+        {atNobody + "sync-users " + typo.path + " -t T1", 2,
+         typo.path + ":1: unknown column \"naem\" (did you mean \"name\"?)"},
+        {atNobody + "remove-users " + leavers.path + " -t T1", 2,
+         leavers.path + ":5: duplicate pin 2 (first on line 4)", "", "quoted field"},
+        {atNobody + "sync-users " + textPins.path + " -t T1 --dry-run --text-pins", 0, "2 checked"},
     };
     ExpectRuns(sim, "", cases, std::size(cases));
+
+    // The gateway's address: --url and --port, then FACEPAD_GATEWAY, then the default.
+    const struct {
+        std::string variable, args;
+        int exitCode;
+        std::string says;
+    } variables[] = {
+        {"http://127.0.0.1:" + std::to_string(sim.port), "available", 0, "1 terminal(s)"},
+        {"http://127.0.0.1:" + std::to_string(gone.port), at + "available", 0, "1 terminal(s)"},
+        {"http://localhost:" + std::to_string(sim.port),
+         "--url http://no-such-host.invalid available", 3, "cannot resolve no-such-host.invalid"},
+        {"http://127.0.0.1:" + std::to_string(sim.port) + "/facepad", "available", 2,
+         "FACEPAD_GATEWAY=http://127.0.0.1:" + std::to_string(sim.port) + "/facepad: bad URL"},
+    };
+    for (const auto& v : variables) {
+        SCOPED_TRACE(v.variable + " " + v.args);
+        setenv("FACEPAD_GATEWAY", v.variable.c_str(), 1);
+        const auto run = RunToEnd(simtest::Words(kTool + " " + v.args), 60s);
+        EXPECT_EQ(run.exitCode, v.exitCode) << run.output;
+        EXPECT_CONTAINS(run.output, v.says);
+    }
+    unsetenv("FACEPAD_GATEWAY");
 
     // Every row of a users file is checked, each problem named, before anything is sent.
     const Scratch jpeg("ok.jpg", kJpeg);
@@ -220,9 +285,21 @@ TEST(Cli, EveryFailureNamesItsReasonAndExitsWithItsCode)
         {"1006,Big,0,,0,,," + big.path,
          "photo " + big.path + " has 3012 bytes, more than " + "--max-photo-bytes 2000"},
         {"1007,Gone,0,,0,,,/nonexistent.jpg", "photo /nonexistent.jpg: No such file or directory"},
-        {"1008,\"Open,", "a quoted field is not closed"},
         {"1009,Too,0,,0,,,,many", "expected 8 fields, got 9"},
-        {"1010,Pri,x,,0,,,", "pri must be a whole number, got \"x\""},
+        {"1010,Pri,x,,0,,,", "pri must be a whole number from 0 to 255, got \"x\""},
+        {" 1011 ,Spaced,0,,0,,,", "the pin \" 1011 \" has spaces around it"},
+        {"01001,Zero,0,,0,,,", "duplicate pin 01001: the same number as pin 1001 on line 2"},
+        {"1e3,Sci,0,,0,,,", "the pin \"1e3\" is not a number of 1 to 9 digits"},
+        {std::string(300, '7') + ",Long,0,,0,,,",
+         "the pin \"" + std::string(20, '7') + "...\" is not a number of 1 to 9 digits"},
+        {"1012,Neg,-1,,0,,,", "pri must be a whole number from 0 to 255, got \"-1\""},
+        {"1013," + std::string(10 << 20, 'N') + ",0,,0,,,",
+         "name has 10485760 bytes, more than 32"},
+        {"1014,Pw,0,123456789,0,,,", "passwd has 9 bytes, more than 8"},
+        {"1015,Card,0,,0,4294967296,,", "card must be a number from 0 to 4294967295"},
+        {"1016,\"Ada\nLovelace\",0,,0,,,", "name holds a line break or another control character"},
+        {"1017,\"Open,",
+         "a quoted field starts in this row and is not closed by the end of the file"},
     };
     std::string csv = kColumns + ",photo\n";
     for (const auto& row : rows) {
@@ -233,10 +310,13 @@ TEST(Cli, EveryFailureNamesItsReasonAndExitsWithItsCode)
                                              " -t T1 --max-photo-bytes 2000"),
                               60s);
     EXPECT_EQ(run.exitCode, 2) << run.output;
-    for (std::size_t i = 1; i < std::size(rows); ++i) {
-        EXPECT_CONTAINS(run.output, bad.path + ":" + std::to_string(i + 2) + ": " + rows[i][1]);
+    EXPECT_LT(run.output.size(), 10000u);  // the 10 MB name is not printed
+    // A quoted field goes on across a line break (RFC 4180); the rows after it keep their lines.
+    for (std::size_t i = 1, line = 3; i < std::size(rows); ++i) {
+        EXPECT_CONTAINS(run.output, bad.path + ":" + std::to_string(line) + ": " + rows[i][1]);
+        line += 1 + Occurrences(rows[i][0], "\n");
     }
-    EXPECT_CONTAINS(run.output, "9 problem(s) in the input; nothing sent");
+    EXPECT_CONTAINS(run.output, std::to_string(std::size(rows) - 1) + " problem(s) in the input");
     EXPECT_EQ(sim.Stop(SIGTERM), 0);
     EXPECT_EQ(slow.Stop(SIGTERM), 0);
 }
@@ -255,9 +335,9 @@ TEST(CliSync, EveryUserOnEveryTerminalEndsInAFinalState)
                             jpeg.path + ",0,,0,,,2\n");
     const Scratch report("report.csv", "");
     const Scratch journal("first.journal");
-    const auto run =
-        sim.Tool({"sync-users", users.path, "-t", "T1", "-t", "T2", "--report", report.path,
-                  "--journal", journal.path, "--wait-results=20", "--jobs", "3"});
+    const auto run = sim.Tool({"sync-users", users.path, "-t", "T1", "-t", "T2", "--report",
+                               report.path, "--journal", journal.path, "--wait-results=20",
+                               "--jobs", "3", "--skip-terminal-check"});
     EXPECT_EQ(run.exitCode, 1) << run.output;
     const std::string written = report.Contents();
     const std::string expected[] = {
@@ -286,8 +366,8 @@ TEST(CliSync, EveryUserOnEveryTerminalEndsInAFinalState)
     EXPECT_EQ(Occurrences(again, "\n1,T1,"), 0u) << again;
 
     // Leavers: one is gone already, which is where a removal wants them; unawaited ones are sent.
-    const auto removed =
-        sim.Tool({"remove-users", users.path, "-t", "T1", "-t", "T9", "--report", report.path});
+    const auto removed = sim.Tool({"remove-users", users.path, "-t", "T1,T9",
+                                   "--skip-terminal-check", "--report", report.path});
     EXPECT_EQ(removed.exitCode, 0) << removed.output;
     EXPECT_CONTAINS(removed.output, "4 sent");
     EXPECT_CONTAINS(report.Contents(), "1,T9,sent,accepted; its result was not waited for");
@@ -310,12 +390,13 @@ TEST(CliSync, JobsSendThroughTheOneAdapterAtOnce)
     const Scratch users("jobs.csv", UsersCsv(8));
     const Scratch report("jobs-report.csv");
     const auto start = std::chrono::steady_clock::now();
-    const auto run = sim.Tool({"sync-users", users.path, "-t", "T1", "--jobs", "8"});
+    const auto run =
+        sim.Tool({"sync-users", users.path, "-t", "T1", "--jobs", "8", "--skip-terminal-check"});
     EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_CONTAINS(run.output, "8 sent");
-    const auto waited = sim.Tool(
-        {"sync-users", users.path, "-t", "T1", "--wait-results=1", "--report", report.path});
+    const auto waited = sim.Tool({"sync-users", users.path, "-t", "T1", "--wait-results=1",
+                                  "--skip-terminal-check", "--report", report.path});
     EXPECT_EQ(waited.exitCode, 1) << waited.output;
     EXPECT_EQ(Occurrences(report.Contents(), ",T1,no-result,no result within 1 s"), 8u);
     EXPECT_EQ(sim.Stop(SIGTERM), 0);
@@ -341,7 +422,8 @@ TEST(CliSync, AnInterruptedSyncReportsWhatWentOutAndResumes)
           std::tuple{&silent, &waitedJournal, SIGINT, kUsers}}) {
         SCOPED_TRACE(signal);
         Child run(gateway->ToolArgv({"sync-users", users.path, "-t", "T1", "--journal", log->path,
-                                     "--report", report.path, "--jobs", "4", "--wait-results=60"}));
+                                     "--report", report.path, "--jobs", "4", "--wait-results=60",
+                                     "--skip-terminal-check"}));
         const auto count = static_cast<std::size_t>(accepted);
         ASSERT_GE(WaitForCount([&] { return log->Contents(); }, "accepted\t", count, 30s), count);
         run.Signal(signal);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "facepad_protocol.h"
+#include "record_limits.h"
 #include "record_params.h"
 
 namespace Osmer_Framework::Face {
@@ -42,6 +43,8 @@ struct CommandLine {
     int port = kDefaultPort;
     bool verbose = false;
     bool json = false;
+    bool jsonSummary = false;    // --json=summary: a sync's document without its list of every pair
+    std::string jsonForm;        // --json as given: "" when absent, "all" or "summary"
     int timeoutSeconds = 0;      // 0: the adapter's own limits (at most 30 s per exchange)
     bool fastFirstPoll = false;  // accepted and ignored: the tool polls at once when it waits
     // --wait or --wait-results as given: "" when absent, "30" without a value, else the value.
@@ -50,7 +53,8 @@ struct CommandLine {
     std::string serial;
     std::string id;
     int channel = 0;
-    UserRecord user;  // add-user's members; the other record commands read only the pin
+    UserRecord user;        // add-user's members; the other record commands read only the pin
+    bool textPins = false;  // pins are text (1 and 01 two users), not numbers
     std::string photoFile;
     int photoType = 9;
     int photoFormat = 0;
@@ -67,7 +71,9 @@ struct CommandLine {
     bool maxBody = false;  // doctor: probe the largest body accepted
 
     std::string csvFile;
-    std::vector<std::string> terminals;
+    std::vector<std::string> terminals;  // -t, comma lists split
+    std::vector<std::string> terminalFiles;
+    bool skipTerminalCheck = false;
     std::size_t jobs = 8;
     bool allowMissingColumns = false;
     std::string reportFile;
@@ -76,7 +82,9 @@ struct CommandLine {
     bool dryRun = false;
     bool resendUnconfirmed = false;
     bool progress = true;
-    // The command line as given, for the exact command a run names as the next step.
+    // The command line as given, for the exact command a run names as the next step; a gateway
+    // taken from FACEPAD_GATEWAY is written into it as --url and --port, so that the command
+    // reaches the same gateway from any shell.
     std::vector<std::string> argv;
 
     // Set by the chosen subcommand: its name and its work, which checks its input before it
@@ -85,6 +93,7 @@ struct CommandLine {
     std::function<Verdict(Adapter&, Output&)> action;
 
     const std::string& Pin() const { return user[kPinMember]; }
+    PinKind Pins() const { return textPins ? PinKind::Text : PinKind::Number; }
 };
 
 }  // namespace facepad::cli

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "text_checks.h"
+
 namespace facepad::cli {
 
 namespace {
@@ -39,6 +41,31 @@ std::string HostOf(const std::string& url)
         host = host.substr(1, host.size() - 2);
     }
     return host;
+}
+
+std::string SplitGatewayUrl(const std::string& text, std::string& url, int& port)
+{
+    const std::string problem = "bad URL: expected http://HOST:PORT, e.g. http://10.0.0.5:10001";
+    if (text.rfind(kScheme, 0) != 0) {
+        return problem;
+    }
+    std::string rest = text.substr(kSchemeLength);
+    if (!rest.empty() && rest.back() == '/') {
+        rest.pop_back();
+    }
+    const std::size_t colon = rest.rfind(':');
+    const std::size_t bracket = rest.rfind(']');
+    std::string host = rest;
+    if (colon != std::string::npos && (bracket == std::string::npos || colon > bracket)) {
+        const auto number = ParsePort(rest.substr(colon + 1));
+        if (!number) {
+            return problem;
+        }
+        port = *number;
+        host = rest.substr(0, colon);
+    }
+    url = kScheme + host;
+    return host.empty() || !UrlProblem(url).empty() ? problem : std::string();
 }
 
 }  // namespace facepad::cli

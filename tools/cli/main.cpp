@@ -2,15 +2,18 @@
 #include <CLS_VurodoroViri_Druvel.h>
 #include <VurodoroViri_Diagnostics.h>
 #include <VurodoroViri_Options.h>
+#include <VurodoroViri_Version.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "adapter_log.h"
 #include "command_line.h"
 #include "doctor_command.h"
+#include "facepad_source_commit.h"
 #include "gateway_address.h"
 #include "gateway_commands.h"
 #include "output.h"
@@ -28,6 +31,7 @@ using facepad::cli::CommandLine;
 using facepad::cli::ExitCode;
 using facepad::cli::Output;
 
+constexpr char kGatewayVariable[] = "FACEPAD_GATEWAY";
 // The adapter's connect time-out, which a shorter --timeout shortens too.
 constexpr std::chrono::seconds kConnectTimeout{3};
 
@@ -42,12 +46,17 @@ void AddGlobalOptions(CLI::App& app, CommandLine& line)
                    "give up on a gateway call after this many seconds (default: the adapter's "
                    "own limit, 30 s)")
         ->check(CLI::PositiveNumber);
-    app.add_flag("--json", line.json, "print one JSON document on stdout, errors included");
+    app.add_flag("--json{all}", line.jsonForm,
+                 "print one JSON document on stdout, errors included; --json=summary leaves out "
+                 "a sync's list of every user on every terminal (--report has it)")
+        ->check(CLI::IsMember({"all", "summary"}));
     app.add_flag("-v,--verbose", line.verbose, "echo every adapter log line to stderr");
     // Kept for the scripts that pass it: the tool now polls as soon as it waits for results.
     app.add_flag("--fast-first-poll", line.fastFirstPoll)->group("");
-    app.set_version_flag("--version", std::string("facepad-cli, adapter library ") +
-                                          Osmer_Framework::Face::VurodoroViri_GetVersion());
+    app.set_version_flag("--version", std::string("facepad-cli ") + VURODOROVIRI_VERSION +
+                                          ", commit " + FACEPAD_SOURCE_COMMIT +
+                                          " (adapter library " +
+                                          Osmer_Framework::Face::VurodoroViri_GetVersion() + ")");
     app.require_subcommand(1);
     app.fallthrough();  // global options may follow the subcommand too
 }
@@ -88,6 +97,33 @@ std::string ParseProblem(const CLI::App& app, const CLI::ParseError& error, int 
     return error.what();
 }
 
+// FACEPAD_GATEWAY=http://HOST:PORT stands in for --url and --port where they are not given. What
+// it gave is written into the command line that a sync names as its next step.
+std::string ApplyGatewayVariable(const CLI::App& app, CommandLine& line)
+{
+    const char* variable = std::getenv(kGatewayVariable);
+    if (variable == nullptr || *variable == '\0') {
+        return std::string();
+    }
+    std::string url;
+    int port = 0;
+    const std::string problem = facepad::cli::SplitGatewayUrl(variable, url, port);
+    if (!problem.empty()) {
+        return std::string(kGatewayVariable) + "=" + variable + ": " + problem;
+    }
+    std::vector<std::string> written;
+    if (app.get_option("--url")->count() == 0) {
+        line.url = url;
+        written.insert(written.end(), {"--url", url});
+    }
+    if (port != 0 && app.get_option("--port")->count() == 0) {
+        line.port = port;
+        written.insert(written.end(), {"--port", std::to_string(port)});
+    }
+    line.argv.insert(line.argv.begin() + 1, written.begin(), written.end());
+    return std::string();
+}
+
 // --timeout goes to the adapter itself, so a call that runs out of it ends there and then.
 void Configure(Adapter& adapter, const CommandLine& line)
 {
@@ -100,10 +136,16 @@ void Configure(Adapter& adapter, const CommandLine& line)
     }
 }
 
-int Run(CommandLine& line)
+int Run(const CLI::App& app, CommandLine& line)
 {
-    Output out(line.json, line.command);
+    line.json = !line.jsonForm.empty();
+    line.jsonSummary = line.jsonForm == "summary";
+    Output out(line.json, line.command, line.jsonSummary);
+    const std::string variableProblem = ApplyGatewayVariable(app, line);
     out.Set("gateway", line.url + ":" + std::to_string(line.port));
+    if (!variableProblem.empty()) {
+        return out.Finish(ExitCode::Usage, variableProblem + "; nothing sent");
+    }
     const std::string urlProblem = facepad::cli::UrlProblem(line.url);
     if (!urlProblem.empty()) {
         return out.Finish(ExitCode::Usage, urlProblem + "; nothing sent");
@@ -137,10 +179,17 @@ int main(int argc, char** argv)
         return app.exit(done);  // --help, --version
     } catch (const CLI::ParseError& error) {
         // The parse may have stopped before it reached --json.
-        const bool json = std::any_of(
-            argv + 1, argv + argc, [](const char* word) { return std::string(word) == "--json"; });
+        const bool json = std::any_of(argv + 1, argv + argc, [](const char* word) {
+            return std::string(word).rfind("--json", 0) == 0;
+        });
+        const std::string problem = ParseProblem(app, error, argc, argv);
+        if (!json) {
+            // A mistyped command line is the one outcome on stderr: it is no run's result.
+            std::fprintf(stderr, "%s\n", problem.c_str());
+            return static_cast<int>(ExitCode::Usage);
+        }
         Output out(json, line.command.empty() ? FirstWord(argc, argv) : line.command);
-        return out.Finish(ExitCode::Usage, ParseProblem(app, error, argc, argv));
+        return out.Finish(ExitCode::Usage, problem);
     }
-    return Run(line);
+    return Run(app, line);
 }

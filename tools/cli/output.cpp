@@ -9,7 +9,8 @@ json_object* JsonText(const std::string& text)
     return json_object_new_string_len(text.data(), static_cast<int>(text.size()));
 }
 
-Output::Output(bool json, std::string command) : m_json(json), m_document(json_object_new_object())
+Output::Output(bool json, std::string command, bool summaryOnly)
+    : m_json(json), m_summaryOnly(summaryOnly), m_document(json_object_new_object())
 {
     Set("command", command);
 }
@@ -53,6 +54,9 @@ void Output::SetList(const char* key, const std::vector<std::string>& values)
 
 void Output::SetStreamedList(const char* key, std::function<void(const Emit& emit)> write)
 {
+    if (m_summaryOnly) {
+        return;
+    }
     m_streamedKey = key;
     m_streamed = std::move(write);
 }
@@ -93,7 +97,7 @@ int Output::Finish(ExitCode code, const std::string& message)
         }
         PrintDocument();
     } else if (!message.empty()) {
-        std::fprintf(code == ExitCode::Success ? stdout : stderr, "%s\n", message.c_str());
+        std::printf("%s\n", message.c_str());
     }
     std::fflush(stdout);
     std::fflush(stderr);

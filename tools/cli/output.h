@@ -13,7 +13,8 @@ namespace facepad::cli {
 
 class Output {
 public:
-    Output(bool json, std::string command);
+    // `summaryOnly`: the document leaves out its streamed list (--json=summary).
+    Output(bool json, std::string command, bool summaryOnly = false);
     ~Output();
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
@@ -29,17 +30,19 @@ public:
     void SetList(const char* key, const std::vector<std::string>& values);
     // A list too long to hold as one document (a sync's every user on every terminal): `write`
     // runs when the document is printed and hands each element to `emit`, which prints and frees
-    // it. It becomes the document's last member.
+    // it. It becomes the document's last member; a summary-only document has none.
     using Emit = std::function<void(json_object* element)>;
     void SetStreamedList(const char* key, std::function<void(const Emit& emit)> write);
-    // Ends the run: prints the message (on stderr for people when it failed) or the whole
-    // document with "ok", "exit_code" and "message", and returns the exit code.
+    // Ends the run: prints the message on stdout, whatever the exit code (scripts tell success
+    // from failure by the code), or the whole document with "ok", "exit_code" and "message", and
+    // returns the exit code.
     int Finish(ExitCode code, const std::string& message);
 
 private:
     void PrintDocument() const;
 
     bool m_json;
+    bool m_summaryOnly;
     json_object* m_document;
     std::string m_streamedKey;
     std::function<void(const Emit& emit)> m_streamed;

@@ -6,6 +6,7 @@
 
 #include "command_support.h"
 #include "photo_file.h"
+#include "record_limits.h"
 #include "record_params.h"
 #include "text_checks.h"
 
@@ -98,13 +99,21 @@ void AddRecordOptions(CLI::App* sub, CommandLine& l)
             continue;
         }
         const bool integer = m.kind == member::Kind::Integer;
-        CLI::Option* option = sub->add_option(
+        sub->add_option(
             Option(m.name), l.user[i],
             std::string("the record's \"") + m.name + "\"" + (integer ? ", a whole number" : ""));
-        if (integer) {
-            option->check([](const std::string& text) {
-                return ParseInt(text) ? std::string() : "not a whole number: " + text;
-            });
+    }
+    sub->add_flag("--text-pins", l.textPins,
+                  "the terminals keep pins as text: the pin need not be digits (up to 24 bytes)");
+}
+
+// What a terminal cannot hold is refused as the users file's rows are (docs/cli.md).
+void CheckRecordLimits(const CommandLine& l)
+{
+    for (std::size_t i = 0; i < l.user.size(); ++i) {
+        const std::string problem = MemberProblem(i, l.user[i], l.Pins());
+        if (!problem.empty()) {
+            throw CLI::ValidationError(Option(member::kUser[i].name), problem + "; nothing sent");
         }
     }
 }
@@ -141,10 +150,13 @@ void AddRecordCommands(CLI::App& app, CommandLine& l)
 
     // Every record command sends its texts as they are: refuse what is not UTF-8 up front.
     for (CLI::App* sub : {add, del, photo, delPhoto}) {
-        sub->parse_complete_callback([&l] {
+        sub->parse_complete_callback([&l, sub, add] {
             const std::string field = NonUtf8Field(l);
             if (!field.empty()) {
                 throw CLI::ValidationError(field, "is not valid UTF-8; nothing sent");
+            }
+            if (sub == add) {
+                CheckRecordLimits(l);
             }
         });
     }

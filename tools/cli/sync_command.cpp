@@ -20,7 +20,17 @@ Verdict RemoveUsers(Adapter& a, Output& out, const CommandLine& l)
 // What the two share: terminals, results, report, journal, retry, dry run, concurrency.
 void AddSyncOptions(CLI::App* sub, CommandLine& l)
 {
-    sub->add_option("-t,--terminal", l.terminals, "terminal serial number; repeatable");
+    sub->add_option("-t,--terminal", l.terminals,
+                    "terminal serial number; repeatable, or a comma list: -t FACE-0001,FACE-0002")
+        ->delimiter(',');
+    sub->add_option("--terminals", l.terminalFiles,
+                    "a file of terminal serials, one a line ('#' comments); repeatable");
+    sub->add_flag("--skip-terminal-check", l.skipTerminalCheck,
+                  "send without checking the terminals against the gateway's list (one it does "
+                  "not know, or has not bound, answers -1001 to everything)");
+    sub->add_flag("--text-pins", l.textPins,
+                  "the terminals keep pins as text: 1 and 01 are two users, pins need not be "
+                  "digits (up to 24 bytes)");
     sub->add_flag("--wait-results{30}", l.waitText,
                   "wait up to SECONDS (default 30) for every terminal's result: "
                   "--wait-results[=SECONDS]");

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "csv_reader.h"
 #include "csv_record.h"
 
 namespace facepad::cli {
@@ -63,31 +64,28 @@ RetryReport ReadRetryReport(const std::string& path,
                             const std::function<void(const FailedRow&)>& failed)
 {
     RetryReport report;
-    std::ifstream in(path);
-    std::string line;
-    if (!std::getline(in, line) || line.rfind(kHeader, 0) != 0) {
+    std::ifstream in(path, std::ios::binary);
+    std::string header;
+    if (!std::getline(in, header) || header.rfind(kHeader, 0) != 0) {
         report.problem = path + ":1: not a sync report of facepad-cli (expected \"" +
                          std::string(kHeader) + "\")";
         return report;
     }
-    for (std::size_t number = 2; std::getline(in, line); ++number) {
-        std::string problem;
-        const auto fields = SplitCsvRecord(line, problem);
-        if (!fields || fields->size() <= kUserCommandField) {
-            report.problem = path + ":" + std::to_string(number) + ": expected " + kHeader;
+    CsvReader reader(in);
+    for (CsvRecord row; reader.Next(row);) {
+        if (!row.problem.empty() || row.fields.size() <= kUserCommandField) {
+            report.problem = path + ":" + std::to_string(row.line + 1) + ": expected " + kHeader;
             return report;
         }
-        report.syncIds.insert(SyncIdOf((*fields)[kUserCommandField]));
-        if ((*fields)[2] == final_state::kDone) {
+        const auto& f = row.fields;
+        report.syncIds.insert(SyncIdOf(f[kUserCommandField]));
+        if (f[2] == final_state::kDone) {
             continue;
         }
-        const std::string& serial = (*fields)[1];
-        if (std::find(report.serials.begin(), report.serials.end(), serial) ==
-            report.serials.end()) {
-            report.serials.push_back(serial);
+        if (std::find(report.serials.begin(), report.serials.end(), f[1]) == report.serials.end()) {
+            report.serials.push_back(f[1]);
         }
-        const auto& f = *fields;
-        failed(FailedRow{f[0], serial, f[2], f[3], SyncIdOf(f[kUserCommandField])});
+        failed(FailedRow{f[0], f[1], f[2], f[3], SyncIdOf(f[kUserCommandField])});
     }
     return report;
 }

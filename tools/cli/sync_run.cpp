@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 
+#include "adapter_log.h"
 #include "command_result.h"
 #include "command_support.h"
 #include "file_checks.h"
@@ -13,6 +14,7 @@
 #include "sync_progress.h"
 #include "sync_report.h"
 #include "sync_sender.h"
+#include "sync_terminals.h"
 
 namespace facepad::cli {
 
@@ -59,6 +61,20 @@ std::string Listed(const std::vector<std::string>& names)
     return text;
 }
 
+// The first ten names and how many more: a site's list can be long.
+std::string FewOf(const std::vector<std::string>& names)
+{
+    constexpr std::size_t kNamed = 10;
+    std::string text;
+    for (std::size_t i = 0; i < std::min(kNamed, names.size()); ++i) {
+        text += (i == 0 ? "" : ", ") + names[i];
+    }
+    if (names.size() > kNamed) {
+        text += " and " + std::to_string(names.size() - kNamed) + " more";
+    }
+    return text;
+}
+
 // "s1a2b3c.1001.user" of this sync: the pin (which may hold dots) and the kind.
 bool SplitCommandId(const std::string& id, const std::string& syncId, std::string& pin,
                     std::string& kind)
@@ -89,7 +105,7 @@ Verdict UserSync::ReadUsers(UserFile& users)
 {
     const UserColumns columns =
         m_kind == SyncKind::AddUsers ? UserColumns::Record : UserColumns::PinOnly;
-    users = ReadUserFile(m_line.csvFile, m_line.maxPhotoBytes, columns);
+    users = ReadUserFile(m_line.csvFile, m_line.maxPhotoBytes, columns, m_line.Pins());
     if (!users.problems.empty()) {
         for (const InputProblem& p : users.problems) {
             m_out.Say(p.Text());
@@ -109,15 +125,23 @@ Verdict UserSync::ReadUsers(UserFile& users)
     return Verdict{};
 }
 
-// The -t terminals, or with --retry-failed and none given, those of the report's failed rows.
+// The -t and --terminals terminals, or with --retry-failed and none given, those of the report's
+// failed rows.
 Verdict UserSync::ChooseTerminals(std::vector<std::string>& serials)
 {
     for (const std::string& serial : m_line.terminals) {
-        if (serial.empty() || serial.find_first_of("\t\r\n") != std::string::npos) {
-            return UsageError(Problem("bad terminal serial \"" + serial + "\""));
+        const std::string problem = SerialProblem(serial);
+        if (!problem.empty()) {
+            return UsageError(Problem(problem));
         }
         if (std::find(serials.begin(), serials.end(), serial) == serials.end()) {
             serials.push_back(serial);
+        }
+    }
+    for (const std::string& file : m_line.terminalFiles) {
+        const std::string problem = ReadTerminalFile(file, serials);
+        if (!problem.empty()) {
+            return UsageError(Problem(problem));
         }
     }
     if (!m_line.retryReport.empty()) {
@@ -131,12 +155,45 @@ Verdict UserSync::ChooseTerminals(std::vector<std::string>& serials)
         }
     }
     if (serials.empty()) {
-        return UsageError(Problem("name at least one --terminal"));
+        return UsageError(Problem("name at least one --terminal (or --terminals FILE)"));
     }
     if (m_line.resendUnconfirmed && m_line.retryReport.empty()) {
         return UsageError(Problem("--resend-unconfirmed goes with --retry-failed REPORT"));
     }
     return Verdict{};
+}
+
+// Every request to a terminal the gateway does not know, or has not bound, would come back -1001:
+// one refusal now instead. A dry run asks the gateway nothing.
+Verdict UserSync::CheckTerminals(const std::vector<std::string>& serials)
+{
+    if (m_line.dryRun || m_line.skipTerminalCheck) {
+        return Verdict{};
+    }
+    const TerminalCheck check = FindUnknownTerminals(m_adapter, m_line, serials);
+    TakeAdapterLog();  // the query's lines are not news
+    if (check.failure.code != ExitCode::Success) {
+        return Verdict{check.failure.code,
+                       Problem(check.failure.message + " (--skip-terminal-check sends unchecked)")};
+    }
+    if (check.unknown.empty() && check.unbound.empty()) {
+        return Verdict{};
+    }
+    m_out.SetList("unknown_terminals", check.unknown);
+    m_out.SetList("unbound_terminals", check.unbound);
+    std::string why;
+    if (!check.unknown.empty()) {
+        why = "the gateway does not know " + FewOf(check.unknown);
+    }
+    if (!check.unbound.empty()) {
+        why += (why.empty() ? "the gateway" : "; it") + std::string(" has not bound ") +
+               FewOf(check.unbound) + " (facepad-cli bind SN CHANNEL)";
+    }
+    return UsageError(Problem("of the " + std::to_string(serials.size()) + " terminal(s) named, " +
+                              why +
+                              ": every request to them would come back -1001; check the serials "
+                              "(facepad-cli available lists them), or give --skip-terminal-check "
+                              "to send all the same"));
 }
 
 void UserSync::SelectRetriedPairs()
@@ -243,12 +300,15 @@ Verdict UserSync::Prepare()
     if (!waitProblem.empty()) {
         return UsageError(Problem(waitProblem));
     }
-    m_plan = std::make_unique<SyncPlan>(m_kind, std::move(users.rows), std::move(serials));
-    m_states = std::make_unique<PairStates>(m_plan->Pairs());
-    SelectRetriedPairs();
     if (Verdict v = CheckOutputs(); v.code != ExitCode::Success) {
         return v;
     }
+    if (Verdict v = CheckTerminals(serials); v.code != ExitCode::Success) {
+        return v;
+    }
+    m_plan = std::make_unique<SyncPlan>(m_kind, std::move(users.rows), std::move(serials));
+    m_states = std::make_unique<PairStates>(m_plan->Pairs());
+    SelectRetriedPairs();
     return OpenJournal();
 }
 

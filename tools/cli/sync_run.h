@@ -32,6 +32,7 @@ private:
     Verdict Prepare();
     Verdict ReadUsers(UserFile& users);
     Verdict ChooseTerminals(std::vector<std::string>& serials);
+    Verdict CheckTerminals(const std::vector<std::string>& serials);
     void SelectRetriedPairs();
     void Hold(std::size_t pair, const FailedRow& row);
     UserOutcome OutcomeOf(std::size_t pair, const SyncEnding& ending) const;

@@ -78,6 +78,12 @@ bool IsValidUtf8(const std::string& text)
     return true;
 }
 
+bool HasControlCharacter(const std::string& text)
+{
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
+
 std::optional<int> ParseInt(const std::string& text)
 {
     if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) {

@@ -9,6 +9,8 @@ namespace facepad::cli {
 
 // Well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
 bool IsValidUtf8(const std::string& text);
+// Any byte below 0x20, or DEL: a line break, a TAB, an escape.
+bool HasControlCharacter(const std::string& text);
 // A decimal port from 1 to 65535, or nothing.
 std::optional<int> ParsePort(const std::string& text);
 // A whole decimal int (sign allowed), or nothing.

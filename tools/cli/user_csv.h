@@ -1,13 +1,14 @@
-// The users file of sync-users and remove-users: CSV with a header row naming its columns, in any
-// order. sync-users reads the user record ("pin", "name", "pri", "passwd", "verify", "card",
-// "vicecard") and "photo"; remove-users only "pin" and ignores the rest. Every row is checked
-// before anything is sent.
+// The users file of sync-users and remove-users: CSV (RFC 4180) with a header row naming its
+// columns, in any order and any case. sync-users reads the user record ("pin", "name", "pri",
+// "passwd", "verify", "card", "vicecard") and "photo"; remove-users only "pin" and ignores the
+// rest. Every row is checked, against what a terminal can hold too, before anything is sent.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <vector>
 
+#include "record_limits.h"
 #include "record_params.h"
 
 namespace facepad::cli {
@@ -39,6 +40,8 @@ struct UserFile {
     std::vector<std::string> missingColumns;
 };
 
-UserFile ReadUserFile(const std::string& path, std::size_t maxPhotoBytes, UserColumns columns);
+// `pins` says how pins compare: "1" and "01" are one user when terminals keep pins as numbers.
+UserFile ReadUserFile(const std::string& path, std::size_t maxPhotoBytes, UserColumns columns,
+                      PinKind pins);
 
 }  // namespace facepad::cli
