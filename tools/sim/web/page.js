@@ -226,11 +226,13 @@ async function refresh(force) {
     const params = { offset: filter.offset, limit: PAGE_SIZE };
     if (filter.terminal) params.terminal = filter.terminal;
     if (filter.search) params.search = filter.search;
-    if (filter.pin) params.pin = filter.pin;
+    // The jump asked for by this request: a jump asked for while it was under way is still to come.
+    const pin = filter.pin;
+    if (pin) params.pin = pin;
     const mine = ++stateRequests;
     const state = await getJson('/_sim/state?' + query(params));
     if (mine !== stateRequests) return;
-    if (filter.pin) landOnPin(state.users);
+    if (pin) landOnPin(pin, state.users);
     stateVersion = state.version;
     renderState(state);
   } else if (journal.entries.length) {
@@ -253,15 +255,15 @@ async function poll() {
 }
 
 // After a jump the page stays where the pin was, like any other page.
-function landOnPin(users) {
+function landOnPin(pin, users) {
   if (users.pinFound) {
     filter.offset = users.offset;
-    jumpedPin = filter.pin;
-    say('pin ' + filter.pin + ' is on page ' + number.format(users.offset / PAGE_SIZE + 1), true);
+    jumpedPin = pin;
+    say('pin ' + pin + ' is on page ' + number.format(users.offset / PAGE_SIZE + 1), true);
   } else {
-    say('no user with pin ' + filter.pin + (filter.search || filter.terminal ? ' among those listed' : ''), false);
+    say('no user with pin ' + pin + (filter.search || filter.terminal ? ' among those listed' : ''), false);
   }
-  filter.pin = '';
+  if (filter.pin === pin) filter.pin = '';
 }
 
 function changeFilter(change) {
