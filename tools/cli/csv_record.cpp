@@ -2,16 +2,20 @@
 
 namespace facepad::cli {
 
-std::string CsvField(const std::string& text)
+void AppendCsvField(std::string& row, std::string_view text)
 {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        row.append(text);
+        return;
     }
-    std::string quoted = "\"";
-    for (char c : text) {
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    row += '"';
+    for (const char c : text) {
+        if (c == '"') {
+            row += '"';
+        }
+        row += c;
     }
-    return quoted + "\"";
+    row += '"';
 }
 
 std::string OneLine(std::string text)

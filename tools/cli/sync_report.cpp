@@ -41,12 +41,20 @@ std::string ReportWriter::Open(const std::string& path)
 
 void ReportWriter::Write(const UserOutcome& o)
 {
-    if (m_file != nullptr) {
-        const std::string row = CsvField(o.pin) + ',' + CsvField(o.serial) + ',' + o.state + ',' +
-                                CsvField(o.detail) + ',' + CsvField(o.userCommand) + ',' +
-                                CsvField(o.photoCommand) + ',' + CsvField(OneLine(o.reply)) + '\n';
-        std::fputs(row.c_str(), m_file);
+    if (m_file == nullptr) {
+        return;
     }
+    m_row.clear();
+    for (const std::string_view field :
+         {std::string_view(o.pin), std::string_view(o.serial), std::string_view(o.state),
+          std::string_view(o.detail), std::string_view(o.userCommand),
+          std::string_view(o.photoCommand)}) {
+        AppendCsvField(m_row, field);
+        m_row += ',';
+    }
+    AppendCsvField(m_row, o.reply.empty() ? o.reply : OneLine(o.reply));
+    m_row += '\n';
+    std::fwrite(m_row.data(), 1, m_row.size(), m_file);
 }
 
 std::string ReportWriter::Close()

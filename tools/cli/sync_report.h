@@ -48,6 +48,7 @@ public:
 private:
     std::FILE* m_file = nullptr;
     std::string m_path;
+    std::string m_row;  // reused from row to row
 };
 
 // The rows of an earlier report that are not "done".
