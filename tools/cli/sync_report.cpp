@@ -52,7 +52,7 @@ void ReportWriter::Write(const UserOutcome& o)
         AppendCsvField(m_row, field);
         m_row += ',';
     }
-    AppendCsvField(m_row, o.reply.empty() ? o.reply : OneLine(o.reply));
+    AppendCsvField(m_row, OneLine(o.reply));
     m_row += '\n';
     std::fwrite(m_row.data(), 1, m_row.size(), m_file);
 }
