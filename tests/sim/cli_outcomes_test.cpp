@@ -35,9 +35,10 @@ std::string Port(int port)
     return std::to_string(port);
 }
 
-// Three fronts on one nginx: one that stops waiting for commands after 1 s but lets polls take
-// 30 s, one that stops waiting for everything after 1 s, one whose gateway is down.
-std::string ProxyServers(int gateway, int commandsCut, int allCut, int noGateway)
+// Four fronts on one nginx: one that stops waiting for commands after 1 s but lets polls take
+// 30 s, one that stops waiting for everything after 1 s, one whose gateway is down, and one that
+// refuses everything with a JSON reply, as gateways do, holding quotes and a comma.
+std::string ProxyServers(int gateway, int commandsCut, int allCut, int noGateway, int refusing)
 {
     const std::string pass = "proxy_http_version 1.1; proxy_set_header Connection \"\"; ";
     return "upstream gateway { server 127.0.0.1:" + Port(gateway) + "; keepalive 4; }\n" +
@@ -49,7 +50,9 @@ std::string ProxyServers(int gateway, int commandsCut, int allCut, int noGateway
            "server { listen 127.0.0.1:" + Port(allCut) + "; " + pass +
            "location / { proxy_pass http://gateway; proxy_read_timeout 1s; } }\n" +
            "server { listen 127.0.0.1:" + Port(noGateway) + "; " + pass +
-           "location / { proxy_pass http://nowhere; } }\n";
+           "location / { proxy_pass http://nowhere; } }\n" +
+           "server { listen 127.0.0.1:" + Port(refusing) + "; " +
+           "location / { return 400 '{\"error\":\"pin 1, refused\"}'; } }\n";
 }
 
 Finished Tool(int port, const std::string& args)
@@ -82,9 +85,9 @@ TEST(CliOutcomes, BehindAProxyTheResultDecidesAndAGatewayDownStopsTheSync)
     ASSERT_GT(sim.port, 0);
     ASSERT_EQ(sim.Tool({"bind", "T1", "1"}).exitCode, 0);
     const int commandsCut = FreeLoopbackPort(), allCut = FreeLoopbackPort(),
-              down = FreeLoopbackPort();
-    const Nginx proxy(ProxyServers(sim.port, commandsCut, allCut, down),
-                      {commandsCut, allCut, down});
+              down = FreeLoopbackPort(), refusing = FreeLoopbackPort();
+    const Nginx proxy(ProxyServers(sim.port, commandsCut, allCut, down, refusing),
+                      {commandsCut, allCut, down, refusing});
     ASSERT_EQ(proxy.Problem(), "");
     const Scratch users("proxied.csv", UsersCsv(12));
     const Scratch report("proxied-report.csv"), journal("proxied.journal");
@@ -134,6 +137,20 @@ TEST(CliOutcomes, BehindAProxyTheResultDecidesAndAGatewayDownStopsTheSync)
     EXPECT_EQ(cut.exitCode, 3) << cut.output;
     EXPECT_CONTAINS(cut.output, "whether it was carried out is not known");
     EXPECT_CONTAINS(cut.output, "poll(s) failed after they were sent");
+
+    // A refusal's reply, quotes and comma included, stays one field of its report row, and a retry
+    // reads that report back.
+    const Scratch refusedReport("refused-report.csv");
+    const Finished refused =
+        Tool(refusing, "sync-users " + users.path + " -t T1 --no-progress " +
+                           "--skip-terminal-check --report " + refusedReport.path);
+    EXPECT_EQ(refused.exitCode, 1) << refused.output;
+    EXPECT_EQ(
+        Occurrences(refusedReport.Contents(), ",\"{\"\"error\"\":\"\"pin 1, refused\"\"}\"\n"), 12u)
+        << refusedReport.Contents();
+    const Finished retried = Tool(sim.port, "sync-users " + users.path + " --retry-failed " +
+                                                refusedReport.path + " --wait-results=30");
+    EXPECT_CONTAINS(retried.output, "12 done\nnext: nothing to do");
     EXPECT_EQ(sim.Stop(SIGTERM), 0);
 }
 
