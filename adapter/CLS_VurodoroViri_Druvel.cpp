@@ -20,12 +20,12 @@ namespace {
 constexpr const char* kDefaultUrl = "http://127.0.0.1";
 constexpr const char* kDefaultPort = "10001";
 
-// base URL + ":" + port + "/" + endpoint path, nothing added or removed.
-std::string JoinUrl(const std::string& base, const std::string& port, std::string_view path)
+// The URL prefix followed by an endpoint path, nothing added or removed.
+std::string JoinUrl(const std::string& prefix, std::string_view path)
 {
     std::string url;
-    url.reserve(base.size() + port.size() + path.size() + 2);
-    url.append(base).append(1, ':').append(port).append(1, '/').append(path);
+    url.reserve(prefix.size() + path.size());
+    url.append(prefix).append(path);
     return url;
 }
 }  // namespace
@@ -36,8 +36,10 @@ std::atomic<bool> VurodoroViri_Druvel::m_bThreadQuit{false};
 VurodoroViri_Druvel::VurodoroViri_Druvel()
     : CLS_VurodoroViri_Base(), m_strUrl(), m_strPort(), m_httpTool(), m_pResultCallback(nullptr)
 {
-    m_strUrl = kDefaultUrl;
-    m_strPort = kDefaultPort;
+    {
+        std::lock_guard<std::mutex> lock(m_addressMutex);
+        SetAddressLocked(kDefaultUrl, kDefaultPort);
+    }
     PollingControl& polling = PollingControl::Instance();
     polling.Adopt(this, PollingStatics{m_pCarGate, m_bThreadQuit});
     try {
@@ -75,12 +77,24 @@ bool VurodoroViri_Druvel::SetUrl(const std::string& _strUrl)
 try {
     {
         std::lock_guard<std::mutex> lock(m_addressMutex);
-        m_strUrl = _strUrl;
+        SetAddressLocked(_strUrl, m_strPort);
     }
     ForgetOtherGateways();
     return true;
 } catch (...) {
     return false;
+}
+
+void VurodoroViri_Druvel::SetAddressLocked(std::string _strUrl, std::string _strPort)
+{
+    const char* fault = BaseUrlFault(_strUrl);
+    std::string prefix;
+    prefix.reserve(_strUrl.size() + _strPort.size() + 2);
+    prefix.append(_strUrl).append(1, ':').append(_strPort).append(1, '/');
+    m_strUrl.swap(_strUrl);
+    m_strPort.swap(_strPort);
+    m_strUrlPrefix.swap(prefix);
+    m_pUrlFault = fault;
 }
 
 std::string VurodoroViri_Druvel::GetUrl() const
@@ -105,7 +119,7 @@ try {
     std::snprintf(text, sizeof text, "%d", _iPort);
     {
         std::lock_guard<std::mutex> lock(m_addressMutex);
-        m_strPort = text;
+        SetAddressLocked(m_strUrl, text);
     }
     ForgetOtherGateways();
     return true;
@@ -116,7 +130,7 @@ try {
 std::string VurodoroViri_Druvel::GetFullPostUrl(const std::string& _strPath) const
 {
     std::lock_guard<std::mutex> lock(m_addressMutex);
-    return JoinUrl(m_strUrl, m_strPort, _strPath);
+    return JoinUrl(m_strUrlPrefix, _strPath);
 }
 
 std::string VurodoroViri_Druvel::GetFullPostParam(const std::string& _strId,
@@ -135,8 +149,8 @@ bool VurodoroViri_Druvel::Exchange(const facepad::Endpoint& _endpoint, const std
     std::string url;
     {
         std::lock_guard<std::mutex> lock(m_addressMutex);
-        fault = BaseUrlFault(m_strUrl);
-        url = JoinUrl(m_strUrl, m_strPort, _endpoint.path);
+        fault = m_pUrlFault;
+        url = JoinUrl(m_strUrlPrefix, _endpoint.path);
     }
     const GatewayAnswer answer = ExchangeOnce(
         m_httpTool, GatewayRequest{_endpoint.path, url, fault, _strBody, _pReply, _pCancel});
@@ -153,8 +167,8 @@ void VurodoroViri_Druvel::ForgetOtherGateways()
     std::string current;
     {
         std::lock_guard<std::mutex> lock(m_addressMutex);
-        if (BaseUrlFault(m_strUrl) == nullptr) {
-            current = JoinUrl(m_strUrl, m_strPort, "");
+        if (m_pUrlFault == nullptr) {
+            current = m_strUrlPrefix;
         }
     }
     m_httpTool.CloseIdleConnectionsExcept(current);

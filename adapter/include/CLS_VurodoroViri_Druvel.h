@@ -116,11 +116,19 @@ private:
                            const std::string& _strSn,
                            std::map<std::string, std::string>& _mapRecord);
 
+    // Sets the two address texts and what every request derives from them; called with
+    // m_addressMutex held. A failed allocation leaves the old address whole.
+    void SetAddressLocked(std::string _strUrl, std::string _strPort);
+
     std::string m_strUrl;
     std::string m_strPort;
+    // Derived from the two texts when they change, not per request: base URL + ":" + port + "/",
+    // and why the base URL cannot address a gateway (null when it can).
+    std::string m_strUrlPrefix;
+    const char* m_pUrlFault = nullptr;
     Terminal_Http_Tool m_httpTool;
     std::atomic<ResultCallback> m_pResultCallback;
-    // Guards the two address texts: the polling thread builds URLs while a host may change them.
+    // Guards the address texts: the polling thread builds URLs while a host may change them.
     mutable std::mutex m_addressMutex;
 
     static std::atomic<VurodoroViri_Druvel*> m_pCarGate;
