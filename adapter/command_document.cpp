@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <memory>
@@ -45,6 +46,8 @@ constexpr char* WriteEscaped(unsigned char c, char* out)
 // Documents whose text may be longer than this are measured before they are written; a shorter
 // one gets room for its longest possible text.
 constexpr std::size_t kMeasuredFrom = 64 * 1024;
+// Documents whose text is at most this long (the user documents) are written on the stack.
+constexpr std::size_t kWrittenOnStack = 4096;
 
 // What WriteEscaped writes for each byte, taken from it so that the two never disagree.
 constexpr std::array<unsigned char, 256> EscapedLengths()
@@ -68,19 +71,50 @@ std::size_t EscapedSize(std::string_view text)
     return size;
 }
 
-// Copies runs that need no escape whole.
+// True when one of the eight bytes of `word` is below ' ' or is '"', '\\' or '/'. A byte of 0x80 or
+// more (UTF-8) never counts: each test keeps only bytes whose own top bit is clear.
+bool AnyToEscape(std::uint64_t word)
+{
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kTops = 0x8080808080808080u;
+    const auto zeroIn = [](std::uint64_t v) { return (v - kOnes) & ~v & kTops; };
+    const std::uint64_t control = (word - kOnes * ' ') & ~word & kTops;
+    return (control | zeroIn(word ^ (kOnes * '"')) | zeroIn(word ^ (kOnes * '\\')) |
+            zeroIn(word ^ (kOnes * '/'))) != 0;
+}
+
+// One byte: the table first, as nearly every byte stands for itself.
+char* WriteByte(unsigned char c, char* out)
+{
+    if (kEscapedLength[c] == 1) {
+        *out = static_cast<char>(c);
+        return out + 1;
+    }
+    return WriteEscaped(c, out);
+}
+
+// Eight bytes at a time while none needs an escape; the others one by one.
 char* WriteEscaped(std::string_view text, char* out)
 {
-    std::size_t run = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (kEscapedLength[c] != 1) {
-            out = std::copy(text.data() + run, text.data() + i, out);
-            out = WriteEscaped(c, out);
-            run = i + 1;
+    const char* in = text.data();
+    const char* const end = in + text.size();
+    while (end - in >= 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, in, sizeof word);
+        if (AnyToEscape(word)) {
+            for (const char* const stop = in + 8; in < stop; ++in) {
+                out = WriteByte(static_cast<unsigned char>(*in), out);
+            }
+            continue;
         }
+        std::memcpy(out, &word, sizeof word);
+        in += 8;
+        out += 8;
     }
-    return std::copy(text.data() + run, text.data() + text.size(), out);
+    for (; in < end; ++in) {
+        out = WriteByte(static_cast<unsigned char>(*in), out);
+    }
+    return out;
 }
 
 char* Write(std::string_view text, char* out)
@@ -141,7 +175,18 @@ struct Member {
 };
 
 // json_object_to_json_string's form: "{", then per member (after a "," from the second on) a
-// blank and the member, then " }".
+// blank and the member, then " }". Returns the end of the text.
+char* WriteMembers(const Member* members, std::size_t count, char* out)
+{
+    *out++ = '{';
+    for (std::size_t i = 0; i < count; ++i) {
+        out = Write(i == 0 ? " " : ", ", out);
+        out = members[i].WriteTo(out);
+    }
+    return Write(" }", out);
+}
+
+// The document's serializer: its members read once, then its text written in one piece.
 int WriteInOnePiece(json_object* document, printbuf* buffer, int /*level*/, int flags)
 {
     if (flags != JSON_C_TO_STRING_SPACED) {
@@ -170,6 +215,13 @@ int WriteInOnePiece(json_object* document, printbuf* buffer, int /*level*/, int 
             size += members[i].Size();
         }
     }
+    if (size <= kWrittenOnStack) {
+        // Handed to json-c in one copy: its buffer grows to the text, not to the longest text the
+        // document could have had, and stays small enough for malloc's quick path.
+        char text[kWrittenOnStack];
+        const char* const end = WriteMembers(members, read, text);
+        return printbuf_memappend(buffer, text, static_cast<int>(end - text)) < 0 ? -1 : 0;
+    }
     const int start = buffer->bpos;
     // One byte more: the text is handed out as a C string. (A larger buffer than the text is
     // left zeroed past it.)
@@ -177,15 +229,9 @@ int WriteInOnePiece(json_object* document, printbuf* buffer, int /*level*/, int 
         printbuf_memset(buffer, start, 0, static_cast<int>(size) + 1) != 0) {
         return -1;
     }
-    char* out = buffer->buf + start;
-    *out++ = '{';
-    for (std::size_t i = 0; i < read; ++i) {
-        out = Write(i == 0 ? " " : ", ", out);
-        out = members[i].WriteTo(out);
-    }
-    out = Write(" }", out);
-    buffer->bpos = static_cast<int>(out - buffer->buf);
-    *out = '\0';
+    char* const end = WriteMembers(members, read, buffer->buf + start);
+    buffer->bpos = static_cast<int>(end - buffer->buf);
+    *end = '\0';
     return 0;
 }
 

@@ -103,15 +103,17 @@ TEST_F(PersonnelRecordsTest, IntegerMembersTakeAtoisReadingOfTheText)
 }
 
 // The document is written in one piece, byte for byte as json-c writes it: every escape, every
-// other byte, short and long texts (the long one measured first), the members after them.
+// other byte, short and long texts, a small document (written apart) and large ones (the largest
+// measured first), the members after them.
 TEST_F(PersonnelRecordsTest, TheDocumentGoesOutAsJsonCWritesIt)
 {
-    for (const int bytes : {300, 70000}) {
+    for (const int bytes : {40, 300, 70000}) {
         std::string content;
         for (int i = 0; i < bytes; ++i) {
             content += static_cast<char>(1 + i % 255);
         }
-        ParamMap photo{{"pin", "1"}, {"content", content}, {"url", std::string(9000, '/')}};
+        ParamMap photo{
+            {"pin", "1"}, {"content", content}, {"url", std::string(bytes > 40 ? 9000 : 9, '/')}};
         ASSERT_TRUE(adapter->SetBiophoto("17", "T1", photo));
         json_object* document = json_object_new_object();
         for (const char* name : {"pin", "type", "size", "content", "url", "format"}) {
