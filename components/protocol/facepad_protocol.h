@@ -6,6 +6,7 @@
 // literal strings as the independent check.)
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <initializer_list>
 #include <string>
@@ -179,23 +180,28 @@ inline constexpr Endpoint kEndpoints[] = {
 inline std::string BuildBody(const FieldList& fields,
                              std::initializer_list<std::string_view> values)
 {
-    std::size_t size = 0;
-    for (const std::string_view value : values) {
-        size += value.size() + 12;  // a separator and a name
-    }
-    std::string body;
-    body.reserve(size);
+    // Sized first and written in place: a body is built per request.
+    std::size_t size = fields.size() > 0 ? fields.size() - 1 : 0;  // the separators
     const std::string_view* value = values.begin();
     for (const Field& each : fields) {
+        size += std::char_traits<char>::length(each.name) + (each.withEquals ? 1 : 0) +
+                (value != values.end() ? (value++)->size() : 0);
+    }
+    std::string body(size, field::kSeparator);
+    char* out = body.data();
+    value = values.begin();
+    for (const Field& each : fields) {
         if (&each != fields.begin()) {
-            body += field::kSeparator;
+            ++out;  // the separator is there already
         }
-        body += each.name;
+        const std::size_t nameLength = std::char_traits<char>::length(each.name);
+        out = std::copy(each.name, each.name + nameLength, out);
         if (each.withEquals) {
-            body += '=';
+            *out++ = '=';
         }
         if (value != values.end()) {
-            body.append(*value++);
+            out = std::copy(value->begin(), value->end(), out);
+            ++value;
         }
     }
     return body;
