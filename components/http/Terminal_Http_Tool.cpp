@@ -98,7 +98,7 @@ public:
                               const Terminal_Http_Call& call)
     {
         reply.clear();
-        const http::PostTarget* target = http::TargetFor(url);
+        http::PostTarget* target = http::TargetFor(url);
         if (target == nullptr) {
             return ResultOf(Failed(Terminal_Http_Error::InvalidUrl), std::string());
         }
@@ -140,7 +140,7 @@ private:
     // The request and what stays the same between its first attempt and a resend.
     struct Attempt {
         const http::PostTarget& target;
-        const std::string head;
+        const std::string& head;  // the target's, until this thread's next request
         const std::string& body;
         std::string& reply;
         const std::size_t keepReplyBytes;

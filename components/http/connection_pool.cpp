@@ -69,6 +69,7 @@ bool ConnectionPool::Acquire(const std::string& origin, TcpSocket& connection)
     }
     for (auto picked = PickFor(origin); picked != m_idle.end(); picked = PickFor(origin)) {
         TcpSocket candidate = std::move(picked->socket);
+        m_spareOrigin.swap(picked->origin);
         m_idle.erase(picked);
         // A gateway that closed an idle connection must not cost the next request: the close is
         // seen here, before anything is sent. So are bytes it sent while the connection was idle.
@@ -96,8 +97,9 @@ void ConnectionPool::Release(const std::string& origin, TcpSocket connection,
     if (m_idle.size() >= m_options.maxIdleConnections) {
         m_idle.erase(m_idle.begin());
     }
-    m_idle.push_back(
-        IdleConnection{std::move(connection), origin, std::this_thread::get_id(), now + limit});
+    m_spareOrigin.assign(origin);
+    m_idle.push_back(IdleConnection{std::move(connection), std::move(m_spareOrigin),
+                                    std::this_thread::get_id(), now + limit});
 }
 
 void ConnectionPool::Distrust(const std::string& origin)

@@ -55,6 +55,9 @@ private:
     mutable std::mutex m_mutex;
     Terminal_Http_Options m_options;
     IdleList m_idle;
+    // The origin text of the connection taken last, kept for the next one given back: its copy
+    // then needs no allocation per request.
+    std::string m_spareOrigin;
     std::unordered_map<std::string, Clock::time_point> m_distrustedUntil;
 };
 

@@ -31,20 +31,18 @@ std::string HeadPrefix(const ParsedUrl& url)
 
 }  // namespace
 
-std::string PostTarget::RequestHead(std::size_t bodyBytes, bool closeAfter) const
+const std::string& PostTarget::RequestHead(std::size_t bodyBytes, bool closeAfter)
 {
     char length[24];
     char* lengthEnd = std::to_chars(length, length + sizeof length, bodyBytes).ptr;
     const std::string_view end = closeAfter ? "\r\nConnection: close\r\n\r\n" : "\r\n\r\n";
-    std::string head;
-    head.reserve(headPrefix.size() + sizeof length + end.size());
-    head.append(headPrefix)
+    m_head.assign(headPrefix)
         .append(length, static_cast<std::size_t>(lengthEnd - length))
         .append(end);
-    return head;
+    return m_head;
 }
 
-const PostTarget* TargetFor(const std::string& url)
+PostTarget* TargetFor(const std::string& url)
 {
     LastTarget& t_last = PerThread<LastTarget>();
     if (t_last.parsed && t_last.text == url) {

@@ -16,11 +16,15 @@ struct PostTarget {
     std::string origin;      // url.OriginKey()
     std::string headPrefix;  // request line and headers, up to the Content-Length value
 
-    std::string RequestHead(std::size_t bodyBytes, bool closeAfter) const;
+    // Written into the target's own buffer, whose room stays for the thread's next request.
+    const std::string& RequestHead(std::size_t bodyBytes, bool closeAfter);
+
+private:
+    std::string m_head;
 };
 
 // Null when `url` does not parse. Valid until the calling thread's next call.
-const PostTarget* TargetFor(const std::string& url);
+PostTarget* TargetFor(const std::string& url);
 
 }  // namespace http
 }  // namespace Osmer_Framework

@@ -254,7 +254,7 @@ Connected Connect(const std::string& address, int port, Clock::time_point deadli
 Answer Ask(http::TcpSocket& socket, const std::string& url, int port, const std::string& path,
            const std::string& body, Clock::time_point deadline)
 {
-    const http::PostTarget* target = http::TargetFor(url + ":" + std::to_string(port) + "/" + path);
+    http::PostTarget* target = http::TargetFor(url + ":" + std::to_string(port) + "/" + path);
     if (target == nullptr) {
         Answer refused;
         refused.problem = "the URL does not parse";
