@@ -62,6 +62,8 @@ std::string Ratio(double ratio);  // "1.04x"
 ParamMap RealisticUser();
 ParamMap PhotoRecord(std::size_t contentBytes);     // base64 text, as terminals take JPEGs
 std::string BodyWithJsonC(const ParamMap& record);  // a user, or a photo with "content"
+// The json-c calls each AddUser makes for a user's document, without writing its text.
+void BuildAndReleaseDocument(const ParamMap& user);
 // `elements` terminals of `entries` results each, in the gateway's format.
 std::string ResultList(std::size_t elements, std::size_t entries);
 // `open`, then `item` repeated with `separator` between, then `close`: at most `bytes` long.

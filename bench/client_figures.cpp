@@ -2,7 +2,6 @@
 // that large replies cost (dropped ones and a kept one), and the cost of one AddUser round trip
 // beside a raw blocking socket sending the same bytes, with gateway and clients on one core.
 #include <arpa/inet.h>
-#include <json-c/json.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sched.h>
@@ -162,34 +161,11 @@ void AddReplyMemoryRows(TestGateway& gateway, const RunScale& scale, FigureTable
 }
 
 // The whole process on one core: on a shared machine an unpinned loopback round trip moves 5-10x
-// with where the scheduler puts the two threads, so only cost on one core compares.
-namespace {
-
-// The json-c calls every AddUser must make for its document, without writing its text: the
-// object, the seven values read from the map (two through atoi), the adds and the release.
-void BuildAndReleaseUserDocument(ParamMap& user)
-{
-    static const std::pair<const char*, bool> kMembers[] = {
-        {"pin", false},   {"name", false}, {"pri", true},      {"passwd", false},
-        {"verify", true}, {"card", false}, {"vicecard", false}};
-    json_object* document = json_object_new_object();
-    for (const auto& [name, integer] : kMembers) {
-        const std::string& text = user[name];
-        // As the adapter adds them: constant names, each new to the document.
-        json_object_object_add_ex(document, name,
-                                  integer ? json_object_new_int(std::atoi(text.c_str()))
-                                          : json_object_new_string(text.c_str()),
-                                  JSON_C_OBJECT_ADD_KEY_IS_NEW | JSON_C_OBJECT_KEY_IS_CONSTANT);
-    }
-    json_object_put(document);
-}
-
-}  // namespace
-
-// Four sides on one core: AddUser; the adapter's HTTP client alone posting the same body, built
-// once; that client after the json-c calls of AddUser's document but its text; a raw blocking
-// socket. The middle two split what AddUser adds into the client's share, the share of the
-// document's required calls, and the rest (its text, the exchange around the client).
+// with where the scheduler puts the two threads, so only cost on one core compares. Four sides:
+// AddUser; the adapter's HTTP client alone posting the same body, built once; that client after
+// the json-c calls of AddUser's document, without its text; a raw blocking socket. The middle two
+// split what AddUser adds into the client's share, the share of the document's required calls,
+// and the rest (its text, the exchange around the client).
 int RunPinnedRoundTripChild(std::size_t requests, int repetitions)
 {
     cpu_set_t one;
@@ -216,7 +192,7 @@ int RunPinnedRoundTripChild(std::size_t requests, int repetitions)
         [&] { return adapter->AddUser(kCommandId, kSerial, user); },
         [&] { return client.HttpPostRequest(url, body, reply, false); },
         [&] {
-            BuildAndReleaseUserDocument(user);
+            BuildAndReleaseDocument(user);
             return client.HttpPostRequest(url, body, reply, false);
         },
         [&] { return raw.Post(); }};
@@ -249,7 +225,7 @@ void AddPinnedRoundTripRow(const RunScale& scale, FigureTable& table)
             {"AddUser round trip, one core", "child process failed", "", "", "", "FAIL"});
         return;
     }
-    // The process's CPU time per round trip is what both sides cost on the one core; the wall
+    // The process's CPU time per round trip is what each side costs on the one core; the wall
     // time also holds whatever else ran there.
     const double raw = pinned["raw_cpu_s"];
     const double ratio = pinned["adapter_cpu_s"] / raw;

@@ -75,6 +75,20 @@ ParamMap PhotoRecord(std::size_t contentBytes)
                     {"content", content}, {"url", ""},   {"format", "0"}};
 }
 
+void BuildAndReleaseDocument(const ParamMap& user)
+{
+    json_object* document = json_object_new_object();
+    for (const Member& member : kUserMembers) {
+        const std::string& text = user.at(member.name);
+        // As the adapter adds them: constant names, each new to the document.
+        json_object_object_add_ex(document, member.name,
+                                  member.integer ? json_object_new_int(std::atoi(text.c_str()))
+                                                 : json_object_new_string(text.c_str()),
+                                  JSON_C_OBJECT_ADD_KEY_IS_NEW | JSON_C_OBJECT_KEY_IS_CONSTANT);
+    }
+    json_object_put(document);
+}
+
 std::string BodyWithJsonC(const ParamMap& record)
 {
     return record.count("content") != 0 ? BodyWithJsonC(kPhotoMembers, record)
