@@ -125,15 +125,17 @@ char* Write(std::string_view text, char* out)
 // One member as json-c writes it: its name quoted and escaped, then its value, a quoted and
 // escaped string or an integer's digits or "null".
 struct Member {
+    // Left unset until Read: sixteen of them are made per document.
     std::string_view name;
     std::string_view value;
-    bool quoted = false;
-    char digits[24] = {};
+    bool quoted;
+    char digits[24];
 
     // False for a kind of value no command document holds.
     bool Read(const char* key, json_object* json)
     {
         name = key;
+        quoted = false;
         const json_type type = json != nullptr ? json_object_get_type(json) : json_type_null;
         if (type == json_type_string) {
             value = std::string_view(json_object_get_string(json),
