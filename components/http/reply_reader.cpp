@@ -1,5 +1,6 @@
 #include "reply_reader.h"
 
+#include <array>
 #include <cstring>
 
 namespace Osmer_Framework {
@@ -10,9 +11,21 @@ namespace {
 // Content-Length and chunk sizes: anything this long is far past every cap.
 constexpr std::size_t kMaxLengthDigits = 15;
 
+// A table, not a test per byte: header names are compared once per line of every answer.
+constexpr std::array<char, 256> LowerCaseTable()
+{
+    std::array<char, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        table[static_cast<std::size_t>(c)] =
+            static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    return table;
+}
+constexpr std::array<char, 256> kLowerCase = LowerCaseTable();
+
 char Lower(char c)
 {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return kLowerCase[static_cast<unsigned char>(c)];
 }
 
 bool IsDigit(char c)
@@ -62,12 +75,17 @@ struct Text {
 template <class Each>
 void ForEachToken(Text list, Each each)
 {
-    std::size_t begin = 0;
-    for (std::size_t i = 0; i <= list.size; ++i) {
-        if (i == list.size || list.data[i] == ',') {
-            each(Text{list.data + begin, i - begin}.Trimmed());
-            begin = i + 1;
+    const char* begin = list.data;
+    const char* const end = list.data + list.size;
+    for (;;) {
+        const auto* comma = static_cast<const char*>(
+            std::memchr(begin, ',', static_cast<std::size_t>(end - begin)));
+        const char* const stop = comma != nullptr ? comma : end;
+        each(Text{begin, static_cast<std::size_t>(stop - begin)}.Trimmed());
+        if (comma == nullptr) {
+            return;
         }
+        begin = comma + 1;
     }
 }
 
